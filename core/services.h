@@ -1,0 +1,78 @@
+#pragma once
+// The file and process services the staging logic needs of the platform, behind one interface
+// so that the logic runs unchanged on POSIX and on Win32. Every operation but FolderExists
+// throws tunelift::Error when it fails; none reports success for a failure.
+// Paths are plain text in the platform's own form (separator: Separator()).
+
+#include <memory>
+#include <string>
+
+namespace tunelift {
+
+// How a started program's window is shown. The values are the platform's own; where
+// processes have no windows the style has no effect.
+enum class WindowStyle {
+  Hidden = 0,
+  NormalFocus = 1,
+  MinimizedFocus = 2,
+  MaximizedFocus = 3,
+  NormalNoFocus = 4,
+  MinimizedNoFocus = 6,
+};
+
+// A text file opened for writing by CreateTextFile. Close() completes it on disk; a stream
+// destroyed without Close() closes silently.
+class TextStream {
+public:
+  virtual ~TextStream() = default;
+  // Appends `text` followed by carriage return and line feed.
+  virtual void WriteLine(const std::string& text) = 0;
+  virtual void Close() = 0;
+};
+
+struct TextFileOptions {
+  bool overwrite = true;
+  // The file may be read and written by its owner alone, from the moment it exists.
+  bool ownerOnly = false;
+};
+
+class FileServices {
+public:
+  virtual ~FileServices() = default;
+
+  // The folder of the running program: no closing separator unless it is a root.
+  virtual std::string ProgramFolder() const = 0;
+  // The character that separates folders in the paths the core builds.
+  virtual char Separator() const = 0;
+
+  // Makes the drive of `path` current (nothing to do where there are no drives).
+  virtual void ChDrive(const std::string& path) = 0;
+  // Makes `path` the current directory; later relative names resolve in it.
+  virtual void ChDir(const std::string& path) = 0;
+  virtual std::string CurDir() const = 0;
+  // Creates one folder; its parent must exist.
+  virtual void MkDir(const std::string& path) = 0;
+  // True when a folder of that name exists; never fails.
+  virtual bool FolderExists(const std::string& path) const = 0;
+  // Removes the folder and everything in it. A read-only file inside makes it fail before
+  // anything is removed.
+  virtual void DeleteFolder(const std::string& path) = 0;
+  // A new, empty text file; with overwrite it replaces any file of that name.
+  virtual std::unique_ptr<TextStream> CreateTextFile(const std::string& name,
+                                                     const TextFileOptions& options) = 0;
+  // The destination becomes a copy of the source, replacing an existing file. A failed copy
+  // leaves the destination as it was; copying a file onto itself changes nothing.
+  virtual void FileCopy(const std::string& source, const std::string& destination) = 0;
+  // Deletes every file (not folder) whose name matches the last part of `pattern`, which may
+  // hold the wildcards * and ?, without regard to case; "*.*" matches every name. Fails with
+  // file-not-found when nothing matches.
+  virtual void Kill(const std::string& pattern) = 0;
+  // Deletes exactly the file at `path`; no character in it is a wildcard.
+  virtual void KillFile(const std::string& path) = 0;
+  // Starts the program named first in `commandLine` (the platform's quoting rules) in a new
+  // process that inherits the current directory, and returns at once without waiting. A bare
+  // program name is looked for in the program folder first, then on the search path.
+  virtual void Shell(const std::string& commandLine, WindowStyle style) = 0;
+};
+
+}  // namespace tunelift

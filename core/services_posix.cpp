@@ -1,0 +1,118 @@
+// File and process services on POSIX. Where Windows and POSIX differ, the effects callers
+// rely on are kept: wildcard names match without regard to case, a folder holding a
+// read-only file is not deleted, and a program is found in the program folder first.
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include "command_line.h"
+#include "file_ops_posix.h"
+#include "native_services.h"
+#include "posix_error.h"
+#include "spawn_posix.h"
+#include "text_stream_posix.h"
+
+namespace tunelift {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string RunningExecutableFolder() {
+  std::error_code ec;
+  fs::path executable = fs::read_symlink("/proc/self/exe", ec);
+  if (ec) {
+    throw SystemError("Cannot find the program's own folder", ec.value());
+  }
+  return executable.parent_path().string();
+}
+
+class PosixServices : public FileServices {
+public:
+  explicit PosixServices(std::string programFolder) : programFolder_(std::move(programFolder)) {}
+
+  std::string ProgramFolder() const override { return programFolder_; }
+  char Separator() const override { return '/'; }
+
+  // POSIX has one tree and no drives.
+  void ChDrive(const std::string&) override {}
+
+  void ChDir(const std::string& path) override {
+    if (chdir(path.c_str()) != 0) {
+      throw SystemError("Cannot change to folder '" + path + "'", errno);
+    }
+  }
+
+  std::string CurDir() const override {
+    std::error_code ec;
+    fs::path current = fs::current_path(ec);
+    if (ec) {
+      throw SystemError("Cannot read the current folder", ec.value());
+    }
+    return current.string();
+  }
+
+  void MkDir(const std::string& path) override {
+    if (mkdir(path.c_str(), 0777) != 0) {
+      throw SystemError("Cannot create folder '" + path + "'", errno);
+    }
+  }
+
+  bool FolderExists(const std::string& path) const override {
+    std::error_code ec;
+    return fs::is_directory(path, ec);
+  }
+
+  void DeleteFolder(const std::string& path) override { DeleteFolderTree(path); }
+
+  std::unique_ptr<TextStream> CreateTextFile(const std::string& name,
+                                             const TextFileOptions& options) override {
+    return CreatePosixTextFile(name, options);
+  }
+
+  void FileCopy(const std::string& source, const std::string& destination) override {
+    CopyFileSafely(source, destination);
+  }
+
+  void Kill(const std::string& pattern) override { DeleteMatchingFiles(pattern); }
+
+  void KillFile(const std::string& path) override {
+    if (unlink(path.c_str()) != 0) {
+      throw SystemError("Cannot delete '" + path + "'", errno);
+    }
+  }
+
+  void Shell(const std::string& commandLine, WindowStyle) override {
+    std::vector<std::string> args = SplitCommandLine(commandLine);
+    if (args.empty()) {
+      throw Error(errnum::kInvalidCall, "Cannot start a program: the command line is empty");
+    }
+    std::string executable = FindProgram(args[0], programFolder_);
+    if (executable.empty()) {
+      throw Error(errnum::kFileNotFound, "Cannot start '" + args[0] + "': no such program in '" +
+                                             programFolder_ + "' or on the search path");
+    }
+    StartDetached(executable, args);
+  }
+
+private:
+  std::string programFolder_;
+};
+
+}  // namespace
+
+std::unique_ptr<FileServices> MakeNativeServices() {
+  return std::make_unique<PosixServices>(RunningExecutableFolder());
+}
+
+std::unique_ptr<FileServices> MakeNativeServices(std::string programFolder) {
+  return std::make_unique<PosixServices>(std::move(programFolder));
+}
+
+}  // namespace tunelift

@@ -1,0 +1,16 @@
+#pragma once
+// File-name wildcards as the tool's users know them from Windows.
+
+#include <string_view>
+
+namespace tunelift {
+
+// True when `name` matches `pattern`, where * stands for any run of characters and ? for
+// exactly one; letters compare without regard to case (ASCII). As on Windows, "*.*" matches
+// every name, with or without a dot.
+bool WildcardMatch(std::string_view pattern, std::string_view name);
+
+// True when `text` holds * or ?.
+bool HasWildcard(std::string_view text);
+
+}  // namespace tunelift

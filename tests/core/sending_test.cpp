@@ -1,0 +1,189 @@
+// Starting the FTP client, and removing what the tool left on disk.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <map>
+#include <sstream>
+
+#include "core/error.h"
+#include "program_folder.h"
+
+namespace tunelift::testing {
+namespace {
+
+using Record = std::multimap<std::string, std::string>;
+
+// Puts the stand-in client into the program folder as ftp.exe and holds it at its end
+// until Release().
+class Sending : public ProgramFolderTest {
+protected:
+  void SetUp() override {
+    ProgramFolderTest::SetUp();
+    area_->PrepareFolders();
+    area_->WriteUploadScript();
+    fs::copy_file(STAND_IN_CLIENT, root_ / "ftp.exe");
+    ASSERT_EQ(mkfifo((root_ / "client-started.fifo").c_str(), 0600), 0);
+    // Read and write ends both here: reading never sees end of file between two clients.
+    started_ = open((root_ / "client-started.fifo").c_str(), O_RDWR | O_CLOEXEC);
+    release_ = open((root_ / "client-release.lock").c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0600);
+    ASSERT_GE(started_, 0);
+    ASSERT_EQ(flock(release_, LOCK_EX), 0);
+  }
+
+  void TearDown() override {
+    Release();
+    close(started_);
+    ProgramFolderTest::TearDown();
+  }
+
+  void Release() {
+    if (release_ >= 0) {
+      close(release_);
+      release_ = -1;
+    }
+  }
+
+  // The next client's report of how it was started; empty after 30 s without one.
+  Record NextClient() {
+    std::string line;
+    char c = 0;
+    pollfd ready{started_, POLLIN, 0};
+    while (poll(&ready, 1, 30000) == 1 && read(started_, &c, 1) == 1 && c != '\n') {
+      line.push_back(c);
+    }
+    Record record;
+    std::istringstream fields(line);
+    std::string field;
+    while (std::getline(fields, field, '\t')) {
+      const std::size_t equals = field.find('=');
+      record.emplace(field.substr(0, equals), field.substr(equals + 1));
+    }
+    return record;
+  }
+
+  static std::vector<std::string> Arguments(const Record& record) {
+    std::vector<std::string> args;
+    auto [first, last] = record.equal_range("arg");
+    for (auto it = first; it != last; ++it) {
+      args.push_back(it->second);
+    }
+    return args;
+  }
+
+  int started_ = -1;
+  int release_ = -1;
+};
+
+TEST_F(Sending, StartsTheClientOnTheScriptAndReturnsWhileItRuns) {
+  // A descriptor the tool holds open must not reach the client.
+  const int leaked = open(root_.c_str(), O_RDONLY);
+  ASSERT_GE(leaked, 0);
+  fs::current_path(outside_);
+  area_->LaunchUpload();
+  close(leaked);
+
+  const Record client = NextClient();
+  ASSERT_FALSE(client.empty()) << "the client never started";
+  const pid_t pid = std::stoi(client.find("pid")->second);
+  // The client is blocked on its release: the call has returned while it still runs.
+  EXPECT_EQ(kill(pid, 0), 0);
+  EXPECT_EQ(Arguments(client), (std::vector<std::string>{"ftp.exe", "-s:sendfiles.ftps"}));
+  EXPECT_TRUE(fs::equivalent(client.find("cwd")->second, root_));
+  EXPECT_TRUE(fs::equivalent(fs::current_path(), root_));
+  EXPECT_EQ(client.find("fds")->second, "");
+  // Nothing of the tool's is left to reap: no zombie stays behind.
+  EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
+  EXPECT_EQ(errno, ECHILD);
+}
+
+TEST_F(Sending, TwoSendsStartTwoClients) {
+  area_->LaunchUpload();
+  area_->LaunchUpload();
+  const Record first = NextClient();
+  const Record second = NextClient();
+  ASSERT_FALSE(first.empty());
+  ASSERT_FALSE(second.empty());
+  const pid_t firstPid = std::stoi(first.find("pid")->second);
+  const pid_t secondPid = std::stoi(second.find("pid")->second);
+  EXPECT_NE(firstPid, secondPid);
+  EXPECT_EQ(kill(firstPid, 0), 0);
+  EXPECT_EQ(kill(secondPid, 0), 0);
+}
+
+TEST_F(Sending, StartsTheClientWithAnEmptyStagingFolder) {
+  ASSERT_TRUE(fs::is_empty(StagingPath()));
+  area_->LaunchUpload();
+  EXPECT_FALSE(NextClient().empty());
+}
+
+TEST_F(Sending, ReportsAMissingClient) {
+  fs::remove(root_ / "ftp.exe");
+  // A search path without any ftp.exe of the machine's.
+  const std::string savedPath = getenv("PATH");
+  setenv("PATH", outside_.c_str(), 1);
+  try {
+    area_->LaunchUpload();
+    setenv("PATH", savedPath.c_str(), 1);
+    FAIL() << "a missing client must not pass for a started one";
+  } catch (const Error& error) {
+    setenv("PATH", savedPath.c_str(), 1);
+    EXPECT_EQ(error.number(), errnum::kFileNotFound);
+    EXPECT_NE(error.description().find("ftp.exe"), std::string::npos) << error.description();
+  }
+}
+
+TEST_F(Sending, ReportsAClientThatCannotStart) {
+  // An executable file that is no program: the start itself fails.
+  fs::remove(root_ / "ftp.exe");
+  WriteFile(root_ / "ftp.exe", "not a program");
+  fs::permissions(root_ / "ftp.exe", fs::perms::owner_all);
+  EXPECT_THROW(area_->LaunchUpload(), Error);
+}
+
+using Finishing = ProgramFolderTest;
+
+TEST_F(Finishing, RemovesTheStagingFolderWithEverythingInIt) {
+  area_->PrepareFolders();
+  WriteFile(StagingPath() / "song.mp3", "m");
+  WriteFile(StagingPath() / "voice.wav", "w");
+  WriteFile(StagingPath() / "album" / "inner.mp3", "i");
+  EXPECT_TRUE(area_->RemoveStagingFolder());
+  EXPECT_FALSE(fs::exists(StagingPath()));
+}
+
+TEST_F(Finishing, SaysWhenThereWasNoStagingFolder) {
+  EXPECT_FALSE(area_->RemoveStagingFolder());
+  EXPECT_TRUE(fs::exists(root_));
+}
+
+TEST_F(Finishing, KeepsAStagingFolderHoldingAReadOnlyFile) {
+  area_->PrepareFolders();
+  WriteFile(StagingPath() / "a.mp3", "a");
+  WriteFile(StagingPath() / "locked.mp3", "l");
+  fs::permissions(StagingPath() / "locked.mp3", fs::perms::owner_read);
+  try {
+    area_->RemoveStagingFolder();
+    FAIL() << "a read-only file must stop the deletion";
+  } catch (const Error& error) {
+    EXPECT_EQ(error.number(), errnum::kPermissionDenied);
+    EXPECT_NE(error.description().find("locked.mp3"), std::string::npos);
+  }
+  EXPECT_EQ(Names(StagingPath()), (std::vector<std::string>{"a.mp3", "locked.mp3"}));
+}
+
+TEST_F(Finishing, RemovesTheScriptAndToleratesItsAbsence) {
+  area_->PrepareFolders();
+  area_->WriteUploadScript();
+  area_->RemoveUploadScript();
+  EXPECT_FALSE(fs::exists(root_ / "sendfiles.ftps"));
+  EXPECT_NO_THROW(area_->RemoveUploadScript());
+}
+
+}  // namespace
+}  // namespace tunelift::testing

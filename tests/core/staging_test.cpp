@@ -1,0 +1,144 @@
+// Copying chosen files into the staging folder and deleting them again.
+
+#include <signal.h>
+#include <sys/resource.h>
+
+#include "core/error.h"
+#include "program_folder.h"
+
+namespace tunelift::testing {
+namespace {
+
+class Staging : public ProgramFolderTest {
+protected:
+  void SetUp() override {
+    ProgramFolderTest::SetUp();
+    area_->PrepareFolders();
+  }
+};
+
+TEST_F(Staging, CopiesTheChosenFileUnderItsOwnName) {
+  WriteFile(outside_ / "Song One.mp3", "ID3 music");
+  area_->StageFile((outside_ / "Song One.mp3").string());
+  EXPECT_EQ(ReadFile(StagingPath() / "Song One.mp3"), "ID3 music");
+  EXPECT_EQ(ReadFile(outside_ / "Song One.mp3"), "ID3 music");
+}
+
+TEST_F(Staging, TakesAPathWithoutSeparatorAsTheName) {
+  WriteFile(outside_ / "bare.MP3", "bare");
+  fs::current_path(outside_);
+  area_->StageFile("bare.MP3");
+  EXPECT_EQ(Names(StagingPath()), std::vector<std::string>{"bare.MP3"});
+}
+
+TEST_F(Staging, ReplacesAStagedCopyOfTheSameName) {
+  WriteFile(StagingPath() / "song.mp3", "the old copy, longer than the new one");
+  WriteFile(outside_ / "song.mp3", "new");
+  area_->StageFile((outside_ / "song.mp3").string());
+  EXPECT_EQ(ReadFile(StagingPath() / "song.mp3"), "new");
+  EXPECT_EQ(Names(StagingPath()), std::vector<std::string>{"song.mp3"});
+}
+
+TEST_F(Staging, LeavesAFileChosenFromTheStagingFolderIntact) {
+  WriteFile(StagingPath() / "self.mp3", "must survive");
+  area_->StageFile((StagingPath() / "self.mp3").string());
+  EXPECT_EQ(ReadFile(StagingPath() / "self.mp3"), "must survive");
+  EXPECT_EQ(Names(StagingPath()), std::vector<std::string>{"self.mp3"});
+}
+
+TEST_F(Staging, MakesAReadOnlySourcesCopyDeletable) {
+  WriteFile(outside_ / "cd.mp3", "from a disc");
+  fs::permissions(outside_ / "cd.mp3", fs::perms::owner_read);
+  area_->StageFile((outside_ / "cd.mp3").string());
+  EXPECT_TRUE(area_->RemoveStagingFolder());
+}
+
+TEST_F(Staging, ReportsAMissingSourceAndStagesNothing) {
+  const std::string missing = (outside_ / "gone.mp3").string();
+  try {
+    area_->StageFile(missing);
+    FAIL() << "a missing source must not be staged";
+  } catch (const Error& error) {
+    EXPECT_NE(error.description().find(missing), std::string::npos) << error.description();
+  }
+  EXPECT_TRUE(fs::is_empty(StagingPath()));
+}
+
+TEST_F(Staging, ACopyThatFailsPartWayKeepsTheOlderCopyAndLeavesNoPart) {
+  WriteFile(StagingPath() / "big.mp3", "older copy");
+  WriteFile(outside_ / "big.mp3", std::string(1 << 20, 'm'));
+  // A file-size limit makes the copy fail part way, as a full disk would.
+  signal(SIGXFSZ, SIG_IGN);
+  rlimit previous{};
+  getrlimit(RLIMIT_FSIZE, &previous);
+  rlimit small = previous;
+  small.rlim_cur = 64 * 1024;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  bool failed = false;
+  try {
+    area_->StageFile((outside_ / "big.mp3").string());
+  } catch (const Error& error) {
+    failed = true;
+    EXPECT_EQ(error.number(), errnum::kDiskFull) << error.description();
+  }
+  setrlimit(RLIMIT_FSIZE, &previous);
+  EXPECT_TRUE(failed);
+  EXPECT_EQ(ReadFile(StagingPath() / "big.mp3"), "older copy");
+  EXPECT_EQ(Names(StagingPath()), std::vector<std::string>{"big.mp3"});
+}
+
+TEST_F(Staging, ReportsAStagingFolderRemovedWhileRunning) {
+  WriteFile(outside_ / "late.mp3", "late");
+  fs::remove_all(StagingPath());
+  EXPECT_THROW(area_->StageFile((outside_ / "late.mp3").string()), Error);
+  EXPECT_FALSE(fs::exists(StagingPath()));
+}
+
+TEST_F(Staging, DeletesExactlyTheNamedFileEvenWithWildcardCharacters) {
+  for (const char* name : {"a*.mp3", "ab.mp3", "a?.mp3", "az.mp3", "[a].mp3", "a.mp3"}) {
+    WriteFile(StagingPath() / name, name);
+  }
+  area_->DeleteStagedFile(StagingPath().string(), "a*.mp3");
+  area_->DeleteStagedFile(StagingPath().string(), "[a].mp3");
+  EXPECT_EQ(Names(StagingPath()), (std::vector<std::string>{"a.mp3", "a?.mp3", "ab.mp3", "az.mp3"}));
+}
+
+TEST_F(Staging, ReportsDeletingAFileThatIsGone) {
+  try {
+    area_->DeleteStagedFile(StagingPath().string(), "never.mp3");
+    FAIL() << "deleting a missing file must not pass for success";
+  } catch (const Error& error) {
+    EXPECT_EQ(error.number(), errnum::kFileNotFound);
+    EXPECT_NE(error.description().find("never.mp3"), std::string::npos);
+  }
+}
+
+TEST_F(Staging, DeleteAllRemovesEveryFileAndKeepsSubFolders) {
+  for (const char* name : {"one.mp3", "TWO.MP3", "voice.wav", "README", ".hidden"}) {
+    WriteFile(StagingPath() / name, name);
+  }
+  WriteFile(StagingPath() / "album" / "inner.mp3", "inside a sub-folder");
+  area_->DeleteAllStaged();
+  EXPECT_EQ(Names(StagingPath()), std::vector<std::string>{"album"});
+  EXPECT_EQ(ReadFile(StagingPath() / "album" / "inner.mp3"), "inside a sub-folder");
+}
+
+TEST_F(Staging, DeleteAllOnAnEmptyFolderDoesNothing) {
+  fs::create_directories(StagingPath() / "album");
+  EXPECT_NO_THROW(area_->DeleteAllStaged());
+  EXPECT_EQ(Names(StagingPath()), std::vector<std::string>{"album"});
+}
+
+TEST_F(Staging, DeleteAllReportsAMissingStagingFolder) {
+  fs::remove_all(StagingPath());
+  try {
+    area_->DeleteAllStaged();
+    FAIL() << "a missing staging folder is not an empty one";
+  } catch (const Error& error) {
+    EXPECT_EQ(error.number(), errnum::kPathNotFound);
+    EXPECT_NE(error.description().find(StagingPath().string()), std::string::npos);
+  }
+}
+
+}  // namespace
+}  // namespace tunelift::testing

@@ -1,0 +1,55 @@
+// Stands in for the FTP client: reports how it was started on the FIFO "client-started.fifo"
+// in its current directory, then blocks until the test lets go of "client-release.lock".
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+// The descriptors it was given beyond standard input, output and error.
+std::string InheritedDescriptors() {
+  std::string list;
+  DIR* folder = opendir("/proc/self/fd");
+  if (folder == nullptr) {
+    return "?";
+  }
+  const int own = dirfd(folder);
+  while (dirent* entry = readdir(folder)) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != ".." && std::stoi(name) > 2 && std::stoi(name) != own) {
+      list += name + ",";
+    }
+  }
+  closedir(folder);
+  return list;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string descriptors = InheritedDescriptors();
+  char cwd[4096] = {};
+  if (getcwd(cwd, sizeof cwd) == nullptr) {
+    return 3;
+  }
+  std::string record = "pid=" + std::to_string(getpid()) + "\tcwd=" + cwd + "\tfds=" + descriptors;
+  for (int i = 0; i < argc; ++i) {
+    record += "\targ=" + std::string(argv[i]);
+  }
+  record += "\n";
+  const int started = open("client-started.fifo", O_WRONLY);
+  if (started < 0 || write(started, record.data(), record.size()) < 0) {
+    return 4;
+  }
+  close(started);
+  const int release = open("client-release.lock", O_RDONLY);
+  if (release < 0 || flock(release, LOCK_SH) != 0) {
+    return 5;
+  }
+  return 0;
+}
