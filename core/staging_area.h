@@ -11,7 +11,7 @@
 
 namespace tunelift {
 
-// The lines of the upload script, in order; each is written followed by CR LF.
+// The upload script: its lines joined by CR LF, without the closing CR LF that WriteLine adds.
 std::string UploadScriptText(std::string_view host);
 
 // The command line that starts the FTP client on the script; the client is found by the
