@@ -1,0 +1,35 @@
+// Tunelift: one window that stages MP3 files and hands them to the FTP client.
+
+#include <QApplication>
+#include <cstdlib>
+#include <memory>
+
+#include "core/error.h"
+#include "core/native_services.h"
+#include "window/form_handlers.h"
+#include "window/main_window.h"
+#include "window/qt_dialogs.h"
+
+int main(int argc, char* argv[]) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Tunelift"));
+  tunelift::QtDialogs dialogs;
+
+  std::unique_ptr<tunelift::FileServices> services;
+  try {
+    services = tunelift::MakeNativeServices();
+  } catch (const tunelift::Error& error) {
+    dialogs.MsgBox(tunelift::FailureText("Could not find the program's folder.", error),
+                   tunelift::msgbox::kOkOnly | tunelift::msgbox::kIconExclamation);
+    return EXIT_FAILURE;
+  }
+
+  tunelift::MainWindow window(*services, dialogs);
+  dialogs.SetOwner(&window);
+  // A window whose staging folder or script could not be made could do nothing useful.
+  if (!window.Load()) {
+    return EXIT_FAILURE;
+  }
+  window.show();
+  return QApplication::exec();
+}

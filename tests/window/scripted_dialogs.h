@@ -1,0 +1,54 @@
+#pragma once
+// Dialogs that answer from a script and record every call, so that tests click through the
+// window without a modal dialog ever appearing.
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "core/error.h"
+#include "window/dialogs.h"
+
+namespace tunelift::testing {
+
+struct MsgBoxCall {
+  std::string prompt;
+  int style = 0;
+  std::string title;
+};
+
+class ScriptedDialogs : public Dialogs {
+public:
+  // Runs while a dialog or box is up, before it answers: tests look at the world then.
+  using WhileShown = std::function<void()>;
+
+  void AnswerOpenWith(std::string chosenPath, WhileShown whileShown = {});
+  void FailOpenWith(int number, std::string description);
+  void AnswerMsgBoxWith(int answer, WhileShown whileShown = {});
+
+  // An open-file dialog that has no answer left is cancelled; a box answers OK.
+  std::string ShowOpen(const OpenFileSettings& settings) override;
+  int MsgBox(const std::string& prompt, int style, const std::string& title = {}) override;
+
+  const std::vector<OpenFileSettings>& openCalls() const { return openCalls_; }
+  const std::vector<MsgBoxCall>& msgBoxCalls() const { return msgBoxCalls_; }
+
+private:
+  struct OpenAnswer {
+    std::variant<std::string, Error> result;
+    WhileShown whileShown;
+  };
+  struct MsgBoxAnswer {
+    int answer;
+    WhileShown whileShown;
+  };
+
+  std::deque<OpenAnswer> openAnswers_;
+  std::deque<MsgBoxAnswer> msgBoxAnswers_;
+  std::vector<OpenFileSettings> openCalls_;
+  std::vector<MsgBoxCall> msgBoxCalls_;
+};
+
+}  // namespace tunelift::testing

@@ -1,0 +1,101 @@
+#include "window_fixture.h"
+
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "core/native_services.h"
+
+namespace tunelift::testing {
+
+WindowFixture::WindowFixture() : originalDirectory_(fs::current_path()) {
+  if (!root_.isValid()) {
+    throw std::runtime_error("cannot create a temporary folder");
+  }
+  fs::create_directories(ProgramFolder());
+  fs::create_directories(MusicFolder());
+  services_ = MakeNativeServices(ProgramFolder().string());
+  window_ = std::make_unique<MainWindow>(*services_, dialogs_);
+}
+
+WindowFixture::~WindowFixture() {
+  window_.reset();
+  std::error_code ignored;  // a destructor must not throw; the folder is gone with root_ anyway
+  fs::current_path(originalDirectory_, ignored);
+}
+
+fs::path WindowFixture::ProgramFolder() const {
+  return fs::path(root_.path().toStdString()) / "program";
+}
+
+fs::path WindowFixture::MusicFolder() const {
+  return fs::path(root_.path().toStdString()) / "music";
+}
+
+bool WindowFixture::LoadAndShow() {
+  if (!window_->Load()) {
+    return false;
+  }
+  window_->show();
+  return QTest::qWaitForWindowExposed(window_.get());
+}
+
+void WindowFixture::Click(std::string_view buttonName) {
+  auto* button = Control<QPushButton>(buttonName);
+  if (button == nullptr) {
+    throw std::logic_error("no button " + std::string(buttonName));
+  }
+  QTest::mouseClick(button, Qt::LeftButton);
+}
+
+void WindowFixture::Select(std::string_view name) {
+  auto* list = Control<QListWidget>("File1");
+  const QList<QListWidgetItem*> found =
+      list->findItems(QString::fromUtf8(name.data(), qsizetype(name.size())), Qt::MatchExactly);
+  if (found.isEmpty()) {
+    throw std::logic_error("the list does not show " + std::string(name));
+  }
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                    list->visualItemRect(found.first()).center());
+}
+
+QStringList WindowFixture::Listed() const {
+  QStringList names;
+  const auto* list = Control<QListWidget>("File1");
+  for (int i = 0; i < list->count(); ++i) {
+    names.append(list->item(i)->text());
+  }
+  return names;
+}
+
+fs::path WriteFile(const fs::path& path, std::string_view content) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << content;
+  if (!out.flush()) {
+    throw std::runtime_error("cannot write " + path.string());
+  }
+  return path;
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+std::vector<std::string> FileNames(const fs::path& folder) {
+  std::vector<std::string> names;
+  std::error_code missing;
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder, missing)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::ranges::sort(names);
+  return names;
+}
+
+}  // namespace tunelift::testing

@@ -1,0 +1,64 @@
+#pragma once
+// A real Tunelift window on a fresh temporary program folder, with real file and process
+// services and scripted dialogs; clicks go through QTest as a user's would.
+
+#include <QStringList>
+#include <QTemporaryDir>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/services.h"
+#include "scripted_dialogs.h"
+#include "window/main_window.h"
+
+namespace tunelift::testing {
+
+namespace fs = std::filesystem;
+
+class WindowFixture {
+public:
+  WindowFixture();
+  // Puts the current directory back where it was, so the temporary folder can go.
+  ~WindowFixture();
+
+  fs::path ProgramFolder() const;
+  fs::path StagingFolder() const { return ProgramFolder() / "temp"; }
+  fs::path UploadScript() const { return ProgramFolder() / "sendfiles.ftps"; }
+  // A folder outside the program folder, as a user's music folder would be.
+  fs::path MusicFolder() const;
+
+  // Runs Form_Load and, when it succeeds, shows the window.
+  bool LoadAndShow();
+  void Click(std::string_view buttonName);
+  // Clicks the list entry `name`, as a user selects it.
+  void Select(std::string_view name);
+  QStringList Listed() const;
+
+  ScriptedDialogs& dialogs() { return dialogs_; }
+  MainWindow& window() { return *window_; }
+  template <typename T>
+  T* Control(std::string_view name) const;
+
+private:
+  fs::path originalDirectory_;
+  QTemporaryDir root_;
+  std::unique_ptr<FileServices> services_;
+  ScriptedDialogs dialogs_;
+  std::unique_ptr<MainWindow> window_;
+};
+
+template <typename T>
+T* WindowFixture::Control(std::string_view name) const {
+  return window_->findChild<T*>(QString::fromUtf8(name.data(), qsizetype(name.size())));
+}
+
+// Creates (or replaces) the file at `path` with `content`; returns the path.
+fs::path WriteFile(const fs::path& path, std::string_view content = "music");
+std::string ReadFile(const fs::path& path);
+// The names of the files in `folder`, sorted; none when the folder is missing.
+std::vector<std::string> FileNames(const fs::path& folder);
+
+}  // namespace tunelift::testing

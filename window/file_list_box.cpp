@@ -1,0 +1,88 @@
+#include "window/file_list_box.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+#include "core/error.h"
+#include "core/wildcard.h"
+
+namespace tunelift {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool IsHidden(const std::string& name) {
+  return name.starts_with('.');
+}
+
+[[noreturn]] void ThrowUnreadable(const std::string& folder, const std::error_code& reason) {
+  throw Error(errnum::kPathNotFound, "Cannot read folder '" + folder + "': " + reason.message());
+}
+
+bool ShowsInList(const fs::directory_entry& entry, const std::string& pattern) {
+  std::error_code ignored;  // an entry that vanished while being read is simply not listed
+  const std::string name = entry.path().filename().string();
+  return entry.is_regular_file(ignored) && !IsHidden(name) && WildcardMatch(pattern, name);
+}
+
+bool ComesBefore(const std::string& a, const std::string& b) {
+  const int folded =
+      QString::fromStdString(a).compare(QString::fromStdString(b), Qt::CaseInsensitive);
+  return folded != 0 ? folded < 0 : a < b;
+}
+
+// The names of the plain files in `folder` that match `pattern`, in the order they show.
+std::vector<std::string> MatchingNames(const std::string& folder, const std::string& pattern) {
+  std::error_code reason;
+  std::vector<std::string> names;
+  for (fs::directory_iterator entry(fs::path(folder), reason);
+       !reason && entry != fs::directory_iterator(); entry.increment(reason)) {
+    if (ShowsInList(*entry, pattern)) {
+      names.push_back(entry->path().filename().string());
+    }
+  }
+  if (reason) {
+    ThrowUnreadable(folder, reason);
+  }
+  std::ranges::sort(names, ComesBefore);
+  return names;
+}
+
+}  // namespace
+
+FileListBox::FileListBox(std::string pattern, QWidget* parent)
+    : QListWidget(parent), pattern_(std::move(pattern)) {
+  setSelectionMode(QAbstractItemView::SingleSelection);
+}
+
+void FileListBox::SetPath(const std::string& folder) {
+  path_ = folder;
+  Refresh();
+}
+
+int FileListBox::ListIndex() const {
+  const QList<QListWidgetItem*> selected = selectedItems();
+  return selected.isEmpty() ? -1 : row(selected.first());
+}
+
+std::string FileListBox::List(int index) const {
+  return item(index)->text().toStdString();
+}
+
+void FileListBox::Refresh() {
+  const std::vector<std::string> names = MatchingNames(path_, pattern_);
+  const QList<QListWidgetItem*> selected = selectedItems();
+  const QString selectedName = selected.isEmpty() ? QString() : selected.first()->text();
+  clear();
+  for (const std::string& name : names) {
+    addItem(QString::fromStdString(name));
+  }
+  const QList<QListWidgetItem*> same = findItems(selectedName, Qt::MatchExactly);
+  if (!selectedName.isEmpty() && !same.isEmpty()) {
+    setCurrentItem(same.first());
+  }
+}
+
+}  // namespace tunelift

@@ -1,0 +1,33 @@
+#pragma once
+// The file list box: the names, without folder, of the files in one folder whose names match
+// a pattern without regard to case, sorted by name ignoring case, one selectable at a time.
+// Hidden files do not show. The folder is read only on SetPath and Refresh.
+
+#include <QListWidget>
+#include <string>
+
+#include "window/form_view.h"
+
+namespace tunelift {
+
+class FileListBox : public QListWidget, public FileList {
+  Q_OBJECT
+
+public:
+  explicit FileListBox(std::string pattern, QWidget* parent = nullptr);
+
+  std::string Pattern() const { return pattern_; }
+
+  std::string Path() const override { return path_; }
+  void SetPath(const std::string& folder) override;
+  int ListIndex() const override;
+  std::string List(int index) const override;
+  // Keeps the selected name selected when it is still there.
+  void Refresh() override;
+
+private:
+  std::string pattern_;
+  std::string path_;
+};
+
+}  // namespace tunelift

@@ -1,0 +1,147 @@
+#include "window/form_handlers.h"
+
+#include <string>
+
+#include "core/build_config.h"
+
+namespace tunelift {
+namespace {
+
+constexpr std::string_view kOpenFileFilter = "MP3 Files (*.MP3)|*.mp3|All Files (*.*)|*.*";
+constexpr std::string_view kOpenFileTitle = "Open File";
+constexpr long kOpenFileFlags =
+    ofn::kHideReadOnly | ofn::kFileMustExist | ofn::kExplorer | ofn::kLongNames;
+static_assert(kOpenFileFlags == 2625540);
+
+constexpr std::string_view kConfirmDelete = "Are you sure you want to delete that?";
+constexpr std::string_view kFolderMissing = " does not exist or has already been deleted!";
+constexpr std::string_view kFolderMissingTitle = "Folder not Found";
+constexpr std::string_view kNewLine = "\r\n";
+
+// What could not be done, as the failure report's first line says it.
+namespace action {
+constexpr std::string_view kPrepareFolders = "Could not prepare the staging folder.";
+constexpr std::string_view kWriteScript = "Could not write the upload script.";
+constexpr std::string_view kReadCurDir = "Could not read the current folder.";
+constexpr std::string_view kReadList = "Could not read the staging folder.";
+constexpr std::string_view kStageFile = "Could not stage the file.";
+constexpr std::string_view kDeleteFile = "Could not delete the file.";
+constexpr std::string_view kDeleteAll = "Could not delete the staged files.";
+constexpr std::string_view kLaunchUpload = "Could not start the FTP client.";
+constexpr std::string_view kRemoveFolder =
+    "Could not delete the staging folder. Press \"Finish!\" again once nothing uses it.";
+constexpr std::string_view kRemoveScript = "Could not delete the upload script.";
+}  // namespace action
+
+}  // namespace
+
+std::string FailureText(std::string_view action, const Error& error) {
+  return std::string(action) + std::string(kNewLine) + error.description();
+}
+
+FormHandlers::FormHandlers(FileServices& services, FormView& view, Dialogs& dialogs)
+    : services_(services),
+      staging_(services, std::string(kFtpHost)),
+      view_(view),
+      dialogs_(dialogs) {}
+
+bool FormHandlers::Run(Handler handler) {
+  action_ = {};
+  try {
+    (this->*handler)();
+    return true;
+  } catch (const Error& error) {
+    dialogs_.MsgBox(FailureText(action_, error), msgbox::kOkOnly | msgbox::kIconExclamation);
+    return false;
+  }
+}
+
+void FormHandlers::Form_Load() {
+  Attempting(action::kPrepareFolders);
+  staging_.PrepareFolders();
+  Attempting(action::kWriteScript);
+  staging_.WriteUploadScript();
+  Attempting(action::kReadCurDir);
+  view_.SetLabel4Caption(services_.CurDir());
+  Attempting(action::kReadList);
+  view_.File1().SetPath(staging_.StagingFolder());
+
+  dlgOpenFile_.initDir = staging_.ProgramFolder();
+  dlgOpenFile_.filter = kOpenFileFilter;
+  dlgOpenFile_.filterIndex = 1;
+  dlgOpenFile_.dialogTitle = kOpenFileTitle;
+  dlgOpenFile_.flags = kOpenFileFlags;
+  dlgOpenFile_.cancelError = true;
+}
+
+void FormHandlers::Browse_Click() {
+  std::string chosenPath;
+  try {
+    chosenPath = dialogs_.ShowOpen(dlgOpenFile_);
+  } catch (const Error& error) {
+    // The dialog's failures are the only ones handled here; cancelling is not reported.
+    if (error.number() != kCancelErrorNumber) {
+      ReportDialogFailure(error);
+    }
+    return;
+  }
+  Attempting(action::kStageFile);
+  {
+    BusyScope busy(view_);
+    staging_.StageFile(chosenPath);
+  }
+  Attempting(action::kReadList);
+  view_.File1().Refresh();
+}
+
+void FormHandlers::cmdDelete_Click() {
+  FileList& list = view_.File1();
+  const int index = list.ListIndex();
+  if (index < 0) {
+    return;
+  }
+  const std::string folder = list.Path();
+  const std::string name = list.List(index);
+  if (dialogs_.MsgBox(std::string(kConfirmDelete), msgbox::kYesNo | msgbox::kIconQuestion) ==
+      msgbox::kIdYes) {
+    Attempting(action::kDeleteFile);
+    staging_.DeleteStagedFile(folder, name);
+  }
+  Attempting(action::kReadList);
+  list.Refresh();
+}
+
+void FormHandlers::Delete_Click() {
+  Attempting(action::kDeleteAll);
+  staging_.DeleteAllStaged();
+  Attempting(action::kReadList);
+  view_.File1().Refresh();
+}
+
+void FormHandlers::Send_Click() {
+  Attempting(action::kLaunchUpload);
+  staging_.LaunchUpload();
+}
+
+void FormHandlers::Finish_Click() {
+  Attempting(action::kRemoveFolder);
+  if (!staging_.RemoveStagingFolder()) {
+    ReportFolderMissing();
+  }
+  Attempting(action::kRemoveScript);
+  staging_.RemoveUploadScript();
+  view_.Unload();
+}
+
+void FormHandlers::ReportDialogFailure(const Error& error) {
+  dialogs_.MsgBox("Error " + std::to_string(error.number()) + " selecting file." +
+                      std::string(kNewLine) + error.description(),
+                  msgbox::kOkOnly);
+}
+
+void FormHandlers::ReportFolderMissing() {
+  dialogs_.MsgBox(staging_.StagingFolder() + std::string(kFolderMissing),
+                  msgbox::kOkOnly | msgbox::kIconExclamation, std::string(kFolderMissingTitle));
+}
+
+}  // namespace tunelift

@@ -1,0 +1,72 @@
+#pragma once
+// The behaviour of the one window: its load event and the clicks on its five buttons, each
+// calling the staging operations in a fixed order and adding the dialogs, the list's refresh
+// and the window's closing. Written against FormView and Dialogs, not against a toolkit.
+//
+// Error policy: the open-file dialog's failures are handled by Browse_Click itself; the
+// staging folder found missing at Finish is reported by Finish_Click. Any other
+// tunelift::Error ends the handler it came from and is reported by Run, the one place that
+// catches it, in a message box that says what could not be done and why; the window stays.
+
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "core/error.h"
+#include "core/staging_area.h"
+#include "window/dialogs.h"
+#include "window/form_view.h"
+
+namespace tunelift {
+
+class FormHandlers {
+public:
+  using Handler = void (FormHandlers::*)();
+
+  // All three must outlive this object. The staging area is built on `services` and uploads
+  // to the host the program was built for.
+  FormHandlers(FileServices& services, FormView& view, Dialogs& dialogs);
+
+  // Runs one handler to its end; false when a failure ended it early (already reported).
+  bool Run(Handler handler);
+
+  void Form_Load();
+  void Browse_Click();
+  void cmdDelete_Click();
+  void Delete_Click();
+  void Send_Click();
+  void Finish_Click();
+
+private:
+  // Names what the handler does next, for the report of a failure that ends it.
+  void Attempting(std::string_view action) { action_ = action; }
+  void ReportDialogFailure(const Error& error);
+  void ReportFolderMissing();
+
+  FileServices& services_;
+  StagingArea staging_;
+  FormView& view_;
+  Dialogs& dialogs_;
+  OpenFileSettings dlgOpenFile_;
+  std::string_view action_;
+};
+
+// The report of a failure that ended a handler: what could not be done, then on a line of its
+// own the Error's description (the path and the system's reason).
+std::string FailureText(std::string_view action, const Error& error);
+
+// Which handler a click on each button runs.
+struct ClickBinding {
+  std::string_view control;
+  FormHandlers::Handler handler;
+};
+
+inline constexpr std::array kClickBindings{
+    ClickBinding{"Browse", &FormHandlers::Browse_Click},
+    ClickBinding{"cmdDelete", &FormHandlers::cmdDelete_Click},
+    ClickBinding{"Delete", &FormHandlers::Delete_Click},
+    ClickBinding{"Send", &FormHandlers::Send_Click},
+    ClickBinding{"Finish", &FormHandlers::Finish_Click},
+};
+
+}  // namespace tunelift

@@ -1,0 +1,50 @@
+#pragma once
+// What the window's handlers touch of the window itself, so that the same handlers drive the
+// Qt window and a native one. Texts are the platform's own paths and names.
+
+#include <string>
+
+namespace tunelift {
+
+// A list of the names (without folder) of the files in one folder that match a pattern.
+class FileList {
+public:
+  virtual ~FileList() = default;
+
+  virtual std::string Path() const = 0;
+  // Points the list at `folder` and reads it; throws tunelift::Error when it cannot be read.
+  virtual void SetPath(const std::string& folder) = 0;
+  // The selected entry's position counted from 0; -1 when nothing is selected.
+  virtual int ListIndex() const = 0;
+  // The name at `index` (0 <= index < number of entries).
+  virtual std::string List(int index) const = 0;
+  // Reads the folder again; throws tunelift::Error when it cannot be read.
+  virtual void Refresh() = 0;
+};
+
+class FormView {
+public:
+  virtual ~FormView() = default;
+
+  virtual FileList& File1() = 0;
+  virtual void SetLabel4Caption(const std::string& caption) = 0;
+  // Closes the window; as it is the only one, the program ends once the handler returns.
+  virtual void Unload() = 0;
+  // Shows the busy cursor until the matching EndBusy.
+  virtual void BeginBusy() = 0;
+  virtual void EndBusy() noexcept = 0;
+};
+
+// Shows the busy cursor for as long as it lives, however the scope is left.
+class BusyScope {
+public:
+  explicit BusyScope(FormView& view) : view_(view) { view_.BeginBusy(); }
+  ~BusyScope() { view_.EndBusy(); }
+  BusyScope(const BusyScope&) = delete;
+  BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+  FormView& view_;
+};
+
+}  // namespace tunelift

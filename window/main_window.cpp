@@ -1,0 +1,101 @@
+#include "window/main_window.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <algorithm>
+#include <vector>
+
+#include "window/path_text.h"
+#include "window/wrapping_button.h"
+
+namespace tunelift {
+namespace {
+
+QWidget* MakeWidget(const ControlSpec& spec, QWidget* parent) {
+  switch (spec.kind) {
+    case ControlKind::PushButton: {
+      auto* button = new WrappingButton(ToQString(spec.text), parent);
+      // Enter and Escape press no button: the window has no default or cancel button.
+      button->setAutoDefault(false);
+      button->setDefault(false);
+      return button;
+    }
+    case ControlKind::Label: {
+      auto* label = new QLabel(ToQString(spec.text), parent);
+      label->setTextFormat(Qt::PlainText);
+      label->setWordWrap(true);
+      label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+      return label;
+    }
+    case ControlKind::FileListBox:
+      return new FileListBox(std::string(kFile1Pattern), parent);
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(FileServices& services, Dialogs& dialogs, QWidget* parent)
+    : QWidget(parent), handlers_(services, *this, dialogs) {
+  setObjectName(ToQString(kFormName));
+  setWindowTitle(ToQString(kFormCaption));
+  setFixedSize(ToPixels(kClientWidth), ToPixels(kClientHeight));
+  for (const ControlSpec& spec : kControls) {
+    CreateControl(spec);
+  }
+  file1_ = findChild<FileListBox*>(QStringLiteral("File1"));
+  label4_ = findChild<QLabel*>(QStringLiteral("Label4"));
+  ChainTabOrder();
+  ConnectClicks();
+}
+
+bool MainWindow::Load() {
+  return handlers_.Run(&FormHandlers::Form_Load);
+}
+
+QWidget* MainWindow::CreateControl(const ControlSpec& spec) {
+  QWidget* widget = MakeWidget(spec, this);
+  widget->setObjectName(ToQString(spec.name));
+  widget->setGeometry(ToPixels(spec.left), ToPixels(spec.top), ToPixels(spec.width),
+                      ToPixels(spec.height));
+  return widget;
+}
+
+// Tab moves through the controls by tab index; those that take no focus are passed over.
+void MainWindow::ChainTabOrder() {
+  std::vector<const ControlSpec*> byTabIndex;
+  for (const ControlSpec& spec : kControls) {
+    byTabIndex.push_back(&spec);
+  }
+  std::ranges::sort(byTabIndex, {}, &ControlSpec::tabIndex);
+  for (std::size_t i = 1; i < byTabIndex.size(); ++i) {
+    setTabOrder(findChild<QWidget*>(ToQString(byTabIndex[i - 1]->name)),
+                findChild<QWidget*>(ToQString(byTabIndex[i]->name)));
+  }
+}
+
+void MainWindow::ConnectClicks() {
+  for (const ClickBinding& binding : kClickBindings) {
+    auto* button = findChild<QPushButton*>(ToQString(binding.control));
+    const FormHandlers::Handler handler = binding.handler;
+    connect(button, &QPushButton::clicked, this, [this, handler] { handlers_.Run(handler); });
+  }
+}
+
+void MainWindow::SetLabel4Caption(const std::string& caption) {
+  label4_->setText(ToQString(caption));
+}
+
+void MainWindow::Unload() {
+  close();
+}
+
+void MainWindow::BeginBusy() {
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+void MainWindow::EndBusy() noexcept {
+  QApplication::restoreOverrideCursor();
+}
+
+}  // namespace tunelift

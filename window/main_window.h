@@ -1,0 +1,43 @@
+#pragma once
+// The one window, on Qt Widgets: its controls are built once from the layout table and every
+// button click runs its handler. The window owns its controls for the program's life.
+
+#include <QLabel>
+#include <QWidget>
+
+#include "core/services.h"
+#include "window/dialogs.h"
+#include "window/file_list_box.h"
+#include "window/form_handlers.h"
+#include "window/form_view.h"
+#include "window/layout.h"
+
+namespace tunelift {
+
+class MainWindow : public QWidget, public FormView {
+  Q_OBJECT
+
+public:
+  // `services` and `dialogs` must outlive the window.
+  MainWindow(FileServices& services, Dialogs& dialogs, QWidget* parent = nullptr);
+
+  // Runs Form_Load; false when start-up failed (the user has been told why).
+  bool Load();
+
+  FileList& File1() override { return *file1_; }
+  void SetLabel4Caption(const std::string& caption) override;
+  void Unload() override;
+  void BeginBusy() override;
+  void EndBusy() noexcept override;
+
+private:
+  QWidget* CreateControl(const ControlSpec& spec);
+  void ChainTabOrder();
+  void ConnectClicks();
+
+  FormHandlers handlers_;
+  FileListBox* file1_ = nullptr;
+  QLabel* label4_ = nullptr;
+};
+
+}  // namespace tunelift
