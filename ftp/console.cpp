@@ -1,0 +1,73 @@
+#include "ftp/console.h"
+
+#include <algorithm>
+#include <iomanip>
+#include <sstream>
+
+namespace tunelift::ftp {
+
+std::string TransferSummary(std::int64_t bytes, double seconds) {
+  // A loopback transfer can take less than the clock's grain; the rate must stay finite.
+  const double rate = static_cast<double>(bytes) / 1000.0 / std::max(seconds, 0.001);
+  std::ostringstream text;
+  text << std::fixed << std::setprecision(2) << "ftp: " << bytes << " bytes sent in " << seconds
+       << " Seconds " << rate << " Kbytes/sec.";
+  return text.str();
+}
+
+Console::Console(std::ostream& out, ConsoleOptions options) : out_(out), options_(options) {}
+
+void Console::Echo(std::string_view command) { Line() << "ftp> " << command << std::endl; }
+
+void Console::Say(std::string_view text) { Line() << text << std::endl; }
+
+void Console::Ask(std::string_view question) { Line() << question << std::flush; }
+
+void Console::Error(std::string_view text) { Line() << "ftp: " << text << std::endl; }
+
+void Console::BeginFile(std::string_view name) {
+  fileName_ = std::string(name);
+  lastPercent_ = -1;
+}
+
+void Console::EndFile(const StoreResult& result) {
+  Say(TransferSummary(result.bytesSent, result.seconds));
+}
+
+void Console::OnConnected(std::string_view host) { Say("Connected to " + std::string(host) + "."); }
+
+void Console::OnReply(std::string_view line) {
+  if (options_.showReplies) {
+    Say(line);
+  }
+}
+
+void Console::OnCommandSent(std::string_view line) {
+  if (options_.showCommands) {
+    Line() << "---> " << line << std::endl;
+  }
+}
+
+void Console::OnProgress(std::int64_t sent, std::int64_t total) {
+  if (!options_.showProgress || total <= 0) {
+    return;
+  }
+  const int percent = static_cast<int>(std::min<std::int64_t>(sent * 100 / total, 100));
+  if (percent == lastPercent_) {
+    return;
+  }
+  lastPercent_ = percent;
+  out_ << '\r' << fileName_ << ": " << std::setw(3) << percent << "% (" << sent << " of "
+       << total << " bytes)" << std::flush;
+  progressOpen_ = true;
+}
+
+std::ostream& Console::Line() {
+  if (progressOpen_) {
+    out_ << '\n';
+    progressOpen_ = false;
+  }
+  return out_;
+}
+
+}  // namespace tunelift::ftp

@@ -1,0 +1,60 @@
+#pragma once
+// The transcript. Every line the user sees passes through one of these helpers, each with its
+// fixed form: "ftp> " before an echoed command, "---> " before a command sent to the server,
+// "ftp: " before a failure, the server's replies as they came. The stream is the caller's,
+// so tests read the transcript exactly as a user would.
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+#include "ftp/transport.h"
+
+namespace tunelift::ftp {
+
+struct ConsoleOptions {
+  bool showReplies = true;
+  bool showCommands = false;
+  // One progress line per file, rewritten in place: only where the output is a terminal.
+  bool showProgress = false;
+};
+
+// "ftp: N bytes sent in S Seconds R Kbytes/sec." as the Windows client reports a file.
+std::string TransferSummary(std::int64_t bytes, double seconds);
+
+class Console final : public TransportObserver {
+public:
+  // `out` must outlive the console.
+  Console(std::ostream& out, ConsoleOptions options);
+
+  // A command read from the script, as "ftp> COMMAND".
+  void Echo(std::string_view command);
+  // A line of the client's own.
+  void Say(std::string_view text);
+  // A question whose answer is typed on the same line (no line end).
+  void Ask(std::string_view question);
+  // A failure, as "ftp: TEXT".
+  void Error(std::string_view text);
+  // Starts the progress line of the file about to be sent under `name`.
+  void BeginFile(std::string_view name);
+  // Ends the progress line and reports the file as sent.
+  void EndFile(const StoreResult& result);
+
+  void OnConnected(std::string_view host) override;
+  void OnReply(std::string_view line) override;
+  void OnCommandSent(std::string_view line) override;
+  void OnProgress(std::int64_t sent, std::int64_t total) override;
+
+private:
+  // Ends an open progress line first, so the next text starts on a line of its own.
+  std::ostream& Line();
+
+  std::ostream& out_;
+  ConsoleOptions options_;
+  std::string fileName_;
+  bool progressOpen_ = false;
+  int lastPercent_ = -1;
+};
+
+}  // namespace tunelift::ftp

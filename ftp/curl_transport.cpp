@@ -1,0 +1,375 @@
+#include "ftp/curl_transport.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <exception>
+#include <system_error>
+#include <utility>
+
+#include "ftp/curl_easy.h"
+#include "ftp/remote_folder.h"
+
+namespace tunelift::ftp {
+namespace {
+
+using Stage = TransportError::Stage;
+
+// Failures that leave no usable control connection, or no login, whatever was under way.
+Stage StageOf(CURLcode code, Stage during) {
+  switch (code) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_OPERATION_TIMEDOUT:
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_WEIRD_SERVER_REPLY:
+    case CURLE_GOT_NOTHING:
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+      return Stage::Connect;
+    case CURLE_LOGIN_DENIED:
+      return Stage::Login;
+    default:
+      return during;
+  }
+}
+
+// The command as the transcript may show it: never the password.
+std::string Masked(std::string_view command) {
+  const std::string_view verb = command.substr(0, command.find(' '));
+  const auto upper = [](char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); };
+  const bool isPass = verb.size() == 4 && upper(verb[0]) == 'P' && upper(verb[1]) == 'A' &&
+                      upper(verb[2]) == 'S' && upper(verb[3]) == 'S';
+  return isPass ? std::string("PASS ****") : std::string(command);
+}
+
+bool TlsInUse(CURL* easy) {
+  curl_tlssessioninfo* session = nullptr;
+  // Only meaningful while a transfer runs, which is when the debug callback asks.
+  return curl_easy_getinfo(easy, CURLINFO_TLS_SSL_PTR, &session) == CURLE_OK &&
+         session != nullptr && session->internals != nullptr;
+}
+
+struct FileCloser {
+  void operator()(std::FILE* file) const noexcept { std::fclose(file); }
+};
+
+// The local file of one upload, read by libcurl through ReadLocalFile.
+struct LocalFile {
+  std::unique_ptr<std::FILE, FileCloser> handle;
+  int readError = 0;
+};
+
+size_t ReadLocalFile(char* buffer, size_t size, size_t count, void* user) {
+  auto& file = *static_cast<LocalFile*>(user);
+  const size_t read = std::fread(buffer, 1, size * count, file.handle.get());
+  if (read == 0 && std::ferror(file.handle.get())) {
+    file.readError = errno;
+    return CURL_READFUNC_ABORT;
+  }
+  return read;
+}
+
+TransportError LocalError(int number, const std::string& what,
+                          const std::filesystem::path& path) {
+  return TransportError(Stage::Local, number,
+                        what + " " + path.string() + ": " + std::generic_category().message(number));
+}
+
+}  // namespace
+
+struct CurlTransport::State {
+  State(TransportObserver& reportTo, CurlTransportOptions chosen)
+      : observer(reportTo), options(std::move(chosen)) {}
+
+  void Start(const std::string& name, int number);
+  void Stop() noexcept;
+  void Request(const std::string& url, bool upload, curl_slist* quote);
+  void Perform(Stage during);
+  std::string Url(const RemoteFolder& in, const std::string& file) const;
+  StoreResult Upload(LocalFile& file, curl_off_t size, TransferType type, const std::string& url);
+
+  void OnReplyText(CURL* handle, std::string_view text);
+  void OnCommandText(std::string_view text);
+  static int OnDebug(CURL* easy, curl_infotype type, char* data, size_t size, void* user);
+  static int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t total, curl_off_t now);
+
+  TransportObserver& observer;
+  const CurlTransportOptions options;
+  // The lists are declared before the handle: they must outlive it.
+  curl::List connectTo;
+  curl::List quote;
+  curl::Multi multi;  // made before the handle, cleaned up after it
+  curl::Easy easy;
+  char errorBuffer[CURL_ERROR_SIZE] = {};
+  std::string host;
+  int port = 21;
+  RemoteFolder folder;
+  std::string partialReply;
+  bool greeted = false;
+  bool encrypted = false;
+  bool loggedIn = false;
+  std::exception_ptr callbackError;
+};
+
+void CurlTransport::State::Start(const std::string& name, int number) {
+  host = name;
+  port = number;
+  folder = {};
+  multi = curl::NewMulti();
+  easy = curl::NewEasy();
+  CURL* handle = easy.get();
+  curl::Set(handle, CURLOPT_ERRORBUFFER, errorBuffer);
+  curl::Set(handle, CURLOPT_VERBOSE, 1L);  // feeds OnDebug, which alone writes anything
+  curl::Set(handle, CURLOPT_DEBUGFUNCTION, &State::OnDebug);
+  curl::Set(handle, CURLOPT_DEBUGDATA, this);
+  curl::Set(handle, CURLOPT_NOPROGRESS, 0L);
+  curl::Set(handle, CURLOPT_XFERINFOFUNCTION, &State::OnProgress);
+  curl::Set(handle, CURLOPT_XFERINFODATA, this);
+  curl::Set(handle, CURLOPT_NOSIGNAL, 1L);
+  curl::Set(handle, CURLOPT_PROTOCOLS_STR, "ftp");
+  curl::Set(handle, CURLOPT_CONNECTTIMEOUT, options.connectTimeoutSeconds);
+  curl::Set(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl::Set(handle, CURLOPT_LOW_SPEED_TIME, options.stallSeconds);
+  curl::Set(handle, CURLOPT_SERVER_RESPONSE_TIMEOUT, options.stallSeconds);
+  curl::Set(handle, CURLOPT_FTP_USE_EPSV, 1L);  // EPSV first, PASV where refused
+  curl::Set(handle, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_TRY));
+  curl::Set(handle, CURLOPT_FTPSSLAUTH, static_cast<long>(CURLFTPAUTH_TLS));
+  curl::Set(handle, CURLOPT_SSL_VERIFYPEER, 1L);
+  curl::Set(handle, CURLOPT_SSL_VERIFYHOST, 2L);
+  if (!options.caFile.empty()) {
+    curl::Set(handle, CURLOPT_CAINFO, options.caFile.c_str());
+  }
+  if (!options.connectTo.empty()) {
+    connectTo = curl::SingleEntryList(options.connectTo);
+    curl::Set(handle, CURLOPT_CONNECT_TO, connectTo.get());
+  }
+}
+
+void CurlTransport::State::Stop() noexcept {
+  if (loggedIn) {
+    try {
+      // libcurl sends QUIT when it drops a connection; forbidding reuse makes it drop this one
+      // at the end of a request of ours, so the goodbye passes through our callbacks.
+      curl::Set(easy.get(), CURLOPT_FORBID_REUSE, 1L);
+      Request(Url(folder, {}), false, nullptr);
+      Perform(Stage::Command);
+    } catch (const std::exception&) {
+      // A goodbye the server did not hear changes nothing: the connection closes either way.
+    }
+  }
+  // Clean-up in reverse order of set-up: the handle, the multi handle, then the lists.
+  easy.reset();
+  multi.reset();
+  quote.reset();
+  connectTo.reset();
+  partialReply.clear();  // a goodbye cut short is not worth a line
+  greeted = false;
+  encrypted = false;
+  loggedIn = false;
+}
+
+void CurlTransport::State::Request(const std::string& url, bool upload, curl_slist* commands) {
+  curl::Set(easy.get(), CURLOPT_URL, url.c_str());
+  // Without a body the request only connects, logs in, changes folder and runs `commands`.
+  curl::Set(easy.get(), CURLOPT_NOBODY, upload ? 0L : 1L);
+  curl::Set(easy.get(), CURLOPT_UPLOAD, upload ? 1L : 0L);
+  curl::Set(easy.get(), CURLOPT_QUOTE, commands);
+}
+
+void CurlTransport::State::Perform(Stage during) {
+  errorBuffer[0] = '\0';
+  const CURLcode code = curl::Perform(multi.get(), easy.get());
+  if (!partialReply.empty()) {
+    observer.OnReply(std::exchange(partialReply, {}));
+  }
+  if (callbackError) {
+    std::rethrow_exception(std::exchange(callbackError, nullptr));
+  }
+  if (code == CURLE_OK) {
+    return;
+  }
+  std::string description = errorBuffer[0] != '\0' ? errorBuffer : curl_easy_strerror(code);
+  long systemReason = 0;
+  if (curl_easy_getinfo(easy.get(), CURLINFO_OS_ERRNO, &systemReason) == CURLE_OK &&
+      systemReason != 0) {
+    description += ": " + std::generic_category().message(static_cast<int>(systemReason));
+  }
+  if (code == CURLE_PEER_FAILED_VERIFICATION) {
+    description = "The server offers encryption, but its certificate cannot be trusted, so "
+                  "nothing was sent: " + description;
+  }
+  throw TransportError(StageOf(code, during), code, description);
+}
+
+std::string CurlTransport::State::Url(const RemoteFolder& in, const std::string& file) const {
+  return curl::FtpUrl(easy.get(), host, port, in.absolute, in.segments, file);
+}
+
+StoreResult CurlTransport::State::Upload(LocalFile& file, curl_off_t size, TransferType type,
+                                         const std::string& url) {
+  CURL* handle = easy.get();
+  curl::Set(handle, CURLOPT_READFUNCTION, &ReadLocalFile);
+  curl::Set(handle, CURLOPT_READDATA, &file);
+  // libcurl itself turns each LF into CR LF in ASCII mode and counts the added bytes.
+  curl::Set(handle, CURLOPT_INFILESIZE_LARGE, size);
+  curl::Set(handle, CURLOPT_TRANSFERTEXT, type == TransferType::Ascii ? 1L : 0L);
+  Request(url, true, nullptr);
+  std::exception_ptr failure;
+  try {
+    Perform(Stage::Command);
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  curl::Set(handle, CURLOPT_READDATA, nullptr);  // `file` ends with this call
+  if (failure) {
+    std::rethrow_exception(failure);
+  }
+  StoreResult result;
+  result.bytesSent = curl::Info<curl_off_t>(handle, CURLINFO_SIZE_UPLOAD_T);
+  result.seconds = static_cast<double>(curl::Info<curl_off_t>(handle, CURLINFO_TOTAL_TIME_T)) / 1e6;
+  return result;
+}
+
+void CurlTransport::State::OnReplyText(CURL* handle, std::string_view text) {
+  partialReply.append(text);
+  std::size_t end = partialReply.find('\n');
+  while (end != std::string::npos) {
+    std::string line = partialReply.substr(0, end);
+    partialReply.erase(0, end + 1);
+    if (line.ends_with('\r')) {
+      line.pop_back();
+    }
+    if (!greeted && line.starts_with("220")) {
+      greeted = true;
+      observer.OnConnected(host);
+    }
+    encrypted = TlsInUse(handle);
+    observer.OnReply(line);
+    end = partialReply.find('\n');
+  }
+}
+
+void CurlTransport::State::OnCommandText(std::string_view text) {
+  // Only a reply before the first command of a connection can be its greeting.
+  greeted = true;
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
+    text.remove_suffix(1);
+  }
+  observer.OnCommandSent(Masked(text));
+}
+
+int CurlTransport::State::OnDebug(CURL* handle, curl_infotype type, char* data, size_t size,
+                                  void* user) {
+  auto& state = *static_cast<State*>(user);
+  try {
+    if (type == CURLINFO_HEADER_IN) {
+      state.OnReplyText(handle, {data, size});
+    } else if (type == CURLINFO_HEADER_OUT) {
+      state.OnCommandText({data, size});
+    }
+  } catch (...) {
+    // Nothing may unwind through libcurl: the failure is raised again after the transfer.
+    state.callbackError = std::current_exception();
+  }
+  return 0;
+}
+
+int CurlTransport::State::OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t total,
+                                     curl_off_t now) {
+  auto& state = *static_cast<State*>(user);
+  if (now > 0 && !state.callbackError) {
+    try {
+      state.observer.OnProgress(now, total);
+    } catch (...) {
+      state.callbackError = std::current_exception();
+      return 1;  // aborts the transfer
+    }
+  }
+  return 0;
+}
+
+CurlLibrary::CurlLibrary() {
+  const CURLcode code = curl_global_init(CURL_GLOBAL_DEFAULT);
+  if (code != CURLE_OK) {
+    throw TransportError(Stage::Connect, code, curl_easy_strerror(code));
+  }
+}
+
+CurlLibrary::~CurlLibrary() { curl_global_cleanup(); }
+
+CurlTransport::CurlTransport(TransportObserver& observer, CurlTransportOptions options)
+    : state_(std::make_unique<State>(observer, std::move(options))) {}
+
+CurlTransport::~CurlTransport() { Close(); }
+
+void CurlTransport::Open(const std::string& host, int port) {
+  Close();
+  try {
+    state_->Start(host, port);
+    state_->Url(state_->folder, {});  // a name libcurl cannot take fails here, not at login
+  } catch (...) {
+    Close();
+    throw;
+  }
+}
+
+void CurlTransport::Login(const std::string& user, const std::string& password) {
+  try {
+    curl::Set(state_->easy.get(), CURLOPT_USERNAME, user.c_str());
+    curl::Set(state_->easy.get(), CURLOPT_PASSWORD, password.c_str());
+    state_->Request(state_->Url(state_->folder, {}), false, nullptr);
+    state_->Perform(Stage::Login);
+    state_->loggedIn = true;
+  } catch (...) {
+    Close();
+    throw;
+  }
+}
+
+bool CurlTransport::Encrypted() const { return state_->loggedIn && state_->encrypted; }
+
+void CurlTransport::SetType(TransferType type) {
+  state_->quote = curl::SingleEntryList(type == TransferType::Binary ? "TYPE I" : "TYPE A");
+  state_->Request(state_->Url(state_->folder, {}), false, state_->quote.get());
+  state_->Perform(Stage::Command);
+}
+
+void CurlTransport::ChangeDirectory(const std::string& folder) {
+  const RemoteFolder target = state_->folder.Changed(folder);
+  state_->Request(state_->Url(target, {}), false, nullptr);
+  state_->Perform(Stage::Command);
+  state_->folder = target;
+}
+
+StoreResult CurlTransport::Store(const std::filesystem::path& local,
+                                 const std::string& remoteName, TransferType type) {
+  std::error_code error;
+  const std::uintmax_t size = std::filesystem::file_size(local, error);
+  if (error) {
+    throw LocalError(error.value(), "Cannot send", local);
+  }
+  LocalFile file;
+  file.handle.reset(std::fopen(local.c_str(), "rb"));
+  if (!file.handle) {
+    throw LocalError(errno, "Cannot open", local);
+  }
+  const std::size_t slash = remoteName.rfind('/');
+  const RemoteFolder target = slash == std::string::npos
+                                  ? state_->folder
+                                  : state_->folder.Changed(remoteName.substr(0, slash + 1));
+  const std::string url = state_->Url(target, remoteName.substr(slash + 1));
+  try {
+    return state_->Upload(file, static_cast<curl_off_t>(size), type, url);
+  } catch (const TransportError&) {
+    if (file.readError != 0) {
+      throw LocalError(file.readError, "Cannot read", local);
+    }
+    throw;
+  }
+}
+
+void CurlTransport::Close() noexcept { state_->Stop(); }
+
+}  // namespace tunelift::ftp

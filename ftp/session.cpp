@@ -1,0 +1,232 @@
+#include "ftp/session.h"
+
+#include <charconv>
+
+namespace tunelift::ftp {
+namespace {
+
+constexpr int kDefaultPort = 21;
+
+std::optional<int> ParsePort(const std::string& text) {
+  int port = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), port);
+  const bool valid = error == std::errc() && end == text.data() + text.size();
+  return valid && port > 0 && port < 65536 ? std::optional<int>(port) : std::nullopt;
+}
+
+// The command as the transcript shows it: a password given to "user" is never echoed.
+std::string Shown(const std::string& line, Verb verb, const std::vector<std::string>& words) {
+  return verb == Verb::User && words.size() > 2 ? words[0] + " " + words[1] + " ****" : line;
+}
+
+}  // namespace
+
+Session::Session(Transport& transport, Console& console, LineReader& input,
+                 SessionOptions options)
+    : transport_(transport), console_(console), input_(input), options_(std::move(options)) {}
+
+int Session::Run(const std::string& host) {
+  if (!host.empty()) {
+    Open({host});
+  }
+  while (!done_) {
+    if (options_.interactive) {
+      console_.Ask("ftp> ");
+    }
+    const std::optional<std::string> line = input_.NextNonBlank();
+    if (!line) {
+      break;
+    }
+    RunCommand(*line);
+  }
+  Disconnect();
+  return failed_ ? 1 : 0;
+}
+
+void Session::RunCommand(const std::string& line) {
+  std::vector<std::string> words = SplitWords(line);
+  const VerbLookup lookup = FindVerb(words.front());
+  if (!options_.interactive) {
+    console_.Echo(Shown(line, lookup.verb, words));
+  }
+  if (lookup.result == VerbLookup::Result::Unknown) {
+    Fail("Invalid command.");
+  } else if (lookup.result == VerbLookup::Result::Ambiguous) {
+    Fail("Ambiguous command.");
+  } else {
+    words.erase(words.begin());
+    Dispatch(lookup.verb, words);
+  }
+}
+
+void Session::Dispatch(Verb verb, const std::vector<std::string>& args) {
+  switch (verb) {
+    case Verb::Open: return Open(args);
+    case Verb::User: return User(args);
+    case Verb::Prompt:
+      options_.prompting = !options_.prompting;
+      return console_.Say(options_.prompting ? "Interactive mode On ." : "Interactive mode Off .");
+    case Verb::Binary: return SetType(TransferType::Binary);
+    case Verb::Ascii: return SetType(TransferType::Ascii);
+    case Verb::Type: return Type(args);
+    case Verb::Put: return Put(args);
+    case Verb::Mput: return Mput(args);
+    case Verb::Cd: return Cd(args);
+    case Verb::Lcd: return Lcd(args);
+    case Verb::Close:
+      if (!open_) {
+        return Fail("Not connected.");
+      }
+      return Disconnect();
+    case Verb::Bye:
+      done_ = true;
+      return;
+    case Verb::Help: return Help();
+  }
+}
+
+void Session::Open(const std::vector<std::string>& args) {
+  if (open_) {
+    return Fail("Already connected to " + host_ + ", use close first.");
+  }
+  const std::optional<std::string> host = args.empty() ? Ask("To ") : args[0];
+  const std::optional<int> port = args.size() > 1 ? ParsePort(args[1]) : kDefaultPort;
+  if (!host || host->empty() || !port) {
+    Fail("Usage: open host-name [port]");
+    return SkipLoginLines();
+  }
+  try {
+    transport_.Open(*host, *port);
+  } catch (const TransportError& error) {
+    Report(error);
+    return SkipLoginLines();
+  }
+  open_ = true;
+  host_ = *host;
+  if (options_.autoLogin) {
+    const std::optional<std::string> user = Ask("User (" + host_ + ":(none)): ");
+    LogIn(user, user ? Ask("Password:") : std::nullopt);
+  }
+}
+
+void Session::SkipLoginLines() {
+  if (options_.autoLogin) {
+    // The user name and the password after "open" belong to its login: never commands.
+    input_.Next();
+    input_.Next();
+  }
+}
+
+void Session::User(const std::vector<std::string>& args) {
+  if (!open_) {
+    return Fail("Not connected.");
+  }
+  const std::optional<std::string> user = args.empty() ? Ask("Username ") : args[0];
+  LogIn(user, args.size() > 1 ? args[1] : Ask("Password:"));
+}
+
+void Session::LogIn(const std::optional<std::string>& user,
+                    const std::optional<std::string>& password) {
+  if (!user || !password || user->empty()) {
+    Fail("Login failed: no user name or password.");
+    return Disconnect();
+  }
+  if (HasControlCharacter(*user) || HasControlCharacter(*password)) {
+    Fail("Refusing a user name or password that holds control characters: they would be read "
+         "as further FTP commands. Nothing was sent.");
+    return Disconnect();
+  }
+  try {
+    transport_.Login(*user, *password);
+  } catch (const TransportError& error) {
+    Report(error);
+    if (error.stage() == TransportError::Stage::Login) {
+      console_.Say("Login failed.");
+    }
+    return;
+  }
+  loggedIn_ = true;
+  console_.Say(transport_.Encrypted()
+                   ? "The connection is encrypted (TLS)."
+                   : "The server offers no encryption: this session, password included, is "
+                     "plain FTP.");
+}
+
+void Session::SetType(TransferType type) {
+  if (!RequireLogin()) {
+    return;
+  }
+  try {
+    transport_.SetType(type);
+    type_ = type;
+  } catch (const TransportError& error) {
+    Report(error);
+  }
+}
+
+void Session::Type(const std::vector<std::string>& args) {
+  if (args.empty()) {
+    const bool binary = type_ == TransferType::Binary;
+    return console_.Say(std::string("Using ") + (binary ? "binary" : "ascii") +
+                        " mode to transfer files.");
+  }
+  const std::string mode = Lowercase(args[0]);
+  if (mode == "binary" || mode == "image" || mode == "i") {
+    SetType(TransferType::Binary);
+  } else if (mode == "ascii" || mode == "a") {
+    SetType(TransferType::Ascii);
+  } else {
+    Fail(args[0] + ": unknown mode.");
+  }
+}
+
+void Session::Help() {
+  std::string names;
+  for (const CommandName& command : CommandNames()) {
+    names += std::string(command.name) + " ";
+  }
+  console_.Say("Commands may be abbreviated.  Commands are:");
+  console_.Say(names);
+}
+
+std::optional<std::string> Session::Ask(const std::string& question) {
+  if (options_.interactive) {
+    console_.Ask(question);
+  } else {
+    console_.Say(question);
+  }
+  return input_.Next();
+}
+
+bool Session::RequireLogin() {
+  if (!open_) {
+    Fail("Not connected.");
+  } else if (!loggedIn_) {
+    Fail("Not logged in.");
+  }
+  return loggedIn_;
+}
+
+void Session::Disconnect() {
+  if (open_) {
+    transport_.Close();
+  }
+  open_ = false;
+  loggedIn_ = false;
+}
+
+void Session::Fail(const std::string& text) {
+  failed_ = true;
+  console_.Error(text);
+}
+
+void Session::Report(const TransportError& error) {
+  Fail(std::string(error.what()) + " (error " + std::to_string(error.code()) + ")");
+  const bool sessionLost = error.stage() == TransportError::Stage::Connect ||
+                           error.stage() == TransportError::Stage::Login;
+  if (sessionLost) {
+    Disconnect();
+  }
+}
+
+}  // namespace tunelift::ftp

@@ -1,0 +1,75 @@
+#pragma once
+// The dialect of the Windows command-line client: reads commands one line at a time and
+// carries them out over a Transport, writing the transcript to a Console. A command that
+// fails is reported and the next one runs; the exit status remembers that something failed.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ftp/command.h"
+#include "ftp/console.h"
+#include "ftp/line_reader.h"
+#include "ftp/transport.h"
+
+namespace tunelift::ftp {
+
+struct SessionOptions {
+  bool autoLogin = true;  // "open" reads the user name and the password from the next lines
+  bool prompting = true;  // mput asks about each file; "prompt" toggles it
+  // The commands come from a terminal: questions wait on their own line for the answer, and
+  // commands are not echoed (the terminal shows them as they are typed).
+  bool interactive = false;
+  // Where relative local names start; "lcd" changes it. The process's own stays as it is.
+  std::filesystem::path localFolder;
+};
+
+class Session {
+public:
+  // All three must outlive the session.
+  Session(Transport& transport, Console& console, LineReader& input, SessionOptions options);
+
+  // Opens `host` first unless it is empty, then runs commands until "bye" or the end of the
+  // input. Returns the exit status: 0 when every command succeeded, 1 otherwise.
+  int Run(const std::string& host);
+
+private:
+  enum class Answer { Send, Skip, Stop };
+
+  void RunCommand(const std::string& line);
+  void Dispatch(Verb verb, const std::vector<std::string>& args);
+  void Open(const std::vector<std::string>& args);
+  void SkipLoginLines();
+  void User(const std::vector<std::string>& args);
+  void LogIn(const std::optional<std::string>& user, const std::optional<std::string>& password);
+  void SetType(TransferType type);
+  void Type(const std::vector<std::string>& args);
+  void Put(const std::vector<std::string>& args);
+  void Mput(const std::vector<std::string>& args);
+  void SendMatches(const std::string& pattern);
+  void Send(const std::filesystem::path& local, const std::string& remote);
+  void Cd(const std::vector<std::string>& args);
+  void Lcd(const std::vector<std::string>& args);
+  void Help();
+  Answer Confirm(const std::string& shown);
+
+  std::optional<std::string> Ask(const std::string& question);
+  bool RequireLogin();
+  void Disconnect();
+  void Fail(const std::string& text);
+  void Report(const TransportError& error);
+
+  Transport& transport_;
+  Console& console_;
+  LineReader& input_;
+  SessionOptions options_;
+  std::string host_;
+  TransferType type_ = TransferType::Ascii;  // as on Windows, until "binary"
+  bool open_ = false;
+  bool loggedIn_ = false;
+  bool failed_ = false;
+  bool done_ = false;
+};
+
+}  // namespace tunelift::ftp

@@ -1,0 +1,76 @@
+#pragma once
+// The FTP conversation as the script's commands need it, apart from whatever speaks it
+// (libcurl here; the platform's own FTP API could sit beside it).
+// Error policy: an operation that fails throws TransportError, which carries the transport's
+// own number and a description for the transcript; nothing is reported through return values.
+// What the server says arrives meanwhile through the TransportObserver given at construction.
+
+#include <cstdint>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace tunelift::ftp {
+
+enum class TransferType { Ascii, Binary };
+
+class TransportError : public std::runtime_error {
+public:
+  // Where the operation stopped: the session is only usable after a Command or Local failure.
+  enum class Stage { Connect, Login, Command, Local };
+
+  TransportError(Stage stage, int code, const std::string& description);
+
+  Stage stage() const noexcept { return stage_; }
+  // The transport's own number (CURLcode, errno, ...).
+  int code() const noexcept { return code_; }
+
+private:
+  Stage stage_;
+  int code_;
+};
+
+// What a transport reports while it works. Called on the caller's thread, from inside the
+// transport's operations.
+class TransportObserver {
+public:
+  virtual ~TransportObserver() = default;
+  // A new control connection to `host` was made (before its greeting arrives).
+  virtual void OnConnected(std::string_view host) = 0;
+  // One line the server sent, without its line end.
+  virtual void OnReply(std::string_view line) = 0;
+  // One command sent to the server; a password in it is already masked.
+  virtual void OnCommandSent(std::string_view line) = 0;
+  // Bytes of the current upload on the wire so far, and the expected total (0: unknown).
+  virtual void OnProgress(std::int64_t sent, std::int64_t total) = 0;
+};
+
+struct StoreResult {
+  std::int64_t bytesSent = 0;  // as they went over the wire
+  double seconds = 0;
+};
+
+class Transport {
+public:
+  virtual ~Transport() = default;
+
+  // Names the server that the next Login reaches. A transport may connect here already;
+  // libcurl's connects on Login, as the login is part of its connection.
+  virtual void Open(const std::string& host, int port) = 0;
+  // Connects when needed and logs in. On failure the transport is closed again.
+  virtual void Login(const std::string& user, const std::string& password) = 0;
+  // True when the control connection of the logged-in session is encrypted.
+  virtual bool Encrypted() const = 0;
+  // Tells the server the type of the transfers that follow.
+  virtual void SetType(TransferType type) = 0;
+  // Makes `folder` (relative, or absolute from "/") the server's current folder.
+  virtual void ChangeDirectory(const std::string& folder) = 0;
+  // Sends the local file under `remoteName` into the server's current folder.
+  virtual StoreResult Store(const std::filesystem::path& local, const std::string& remoteName,
+                            TransferType type) = 0;
+  // Ends the session politely when there is one. Never fails.
+  virtual void Close() noexcept = 0;
+};
+
+}  // namespace tunelift::ftp

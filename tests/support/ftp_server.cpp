@@ -1,0 +1,69 @@
+#include "tests/support/ftp_server.h"
+
+#include <cerrno>
+#include <chrono>
+#include <sstream>
+#include <system_error>
+
+namespace tunelift::test {
+namespace {
+
+std::vector<std::string> ServerArguments(const FtpServerOptions& options,
+                                         const std::filesystem::path& work,
+                                         const std::filesystem::path& log) {
+  std::vector<std::string> arguments{TUNELIFT_FTP_SERVER_SCRIPT, "--root",
+                                     options.receiveFolder.string(), "--log", log.string()};
+  if (options.tls) {
+    arguments.insert(arguments.end(),
+                     {"--tls-dir", work.string(), "--tls-host", options.tlsHostName});
+  }
+  if (options.keepAsciiBytes) {
+    arguments.emplace_back("--keep-ascii-bytes");
+  }
+  return arguments;
+}
+
+int ReadPort(ChildProcess& process) {
+  const std::string line = process.ReadLine(std::chrono::seconds(10));
+  std::istringstream words(line);
+  std::string label;
+  int port = 0;
+  if (!(words >> label >> port) || label != "PORT" || port <= 0) {
+    throw std::system_error(EPROTO, std::generic_category(), "FTP test server said: " + line);
+  }
+  return port;
+}
+
+}  // namespace
+
+FtpServer::FtpServer(const std::filesystem::path& receiveFolder)
+    : FtpServer(FtpServerOptions{.receiveFolder = receiveFolder}) {}
+
+FtpServer::FtpServer(const FtpServerOptions& options)
+    : commandLog_(work_.path() / "commands.log"),
+      certificate_(options.tls ? work_.path() / "cert.pem" : std::filesystem::path()),
+      process_(TUNELIFT_SYSTEM_PYTHON, ServerArguments(options, work_.path(), commandLog_)),
+      port_(ReadPort(process_)) {}
+
+std::vector<std::string> FtpServer::Commands() const {
+  std::istringstream log(std::filesystem::exists(commandLog_) ? ReadFile(commandLog_) : "");
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(log, line);) {
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+std::size_t FtpServer::CountOf(std::string_view verb) const {
+  std::size_t count = 0;
+  for (const std::string& line : Commands()) {
+    count += line == verb || line.starts_with(std::string(verb) + " ") ? 1 : 0;
+  }
+  return count;
+}
+
+std::string FtpServer::ConnectTo(std::string_view host) const {
+  return std::string(host) + ":21:127.0.0.1:" + std::to_string(port_);
+}
+
+}  // namespace tunelift::test
