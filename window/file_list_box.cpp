@@ -7,6 +7,7 @@
 
 #include "core/error.h"
 #include "core/wildcard.h"
+#include "window/path_text.h"
 
 namespace tunelift {
 namespace {
@@ -28,8 +29,7 @@ bool ShowsInList(const fs::directory_entry& entry, const std::string& pattern) {
 }
 
 bool ComesBefore(const std::string& a, const std::string& b) {
-  const int folded =
-      QString::fromStdString(a).compare(QString::fromStdString(b), Qt::CaseInsensitive);
+  const int folded = ToQString(a).compare(ToQString(b), Qt::CaseInsensitive);
   return folded != 0 ? folded < 0 : a < b;
 }
 
@@ -68,7 +68,7 @@ int FileListBox::ListIndex() const {
 }
 
 std::string FileListBox::List(int index) const {
-  return item(index)->text().toStdString();
+  return ToText(item(index)->text());
 }
 
 void FileListBox::Refresh() {
@@ -77,7 +77,7 @@ void FileListBox::Refresh() {
   const QString selectedName = selected.isEmpty() ? QString() : selected.first()->text();
   clear();
   for (const std::string& name : names) {
-    addItem(QString::fromStdString(name));
+    addItem(ToQString(name));
   }
   const QList<QListWidgetItem*> same = findItems(selectedName, Qt::MatchExactly);
   if (!selectedName.isEmpty() && !same.isEmpty()) {
