@@ -29,7 +29,8 @@ constexpr std::string_view kDeleteFile = "Could not delete the file.";
 constexpr std::string_view kDeleteAll = "Could not delete the staged files.";
 constexpr std::string_view kLaunchUpload = "Could not start the FTP client.";
 constexpr std::string_view kRemoveFolder =
-    "Could not delete the staging folder. Press \"Finish!\" again once nothing uses it.";
+    "Could not delete the staging folder; the window stays open so that you can press "
+    "\"Finish!\" again.";
 constexpr std::string_view kRemoveScript = "Could not delete the upload script.";
 }  // namespace action
 
