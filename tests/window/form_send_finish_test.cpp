@@ -111,7 +111,7 @@ private slots:
     fixture_->Click("Finish");
     const auto& boxes = fixture_->dialogs().msgBoxCalls();
     QCOMPARE(boxes.size(), std::size_t(1));
-    QVERIFY(boxes[0].prompt.starts_with("Could not delete the staging folder."));
+    QVERIFY(boxes[0].prompt.starts_with("Could not delete the staging folder;"));
     QVERIFY(boxes[0].prompt.find(locked.string()) != std::string::npos);
     QVERIFY(fixture_->window().isVisible());
     QVERIFY(fs::exists(locked));
