@@ -194,7 +194,8 @@ void CurlTransport::State::Perform(Stage during) {
   long systemReason = 0;
   if (curl_easy_getinfo(easy.get(), CURLINFO_OS_ERRNO, &systemReason) == CURLE_OK &&
       systemReason != 0) {
-    description += ": " + std::generic_category().message(static_cast<int>(systemReason));
+    const std::string reason = std::generic_category().message(static_cast<int>(systemReason));
+    description += description.find(reason) == std::string::npos ? ": " + reason : "";
   }
   if (code == CURLE_PEER_FAILED_VERIFICATION) {
     description = "The server offers encryption, but its certificate cannot be trusted, so "

@@ -1,8 +1,10 @@
 #include "ftp/local_files.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "core/wildcard.h"
+#include "ftp/command.h"
 
 namespace tunelift::ftp {
 
@@ -27,9 +29,13 @@ std::vector<std::filesystem::path> MatchLocalFiles(const std::filesystem::path& 
       matches.push_back(entry.path());
     }
   }
-  std::sort(matches.begin(), matches.end(), [](const auto& left, const auto& right) {
-    return left.filename() < right.filename();
-  });
+  // Name order as a Windows folder lists it: letters without regard to case.
+  const auto key = [](const std::filesystem::path& file) {
+    const std::string name = file.filename().string();
+    return std::pair(Lowercase(name), name);
+  };
+  std::sort(matches.begin(), matches.end(),
+            [&key](const auto& left, const auto& right) { return key(left) < key(right); });
   return matches;
 }
 

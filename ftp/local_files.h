@@ -17,7 +17,8 @@ std::filesystem::path LocalPath(std::string_view text);
 std::string_view FolderPart(std::string_view pattern);
 
 // The regular files in the folder of `pattern` (relative to `base` unless absolute) whose
-// names match its last part, letters compared without regard to case, in name order.
+// names match its last part, letters compared without regard to case, in name order
+// (also without regard to case).
 // Throws std::filesystem::filesystem_error when that folder cannot be read.
 std::vector<std::filesystem::path> MatchLocalFiles(const std::filesystem::path& base,
                                                    std::string_view pattern);

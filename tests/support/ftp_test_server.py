@@ -97,10 +97,23 @@ def raw_dtp_handler(base):
     return RawDTPHandler
 
 
+def early_handshake_dtp_handler(base):
+    """A TLS data channel that takes the handshake before the transfer command.
+
+    libcurl starts TLS on the data connection as soon as it connects, before STOR, as
+    RFC 4217 allows; pyftpdlib would read that early ClientHello as a hang-up and close."""
+
+    class EarlyHandshakeDTPHandler(base):
+        def readable(self):
+            return self._ssl_accepting or super().readable()
+
+    return EarlyHandshakeDTPHandler
+
+
 def make_handler(options, log):
     if options.tls_dir:
         from pyftpdlib.handlers import TLS_DTPHandler, TLS_FTPHandler
-        base, dtp = TLS_FTPHandler, TLS_DTPHandler
+        base, dtp = TLS_FTPHandler, early_handshake_dtp_handler(TLS_DTPHandler)
     else:
         base, dtp = FTPHandler, DTPHandler
     handler = logging_handler(base, log)

@@ -1,0 +1,134 @@
+// The libcurl transport against a real FTP server on loopback: encryption, line ends on the
+// wire, folders and bounded waits.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+
+#include "ftp/console.h"
+#include "ftp/curl_transport.h"
+#include "tests/support/ftp_server.h"
+#include "tests/support/loopback.h"
+
+namespace tunelift::ftp {
+namespace {
+
+constexpr const char* kHost = "music.example.net";
+using Stage = TransportError::Stage;
+
+class FtpCurlTransport : public ::testing::Test {
+protected:
+  CurlTransportOptions Through(const test::FtpServer& server) const {
+    CurlTransportOptions options;
+    options.connectTo = server.ConnectTo(kHost);
+    return options;
+  }
+
+  bool ServerGot(const test::FtpServer& server, const std::string& command) const {
+    const std::vector<std::string> log = server.Commands();
+    return std::find(log.begin(), log.end(), command) != log.end();
+  }
+
+  CurlLibrary curl_;
+  test::TempFolder received_;
+  test::TempFolder local_;
+  std::ostringstream transcript_;
+  Console console_{transcript_, ConsoleOptions{.showReplies = true, .showCommands = true,
+                                               .showProgress = false}};
+};
+
+TEST_F(FtpCurlTransport, EncryptsWhereTheServerOffersTlsWithATrustedCertificate) {
+  test::FtpServer server({.receiveFolder = received_.path(), .tls = true, .tlsHostName = kHost,
+                          .keepAsciiBytes = false});
+  CurlTransportOptions options = Through(server);
+  options.caFile = server.certificatePath().string();
+  CurlTransport transport(console_, options);
+  transport.Open(kHost, 21);
+  transport.Login(std::string(test::kFtpUser), std::string(test::kFtpPassword));
+  EXPECT_TRUE(transport.Encrypted());
+  transport.Store(local_.Write("a.mp3", "secret tune"), "a.mp3", TransferType::Binary);
+  transport.Close();
+
+  EXPECT_EQ(test::ReadFile(received_.path() / "a.mp3"), "secret tune");
+  EXPECT_TRUE(ServerGot(server, "AUTH TLS"));
+  EXPECT_TRUE(ServerGot(server, "PROT P"));  // the file went encrypted too
+}
+
+TEST_F(FtpCurlTransport, RefusesAnUntrustedCertificateBeforeTheUserNameGoesOut) {
+  test::FtpServer server({.receiveFolder = received_.path(), .tls = true, .tlsHostName = kHost,
+                          .keepAsciiBytes = false});
+  CurlTransport transport(console_, Through(server));
+  transport.Open(kHost, 21);
+  try {
+    transport.Login(std::string(test::kFtpUser), std::string(test::kFtpPassword));
+    FAIL() << "logged in over an unverified certificate";
+  } catch (const TransportError& error) {
+    EXPECT_EQ(error.stage(), Stage::Connect);
+    EXPECT_EQ(error.code(), 60);  // CURLE_PEER_FAILED_VERIFICATION
+    EXPECT_NE(std::string(error.what()).find("cannot be trusted"), std::string::npos);
+  }
+  EXPECT_EQ(server.CountOf("USER"), 0u);
+  EXPECT_EQ(server.CountOf("PASS"), 0u);
+}
+
+TEST_F(FtpCurlTransport, GoesOnInPlainFtpWhereTheServerRefusesTls) {
+  test::FtpServer server(received_.path());
+  CurlTransport transport(console_, Through(server));
+  transport.Open(kHost, 21);
+  transport.Login(std::string(test::kFtpUser), std::string(test::kFtpPassword));
+  EXPECT_FALSE(transport.Encrypted());
+  EXPECT_TRUE(ServerGot(server, "AUTH TLS"));
+  EXPECT_NE(transcript_.str().find("Connected to music.example.net.\n220 "), std::string::npos);
+}
+
+TEST_F(FtpCurlTransport, PutsCrLfOnTheWireInAsciiModeAndLeavesBinaryAlone) {
+  test::FtpServer server({.receiveFolder = received_.path(), .tls = false,
+                          .tlsHostName = "localhost", .keepAsciiBytes = true});
+  CurlTransport transport(console_, Through(server));
+  transport.Open(kHost, 21);
+  transport.Login(std::string(test::kFtpUser), std::string(test::kFtpPassword));
+  const auto text = local_.Write("text", "one\ntwo\r\nthree\rfour\n");
+  const StoreResult ascii = transport.Store(text, "ascii.txt", TransferType::Ascii);
+  transport.Store(text, "binary.txt", TransferType::Binary);
+
+  // libcurl turns every LF into CR LF, one after a CR included; a lone CR stays.
+  EXPECT_EQ(test::ReadFile(received_.path() / "ascii.txt"), "one\r\ntwo\r\r\nthree\rfour\r\n");
+  EXPECT_EQ(ascii.bytesSent, 23);
+  EXPECT_EQ(test::ReadFile(received_.path() / "binary.txt"), test::ReadFile(text));
+}
+
+TEST_F(FtpCurlTransport, ChangesOnlyIntoFoldersTheServerHas) {
+  std::filesystem::create_directory(received_.path() / "new music");
+  test::FtpServer server(received_.path());
+  CurlTransport transport(console_, Through(server));
+  transport.Open(kHost, 21);
+  transport.Login(std::string(test::kFtpUser), std::string(test::kFtpPassword));
+  transport.ChangeDirectory("new music");
+  try {
+    transport.ChangeDirectory("missing");
+    FAIL() << "changed into a folder the server does not have";
+  } catch (const TransportError& error) {
+    EXPECT_EQ(error.stage(), Stage::Command);
+  }
+  transport.Store(local_.Write("b.mp3", "b"), "b.mp3", TransferType::Binary);
+  EXPECT_TRUE(std::filesystem::exists(received_.path() / "new music" / "b.mp3"));
+}
+
+TEST_F(FtpCurlTransport, GivesUpOnAServerThatNeverAnswers) {
+  const test::LoopbackPort silent(test::LoopbackPort::Behaviour::Silent);
+  CurlTransportOptions options;
+  options.connectTo = std::string(kHost) + ":21:127.0.0.1:" + std::to_string(silent.port());
+  options.stallSeconds = 1;
+  CurlTransport transport(console_, options);
+  transport.Open(kHost, 21);
+  try {
+    transport.Login(std::string(test::kFtpUser), std::string(test::kFtpPassword));
+    FAIL() << "logged in to a server that never answered";
+  } catch (const TransportError& error) {
+    EXPECT_EQ(error.stage(), Stage::Connect);
+    EXPECT_EQ(error.code(), 28);  // CURLE_OPERATION_TIMEDOUT
+  }
+}
+
+}  // namespace
+}  // namespace tunelift::ftp

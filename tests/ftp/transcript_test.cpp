@@ -1,0 +1,107 @@
+// The client run in-process on streams of the test's own, against a real FTP server: the
+// transcript it writes and the way it reads the commands and answers that follow.
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <sstream>
+
+#include "ftp/curl_transport.h"
+#include "ftp/run.h"
+#include "tests/support/ftp_server.h"
+
+namespace tunelift::ftp {
+namespace {
+
+constexpr const char* kLogin = "open music.example.net\nDeckHopper\nMovingTracks\n";
+
+// The transcript with what varies from run to run (versions, ports, timings) held steady.
+std::string Steady(const std::string& transcript) {
+  const std::pair<const char*, const char*> variables[] = {
+      {R"(pyftpdlib [0-9.]+)", "pyftpdlib V"},
+      {R"(\(\|\|\|[0-9]+\|\))", "(|||PORT|)"},
+      {R"(sent in [0-9.]+ Seconds [0-9.]+ Kbytes)", "sent in S Seconds R Kbytes"},
+  };
+  std::string steady = transcript;
+  for (const auto& [pattern, placeholder] : variables) {
+    steady = std::regex_replace(steady, std::regex(pattern), placeholder);
+  }
+  return steady;
+}
+
+class FtpTranscript : public ::testing::Test {
+protected:
+  int RunClient(const std::string& commands) {
+    std::istringstream in(commands);
+    const RunEnvironment environment{.connectTo = server_.ConnectTo("music.example.net"),
+                                     .inputIsTerminal = false,
+                                     .outputIsTerminal = false,
+                                     .currentFolder = local_.path()};
+    return tunelift::ftp::Run({}, environment, in, out_, err_);
+  }
+
+  CurlLibrary curl_;
+  test::TempFolder local_;
+  test::TempFolder received_;
+  test::FtpServer server_{received_.path()};
+  std::ostringstream out_;
+  std::ostringstream err_;
+};
+
+TEST_F(FtpTranscript, ReadsLikeTheWindowsClients) {
+  local_.Write("temp/a.mp3", "abc");
+  EXPECT_EQ(RunClient(std::string("prompt\n") + kLogin + "binary\nmput temp\\*.mp3\nbye\n"), 0);
+  EXPECT_EQ(Steady(out_.str()),
+            "ftp> prompt\n"
+            "Interactive mode Off .\n"
+            "ftp> open music.example.net\n"
+            "User (music.example.net:(none)): \n"
+            "Password:\n"
+            "Connected to music.example.net.\n"
+            "220 pyftpdlib V ready.\n"
+            "500 Command \"AUTH\" not understood.\n"
+            "500 Command \"AUTH\" not understood.\n"
+            "331 Username ok, send password.\n"
+            "230 Login successful.\n"
+            "257 \"/\" is the current directory.\n"
+            "The server offers no encryption: this session, password included, is plain FTP.\n"
+            "ftp> binary\n"
+            "200 Type set to: Binary.\n"
+            "ftp> mput temp\\*.mp3\n"
+            "229 Entering extended passive mode (|||PORT|).\n"
+            "200 Type set to: Binary.\n"
+            "125 Data connection already open. Transfer starting.\n"
+            "226 Transfer complete.\n"
+            "ftp: 3 bytes sent in S Seconds R Kbytes/sec.\n"
+            "ftp> bye\n"
+            "221 Goodbye.\n");
+  EXPECT_EQ(err_.str(), "");
+}
+
+TEST_F(FtpTranscript, TakesEachMputAnswerFromTheNextLineWhilePromptingIsOn) {
+  for (const char* name : {"a", "b", "c", "d", "e"}) {
+    local_.Write(std::string("temp/") + name + ".mp3", name);
+  }
+  // a: yes, b: no, c: empty (yes), d: unclear (no), e never asked: q stops the mput.
+  EXPECT_EQ(RunClient(std::string(kLogin) + "mput temp/*.mp3\ny\nn\n\nmaybe\nq\n"
+                      "send temp\\e.mp3 last.mp3\nbye\n"), 0);
+  EXPECT_TRUE(std::filesystem::exists(received_.path() / "a.mp3"));
+  EXPECT_FALSE(std::filesystem::exists(received_.path() / "b.mp3"));
+  EXPECT_TRUE(std::filesystem::exists(received_.path() / "c.mp3"));
+  EXPECT_FALSE(std::filesystem::exists(received_.path() / "d.mp3"));
+  EXPECT_FALSE(std::filesystem::exists(received_.path() / "e.mp3"));
+  EXPECT_TRUE(std::filesystem::exists(received_.path() / "last.mp3"));
+  EXPECT_NE(out_.str().find("mput temp/d.mp3? \nAnswer y, n or q:"), std::string::npos);
+}
+
+TEST_F(FtpTranscript, GoesOnAfterAFailedCommandAndEndsWithStatusOne) {
+  local_.Write("temp/a.mp3", "a");
+  std::filesystem::create_directory(received_.path() / "in");
+  EXPECT_EQ(RunClient(std::string(kLogin) + "FROBNICATE now\nlcd temp\ncd in\nBIN\nput a.mp3\n"
+                      "mput *.ogg\nquit\n"), 1);
+  EXPECT_TRUE(std::filesystem::exists(received_.path() / "in" / "a.mp3"));
+  EXPECT_NE(out_.str().find("ftp> FROBNICATE now\nftp: Invalid command.\n"), std::string::npos);
+  EXPECT_NE(out_.str().find("ftp: No local file matches *.ogg."), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tunelift::ftp
