@@ -1,6 +1,5 @@
 #include "ftp/curl_transport.h"
 
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <exception>
@@ -8,6 +7,7 @@
 #include <utility>
 
 #include "ftp/curl_easy.h"
+#include "ftp/curl_events.h"
 #include "ftp/remote_folder.h"
 
 namespace tunelift::ftp {
@@ -33,22 +33,6 @@ Stage StageOf(CURLcode code, Stage during) {
     default:
       return during;
   }
-}
-
-// The command as the transcript may show it: never the password.
-std::string Masked(std::string_view command) {
-  const std::string_view verb = command.substr(0, command.find(' '));
-  const auto upper = [](char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); };
-  const bool isPass = verb.size() == 4 && upper(verb[0]) == 'P' && upper(verb[1]) == 'A' &&
-                      upper(verb[2]) == 'S' && upper(verb[3]) == 'S';
-  return isPass ? std::string("PASS ****") : std::string(command);
-}
-
-bool TlsInUse(CURL* easy) {
-  curl_tlssessioninfo* session = nullptr;
-  // Only meaningful while a transfer runs, which is when the debug callback asks.
-  return curl_easy_getinfo(easy, CURLINFO_TLS_SSL_PTR, &session) == CURLE_OK &&
-         session != nullptr && session->internals != nullptr;
 }
 
 struct FileCloser {
@@ -81,7 +65,7 @@ TransportError LocalError(int number, const std::string& what,
 
 struct CurlTransport::State {
   State(TransportObserver& reportTo, CurlTransportOptions chosen)
-      : observer(reportTo), options(std::move(chosen)) {}
+      : options(std::move(chosen)), events(reportTo) {}
 
   void Start(const std::string& name, int number);
   void Stop() noexcept;
@@ -90,13 +74,8 @@ struct CurlTransport::State {
   std::string Url(const RemoteFolder& in, const std::string& file) const;
   StoreResult Upload(LocalFile& file, curl_off_t size, TransferType type, const std::string& url);
 
-  void OnReplyText(CURL* handle, std::string_view text);
-  void OnCommandText(std::string_view text);
-  static int OnDebug(CURL* easy, curl_infotype type, char* data, size_t size, void* user);
-  static int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t total, curl_off_t now);
-
-  TransportObserver& observer;
   const CurlTransportOptions options;
+  curl::Events events;
   // The lists are declared before the handle: they must outlive it.
   curl::List connectTo;
   curl::List quote;
@@ -106,11 +85,7 @@ struct CurlTransport::State {
   std::string host;
   int port = 21;
   RemoteFolder folder;
-  std::string partialReply;
-  bool greeted = false;
-  bool encrypted = false;
   bool loggedIn = false;
-  std::exception_ptr callbackError;
 };
 
 void CurlTransport::State::Start(const std::string& name, int number) {
@@ -121,12 +96,7 @@ void CurlTransport::State::Start(const std::string& name, int number) {
   easy = curl::NewEasy();
   CURL* handle = easy.get();
   curl::Set(handle, CURLOPT_ERRORBUFFER, errorBuffer);
-  curl::Set(handle, CURLOPT_VERBOSE, 1L);  // feeds OnDebug, which alone writes anything
-  curl::Set(handle, CURLOPT_DEBUGFUNCTION, &State::OnDebug);
-  curl::Set(handle, CURLOPT_DEBUGDATA, this);
-  curl::Set(handle, CURLOPT_NOPROGRESS, 0L);
-  curl::Set(handle, CURLOPT_XFERINFOFUNCTION, &State::OnProgress);
-  curl::Set(handle, CURLOPT_XFERINFODATA, this);
+  events.Attach(handle, host);
   curl::Set(handle, CURLOPT_NOSIGNAL, 1L);
   curl::Set(handle, CURLOPT_PROTOCOLS_STR, "ftp");
   curl::Set(handle, CURLOPT_CONNECTTIMEOUT, options.connectTimeoutSeconds);
@@ -164,9 +134,7 @@ void CurlTransport::State::Stop() noexcept {
   multi.reset();
   quote.reset();
   connectTo.reset();
-  partialReply.clear();  // a goodbye cut short is not worth a line
-  greeted = false;
-  encrypted = false;
+  events.Reset();
   loggedIn = false;
 }
 
@@ -181,12 +149,7 @@ void CurlTransport::State::Request(const std::string& url, bool upload, curl_sli
 void CurlTransport::State::Perform(Stage during) {
   errorBuffer[0] = '\0';
   const CURLcode code = curl::Perform(multi.get(), easy.get());
-  if (!partialReply.empty()) {
-    observer.OnReply(std::exchange(partialReply, {}));
-  }
-  if (callbackError) {
-    std::rethrow_exception(std::exchange(callbackError, nullptr));
-  }
+  events.FinishTransfer();
   if (code == CURLE_OK) {
     return;
   }
@@ -201,7 +164,10 @@ void CurlTransport::State::Perform(Stage during) {
     description = "The server offers encryption, but its certificate cannot be trusted, so "
                   "nothing was sent: " + description;
   }
-  throw TransportError(StageOf(code, during), code, description);
+  const Stage stage = StageOf(code, during);
+  // libcurl has dropped the connection: a goodbye would only connect and log in again.
+  loggedIn = loggedIn && stage != Stage::Connect && stage != Stage::Login;
+  throw TransportError(stage, code, description);
 }
 
 std::string CurlTransport::State::Url(const RemoteFolder& in, const std::string& file) const {
@@ -231,64 +197,6 @@ StoreResult CurlTransport::State::Upload(LocalFile& file, curl_off_t size, Trans
   result.bytesSent = curl::Info<curl_off_t>(handle, CURLINFO_SIZE_UPLOAD_T);
   result.seconds = static_cast<double>(curl::Info<curl_off_t>(handle, CURLINFO_TOTAL_TIME_T)) / 1e6;
   return result;
-}
-
-void CurlTransport::State::OnReplyText(CURL* handle, std::string_view text) {
-  partialReply.append(text);
-  std::size_t end = partialReply.find('\n');
-  while (end != std::string::npos) {
-    std::string line = partialReply.substr(0, end);
-    partialReply.erase(0, end + 1);
-    if (line.ends_with('\r')) {
-      line.pop_back();
-    }
-    if (!greeted && line.starts_with("220")) {
-      greeted = true;
-      observer.OnConnected(host);
-    }
-    encrypted = TlsInUse(handle);
-    observer.OnReply(line);
-    end = partialReply.find('\n');
-  }
-}
-
-void CurlTransport::State::OnCommandText(std::string_view text) {
-  // Only a reply before the first command of a connection can be its greeting.
-  greeted = true;
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
-    text.remove_suffix(1);
-  }
-  observer.OnCommandSent(Masked(text));
-}
-
-int CurlTransport::State::OnDebug(CURL* handle, curl_infotype type, char* data, size_t size,
-                                  void* user) {
-  auto& state = *static_cast<State*>(user);
-  try {
-    if (type == CURLINFO_HEADER_IN) {
-      state.OnReplyText(handle, {data, size});
-    } else if (type == CURLINFO_HEADER_OUT) {
-      state.OnCommandText({data, size});
-    }
-  } catch (...) {
-    // Nothing may unwind through libcurl: the failure is raised again after the transfer.
-    state.callbackError = std::current_exception();
-  }
-  return 0;
-}
-
-int CurlTransport::State::OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t total,
-                                     curl_off_t now) {
-  auto& state = *static_cast<State*>(user);
-  if (now > 0 && !state.callbackError) {
-    try {
-      state.observer.OnProgress(now, total);
-    } catch (...) {
-      state.callbackError = std::current_exception();
-      return 1;  // aborts the transfer
-    }
-  }
-  return 0;
 }
 
 CurlLibrary::CurlLibrary() {
@@ -329,7 +237,7 @@ void CurlTransport::Login(const std::string& user, const std::string& password) 
   }
 }
 
-bool CurlTransport::Encrypted() const { return state_->loggedIn && state_->encrypted; }
+bool CurlTransport::Encrypted() const { return state_->loggedIn && state_->events.encrypted(); }
 
 void CurlTransport::SetType(TransferType type) {
   state_->quote = curl::SingleEntryList(type == TransferType::Binary ? "TYPE I" : "TYPE A");

@@ -16,6 +16,23 @@ namespace {
 constexpr const char* kHost = "music.example.net";
 using Stage = TransportError::Stage;
 
+// The error `action` ends with; the test fails when it ends without one.
+template <typename Action>
+TransportError FailureOf(Action action) {
+  try {
+    action();
+  } catch (const TransportError& error) {
+    return error;
+  }
+  ADD_FAILURE() << "succeeded where it should have failed";
+  return TransportError(Stage::Local, 0, "no failure");
+}
+
+void LogIn(Transport& transport) {
+  transport.Open(kHost, 21);
+  transport.Login(std::string(test::kFtpUser), std::string(test::kFtpPassword));
+}
+
 class FtpCurlTransport : public ::testing::Test {
 protected:
   CurlTransportOptions Through(const test::FtpServer& server) const {
@@ -43,8 +60,7 @@ TEST_F(FtpCurlTransport, EncryptsWhereTheServerOffersTlsWithATrustedCertificate)
   CurlTransportOptions options = Through(server);
   options.caFile = server.certificatePath().string();
   CurlTransport transport(console_, options);
-  transport.Open(kHost, 21);
-  transport.Login(std::string(test::kFtpUser), std::string(test::kFtpPassword));
+  LogIn(transport);
   EXPECT_TRUE(transport.Encrypted());
   transport.Store(local_.Write("a.mp3", "secret tune"), "a.mp3", TransferType::Binary);
   transport.Close();
@@ -58,15 +74,10 @@ TEST_F(FtpCurlTransport, RefusesAnUntrustedCertificateBeforeTheUserNameGoesOut) 
   test::FtpServer server({.receiveFolder = received_.path(), .tls = true, .tlsHostName = kHost,
                           .keepAsciiBytes = false});
   CurlTransport transport(console_, Through(server));
-  transport.Open(kHost, 21);
-  try {
-    transport.Login(std::string(test::kFtpUser), std::string(test::kFtpPassword));
-    FAIL() << "logged in over an unverified certificate";
-  } catch (const TransportError& error) {
-    EXPECT_EQ(error.stage(), Stage::Connect);
-    EXPECT_EQ(error.code(), 60);  // CURLE_PEER_FAILED_VERIFICATION
-    EXPECT_NE(std::string(error.what()).find("cannot be trusted"), std::string::npos);
-  }
+  const TransportError error = FailureOf([&] { LogIn(transport); });
+  EXPECT_EQ(error.stage(), Stage::Connect);
+  EXPECT_EQ(error.code(), 60);  // CURLE_PEER_FAILED_VERIFICATION
+  EXPECT_NE(std::string(error.what()).find("cannot be trusted"), std::string::npos);
   EXPECT_EQ(server.CountOf("USER"), 0u);
   EXPECT_EQ(server.CountOf("PASS"), 0u);
 }
@@ -74,8 +85,7 @@ TEST_F(FtpCurlTransport, RefusesAnUntrustedCertificateBeforeTheUserNameGoesOut) 
 TEST_F(FtpCurlTransport, GoesOnInPlainFtpWhereTheServerRefusesTls) {
   test::FtpServer server(received_.path());
   CurlTransport transport(console_, Through(server));
-  transport.Open(kHost, 21);
-  transport.Login(std::string(test::kFtpUser), std::string(test::kFtpPassword));
+  LogIn(transport);
   EXPECT_FALSE(transport.Encrypted());
   EXPECT_TRUE(ServerGot(server, "AUTH TLS"));
   EXPECT_NE(transcript_.str().find("Connected to music.example.net.\n220 "), std::string::npos);
@@ -85,8 +95,7 @@ TEST_F(FtpCurlTransport, PutsCrLfOnTheWireInAsciiModeAndLeavesBinaryAlone) {
   test::FtpServer server({.receiveFolder = received_.path(), .tls = false,
                           .tlsHostName = "localhost", .keepAsciiBytes = true});
   CurlTransport transport(console_, Through(server));
-  transport.Open(kHost, 21);
-  transport.Login(std::string(test::kFtpUser), std::string(test::kFtpPassword));
+  LogIn(transport);
   const auto text = local_.Write("text", "one\ntwo\r\nthree\rfour\n");
   const StoreResult ascii = transport.Store(text, "ascii.txt", TransferType::Ascii);
   transport.Store(text, "binary.txt", TransferType::Binary);
@@ -101,15 +110,9 @@ TEST_F(FtpCurlTransport, ChangesOnlyIntoFoldersTheServerHas) {
   std::filesystem::create_directory(received_.path() / "new music");
   test::FtpServer server(received_.path());
   CurlTransport transport(console_, Through(server));
-  transport.Open(kHost, 21);
-  transport.Login(std::string(test::kFtpUser), std::string(test::kFtpPassword));
+  LogIn(transport);
   transport.ChangeDirectory("new music");
-  try {
-    transport.ChangeDirectory("missing");
-    FAIL() << "changed into a folder the server does not have";
-  } catch (const TransportError& error) {
-    EXPECT_EQ(error.stage(), Stage::Command);
-  }
+  EXPECT_EQ(FailureOf([&] { transport.ChangeDirectory("missing"); }).stage(), Stage::Command);
   transport.Store(local_.Write("b.mp3", "b"), "b.mp3", TransferType::Binary);
   EXPECT_TRUE(std::filesystem::exists(received_.path() / "new music" / "b.mp3"));
 }
@@ -120,14 +123,9 @@ TEST_F(FtpCurlTransport, GivesUpOnAServerThatNeverAnswers) {
   options.connectTo = std::string(kHost) + ":21:127.0.0.1:" + std::to_string(silent.port());
   options.stallSeconds = 1;
   CurlTransport transport(console_, options);
-  transport.Open(kHost, 21);
-  try {
-    transport.Login(std::string(test::kFtpUser), std::string(test::kFtpPassword));
-    FAIL() << "logged in to a server that never answered";
-  } catch (const TransportError& error) {
-    EXPECT_EQ(error.stage(), Stage::Connect);
-    EXPECT_EQ(error.code(), 28);  // CURLE_OPERATION_TIMEDOUT
-  }
+  const TransportError error = FailureOf([&] { LogIn(transport); });
+  EXPECT_EQ(error.stage(), Stage::Connect);
+  EXPECT_EQ(error.code(), 28);  // CURLE_OPERATION_TIMEDOUT
 }
 
 }  // namespace

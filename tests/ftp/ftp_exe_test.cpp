@@ -132,6 +132,7 @@ TEST_F(FtpExe, EndsWithStatusOneAndSendsNothingAfterAWrongPassword) {
       "open music.example.net", "DeckHopper", "NotTheTracks", "binary", "mput temp\\*.mp3", "bye"}));
 
   EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.errors, "");  // the transcript, failures included, is on standard output
   EXPECT_TRUE(Received().empty());
   EXPECT_EQ(server.CountOf("STOR"), 0u);
   EXPECT_TRUE(Contains(result.output, "Login failed."));
@@ -144,6 +145,7 @@ TEST_F(FtpExe, FailsOnARefusedConnectionWithoutRunningTheLoginLines) {
   const test::ProgramResult result = Run(closed.port(), ToolScript());
 
   EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.errors, "");
   EXPECT_TRUE(Contains(result.output, "Connection refused"));
   EXPECT_FALSE(Contains(result.output, "DeckHopper"));
   EXPECT_FALSE(Contains(result.output, "Invalid command"));

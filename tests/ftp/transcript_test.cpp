@@ -103,5 +103,16 @@ TEST_F(FtpTranscript, GoesOnAfterAFailedCommandAndEndsWithStatusOne) {
   EXPECT_NE(out_.str().find("ftp: No local file matches *.ogg."), std::string::npos);
 }
 
+TEST_F(FtpTranscript, SkipsTheLoginLinesOfAnOpenThatCannotBeMade) {
+  for (const char* open : {"open music.example.net 99999\n", "open bad/host\n"}) {
+    out_.str("");
+    EXPECT_EQ(RunClient(std::string(open) + "DeckHopper\nMovingTracks\nprompt\nbye\n"), 1);
+    EXPECT_EQ(out_.str().find("DeckHopper"), std::string::npos) << out_.str();
+    EXPECT_EQ(out_.str().find("Invalid command"), std::string::npos) << out_.str();
+    EXPECT_NE(out_.str().find("ftp> prompt\nInteractive mode Off ."), std::string::npos);
+  }
+  EXPECT_EQ(server_.CountOf("CONNECT"), 0u);
+}
+
 }  // namespace
 }  // namespace tunelift::ftp
