@@ -1,6 +1,7 @@
 #include "ftp/session.h"
 
 #include <charconv>
+#include <utility>
 
 namespace tunelift::ftp {
 namespace {

@@ -134,5 +134,36 @@ TEST(FtpConsole, ReportsAFileAsTheWindowsClientDoes) {
   EXPECT_EQ(TransferSummary(3, 0), "ftp: 3 bytes sent in 0.00 Seconds 3.00 Kbytes/sec.");
 }
 
+TEST(FtpConsole, RewritesOneProgressLinePerFileOnlyOnATerminal) {
+  std::ostringstream terminal;
+  std::ostringstream file;
+  Console onTerminal(terminal, {.showReplies = true, .showCommands = false, .showProgress = true});
+  Console inFile(file, {.showReplies = true, .showCommands = false, .showProgress = false});
+  for (Console* console : {&onTerminal, &inFile}) {
+    console->BeginFile("a.mp3");
+    console->OnProgress(5, 10);
+    console->OnProgress(5, 10);
+    console->OnProgress(10, 10);
+    console->OnReply("226 Transfer complete.");
+  }
+  EXPECT_EQ(terminal.str(),
+            "\ra.mp3:  50% (5 of 10 bytes)\ra.mp3: 100% (10 of 10 bytes)\n226 Transfer complete.\n");
+  EXPECT_EQ(file.str(), "226 Transfer complete.\n");
+}
+
+TEST(FtpConsole, ShowsRepliesAndCommandsAsTheOptionsSay) {
+  std::ostringstream quiet;
+  std::ostringstream debug;
+  Console withoutReplies(quiet, {.showReplies = false, .showCommands = false, .showProgress = false});
+  Console withCommands(debug, {.showReplies = true, .showCommands = true, .showProgress = false});
+  for (Console* console : {&withoutReplies, &withCommands}) {
+    console->OnCommandSent("TYPE I");
+    console->OnReply("200 Type set to: Binary.");
+    console->Error("Not connected.");
+  }
+  EXPECT_EQ(quiet.str(), "ftp: Not connected.\n");
+  EXPECT_EQ(debug.str(), "---> TYPE I\n200 Type set to: Binary.\nftp: Not connected.\n");
+}
+
 }  // namespace
 }  // namespace tunelift::ftp
