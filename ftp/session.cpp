@@ -3,6 +3,8 @@
 #include <charconv>
 #include <utility>
 
+#include "ftp/terminal.h"
+
 namespace tunelift::ftp {
 namespace {
 
@@ -106,7 +108,7 @@ void Session::Open(const std::vector<std::string>& args) {
   host_ = *host;
   if (options_.autoLogin) {
     const std::optional<std::string> user = Ask("User (" + host_ + ":(none)): ");
-    LogIn(user, user ? Ask("Password:") : std::nullopt);
+    LogIn(user, user ? AskPassword() : std::nullopt);
   }
 }
 
@@ -123,7 +125,7 @@ void Session::User(const std::vector<std::string>& args) {
     return Fail("Not connected.");
   }
   const std::optional<std::string> user = args.empty() ? Ask("Username ") : args[0];
-  LogIn(user, args.size() > 1 ? args[1] : Ask("Password:"));
+  LogIn(user, args.size() > 1 ? args[1] : AskPassword());
 }
 
 void Session::LogIn(const std::optional<std::string>& user,
@@ -197,6 +199,20 @@ std::optional<std::string> Session::Ask(const std::string& question) {
     console_.Say(question);
   }
   return input_.Next();
+}
+
+std::optional<std::string> Session::AskPassword() {
+  if (!options_.interactive) {
+    return Ask("Password:");
+  }
+  std::optional<std::string> password;
+  {
+    HiddenTyping hidden;
+    password = Ask("Password:");
+  }
+  // The Enter that ended the hidden answer did not show either.
+  console_.Say("");
+  return password;
 }
 
 bool Session::RequireLogin() {

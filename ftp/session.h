@@ -55,6 +55,8 @@ private:
   Answer Confirm(const std::string& shown);
 
   std::optional<std::string> Ask(const std::string& question);
+  // Asks for a password; at a terminal, what is typed does not show.
+  std::optional<std::string> AskPassword();
   bool RequireLogin();
   void Disconnect();
   void Fail(const std::string& text);

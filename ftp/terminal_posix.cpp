@@ -1,3 +1,4 @@
+#include <termios.h>
 #include <unistd.h>
 
 #include "ftp/terminal.h"
@@ -7,5 +8,22 @@ namespace tunelift::ftp {
 bool StandardInputIsTerminal() { return isatty(STDIN_FILENO) == 1; }
 
 bool StandardOutputIsTerminal() { return isatty(STDOUT_FILENO) == 1; }
+
+HiddenTyping::HiddenTyping() {
+  termios settings{};
+  if (tcgetattr(STDIN_FILENO, &settings) != 0 || (settings.c_lflag & ECHO) == 0) {
+    return;
+  }
+  settings.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+  echoWasOn_ = tcsetattr(STDIN_FILENO, TCSANOW, &settings) == 0;
+}
+
+HiddenTyping::~HiddenTyping() {
+  termios settings{};
+  if (echoWasOn_ && tcgetattr(STDIN_FILENO, &settings) == 0) {
+    settings.c_lflag |= ECHO;
+    tcsetattr(STDIN_FILENO, TCSANOW, &settings);
+  }
+}
 
 }  // namespace tunelift::ftp
