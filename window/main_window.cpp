@@ -11,17 +11,17 @@
 namespace tunelift {
 namespace {
 
-QWidget* MakeWidget(const ControlSpec& spec, QWidget* parent) {
-  switch (spec.kind) {
+QWidget* MakeWidget(const ControlSpec& control, QWidget* parent) {
+  switch (control.kind) {
     case ControlKind::PushButton: {
-      auto* button = new WrappingButton(ToQString(spec.text), parent);
+      auto* button = new WrappingButton(ToQString(control.text), parent);
       // Enter and Escape press no button: the window has no default or cancel button.
       button->setAutoDefault(false);
       button->setDefault(false);
       return button;
     }
     case ControlKind::Label: {
-      auto* label = new QLabel(ToQString(spec.text), parent);
+      auto* label = new QLabel(ToQString(control.text), parent);
       label->setTextFormat(Qt::PlainText);
       label->setWordWrap(true);
       label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -40,8 +40,8 @@ MainWindow::MainWindow(FileServices& services, Dialogs& dialogs, QWidget* parent
   setObjectName(ToQString(kFormName));
   setWindowTitle(ToQString(kFormCaption));
   setFixedSize(ToPixels(kClientWidth), ToPixels(kClientHeight));
-  for (const ControlSpec& spec : kControls) {
-    CreateControl(spec);
+  for (const ControlSpec& control : kControls) {
+    CreateControl(control);
   }
   file1_ = findChild<FileListBox*>(QStringLiteral("File1"));
   label4_ = findChild<QLabel*>(QStringLiteral("Label4"));
@@ -53,19 +53,19 @@ bool MainWindow::Load() {
   return handlers_.Run(&FormHandlers::Form_Load);
 }
 
-QWidget* MainWindow::CreateControl(const ControlSpec& spec) {
-  QWidget* widget = MakeWidget(spec, this);
-  widget->setObjectName(ToQString(spec.name));
-  widget->setGeometry(ToPixels(spec.left), ToPixels(spec.top), ToPixels(spec.width),
-                      ToPixels(spec.height));
+QWidget* MainWindow::CreateControl(const ControlSpec& control) {
+  QWidget* widget = MakeWidget(control, this);
+  widget->setObjectName(ToQString(control.name));
+  widget->setGeometry(ToPixels(control.left), ToPixels(control.top), ToPixels(control.width),
+                      ToPixels(control.height));
   return widget;
 }
 
 // Tab moves through the controls by tab index; those that take no focus are passed over.
 void MainWindow::ChainTabOrder() {
   std::vector<const ControlSpec*> byTabIndex;
-  for (const ControlSpec& spec : kControls) {
-    byTabIndex.push_back(&spec);
+  for (const ControlSpec& control : kControls) {
+    byTabIndex.push_back(&control);
   }
   std::ranges::sort(byTabIndex, {}, &ControlSpec::tabIndex);
   for (std::size_t i = 1; i < byTabIndex.size(); ++i) {

@@ -31,7 +31,7 @@ public:
   void EndBusy() noexcept override;
 
 private:
-  QWidget* CreateControl(const ControlSpec& spec);
+  QWidget* CreateControl(const ControlSpec& control);
   void ChainTabOrder();
   void ConnectClicks();
 

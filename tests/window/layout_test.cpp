@@ -56,19 +56,19 @@ private slots:
   }
   void everyControlStandsAsTheTableSays() {
     QFETCH(int, row);
-    const ControlSpec& spec = kControls[std::size_t(row)];
-    auto* widget = fixture_->Control<QWidget>(spec.name);
+    const ControlSpec& control = kControls[std::size_t(row)];
+    auto* widget = fixture_->Control<QWidget>(control.name);
     QVERIFY(widget != nullptr);
-    QVERIFY(widget->inherits(QtClassOf(spec.kind)));
-    QCOMPARE(widget->geometry(), QRect(spec.left / 15, spec.top / 15, spec.width / 15,
-                                       spec.height / 15));
+    QVERIFY(widget->inherits(QtClassOf(control.kind)));
+    QCOMPARE(widget->geometry(), QRect(control.left / 15, control.top / 15, control.width / 15,
+                                       control.height / 15));
     if (auto* button = qobject_cast<QPushButton*>(widget)) {
-      QCOMPARE(button->text(), Q(spec.text));
+      QCOMPARE(button->text(), Q(control.text));
       QVERIFY(!button->isDefault());
       QVERIFY(!button->autoDefault());
     }
-    if (auto* label = qobject_cast<QLabel*>(widget); label && spec.name != "Label4") {
-      QCOMPARE(label->text(), Q(spec.text));
+    if (auto* label = qobject_cast<QLabel*>(widget); label && control.name != "Label4") {
+      QCOMPARE(label->text(), Q(control.text));
       QVERIFY(label->wordWrap());
     }
   }
