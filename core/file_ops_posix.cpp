@@ -118,7 +118,8 @@ void CopyFileSafely(const std::string& source, const std::string& destination) {
   if (IsSameFile(source, destination)) {
     return;
   }
-  Descriptor in(open(source.c_str(), O_RDONLY | O_CLOEXEC));
+  // Non-blocking, so that a pipe chosen by mistake is refused instead of waited on.
+  Descriptor in(open(source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   struct stat info {};
   if (!in.valid() || fstat(in.get(), &info) != 0) {
     throw SystemError(what, errno);

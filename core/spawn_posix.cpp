@@ -1,6 +1,7 @@
 #include "spawn_posix.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,8 +15,9 @@ namespace tunelift {
 namespace {
 
 bool IsExecutableFile(const std::string& path) {
-  return !path.empty() && access(path.c_str(), X_OK) == 0 &&
-         access((path + "/.").c_str(), F_OK) != 0;
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+         access(path.c_str(), X_OK) == 0;
 }
 
 std::string JoinPath(std::string_view folder, std::string_view name) {

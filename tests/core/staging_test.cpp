@@ -2,6 +2,7 @@
 
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include "core/error.h"
 #include "program_folder.h"
@@ -61,6 +62,12 @@ TEST_F(Staging, ReportsAMissingSourceAndStagesNothing) {
   } catch (const Error& error) {
     EXPECT_NE(error.description().find(missing), std::string::npos) << error.description();
   }
+  EXPECT_TRUE(fs::is_empty(StagingPath()));
+}
+
+TEST_F(Staging, RefusesAPipeInsteadOfWaitingOnIt) {
+  ASSERT_EQ(mkfifo((outside_ / "stream.mp3").c_str(), 0600), 0);
+  EXPECT_THROW(area_->StageFile((outside_ / "stream.mp3").string()), Error);
   EXPECT_TRUE(fs::is_empty(StagingPath()));
 }
 
