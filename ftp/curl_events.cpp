@@ -51,6 +51,8 @@ void Events::Reset() {
   partialReply_.clear();  // a goodbye cut short is not worth a line
   greeted_ = false;
   encrypted_ = false;
+  protectionAsked_ = false;
+  filesEncrypted_ = false;
   failure_ = nullptr;
 }
 
@@ -68,6 +70,10 @@ void Events::OnReplyText(CURL* easy, std::string_view text) {
       observer_.OnConnected(host_);
     }
     encrypted_ = TlsInUse(easy);
+    if (protectionAsked_) {
+      filesEncrypted_ = line.starts_with('2');
+      protectionAsked_ = false;
+    }
     observer_.OnReply(line);
   }
 }
@@ -78,6 +84,7 @@ void Events::OnCommandText(std::string_view text) {
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
     text.remove_suffix(1);
   }
+  protectionAsked_ = text == "PROT P";
   observer_.OnCommandSent(Masked(text));
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 // libcurl's debug and progress callbacks turned into TransportObserver calls: the server's
 // replies line by line, each command sent with its password masked, a new connection when its
-// greeting arrives. Keeps whether the control connection was encrypted at the last reply.
+// greeting arrives. Keeps whether the control connection was encrypted at the last reply, and
+// whether the server agreed to encrypt the data connections (libcurl goes on in clear when
+// it refuses PROT P, and tells nobody).
 // Internal to the libcurl transport.
 
 #include <curl/curl.h>
@@ -31,6 +33,7 @@ public:
   // Forgets the connection, as after it was closed.
   void Reset();
   bool encrypted() const { return encrypted_; }
+  bool filesEncrypted() const { return filesEncrypted_; }
 
 private:
   static int OnDebug(CURL* easy, curl_infotype type, char* data, size_t size, void* user);
@@ -43,6 +46,8 @@ private:
   std::string partialReply_;
   bool greeted_ = false;
   bool encrypted_ = false;
+  bool protectionAsked_ = false;  // PROT P went out; its reply has not come yet
+  bool filesEncrypted_ = false;
   std::exception_ptr failure_;
 };
 

@@ -237,7 +237,12 @@ void CurlTransport::Login(const std::string& user, const std::string& password) 
   }
 }
 
-bool CurlTransport::Encrypted() const { return state_->loggedIn && state_->events.encrypted(); }
+Encryption CurlTransport::EncryptionInUse() const {
+  if (!state_->loggedIn || !state_->events.encrypted()) {
+    return Encryption::None;
+  }
+  return state_->events.filesEncrypted() ? Encryption::Everything : Encryption::CommandsOnly;
+}
 
 void CurlTransport::SetType(TransferType type) {
   state_->quote = curl::SingleEntryList(type == TransferType::Binary ? "TYPE I" : "TYPE A");

@@ -43,7 +43,7 @@ public:
 
   void Open(const std::string& host, int port) override;
   void Login(const std::string& user, const std::string& password) override;
-  bool Encrypted() const override;
+  Encryption EncryptionInUse() const override;
   void SetType(TransferType type) override;
   void ChangeDirectory(const std::string& folder) override;
   StoreResult Store(const std::filesystem::path& local, const std::string& remoteName,

@@ -149,10 +149,16 @@ void Session::LogIn(const std::optional<std::string>& user,
     return;
   }
   loggedIn_ = true;
-  console_.Say(transport_.Encrypted()
-                   ? "The connection is encrypted (TLS)."
-                   : "The server offers no encryption: this session, password included, is "
-                     "plain FTP.");
+  switch (transport_.EncryptionInUse()) {
+    case Encryption::Everything:
+      return console_.Say("The connection is encrypted (TLS).");
+    case Encryption::CommandsOnly:
+      return console_.Say("The commands and the password are encrypted (TLS), but the server "
+                          "refused to encrypt the files (PROT P): they go as plain FTP.");
+    case Encryption::None:
+      return console_.Say("The server offers no encryption: this session, password included, "
+                          "is plain FTP.");
+  }
 }
 
 void Session::SetType(TransferType type) {

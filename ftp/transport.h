@@ -15,6 +15,10 @@ namespace tunelift::ftp {
 
 enum class TransferType { Ascii, Binary };
 
+// What of a session goes encrypted: the commands (control connection), the files (data
+// connections, which a server may leave in clear by refusing PROT P), both or neither.
+enum class Encryption { None, CommandsOnly, Everything };
+
 class TransportError : public std::runtime_error {
 public:
   // Where the operation stopped: the session is only usable after a Command or Local failure.
@@ -60,8 +64,8 @@ public:
   virtual void Open(const std::string& host, int port) = 0;
   // Connects when needed and logs in. On failure the transport is closed again.
   virtual void Login(const std::string& user, const std::string& password) = 0;
-  // True when the control connection of the logged-in session is encrypted.
-  virtual bool Encrypted() const = 0;
+  // What of the logged-in session is encrypted; None before a login.
+  virtual Encryption EncryptionInUse() const = 0;
   // Tells the server the type of the transfers that follow.
   virtual void SetType(TransferType type) = 0;
   // Makes `folder` (relative, or absolute from "/") the server's current folder.

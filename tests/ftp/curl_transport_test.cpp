@@ -61,13 +61,27 @@ TEST_F(FtpCurlTransport, EncryptsWhereTheServerOffersTlsWithATrustedCertificate)
   options.caFile = server.certificatePath().string();
   CurlTransport transport(console_, options);
   LogIn(transport);
-  EXPECT_TRUE(transport.Encrypted());
+  EXPECT_EQ(transport.EncryptionInUse(), Encryption::Everything);
   transport.Store(local_.Write("a.mp3", "secret tune"), "a.mp3", TransferType::Binary);
   transport.Close();
 
   EXPECT_EQ(test::ReadFile(received_.path() / "a.mp3"), "secret tune");
   EXPECT_TRUE(ServerGot(server, "AUTH TLS"));
   EXPECT_TRUE(ServerGot(server, "PROT P"));  // the file went encrypted too
+}
+
+TEST_F(FtpCurlTransport, SaysTheFilesGoInClearWhereTheServerRefusesProtP) {
+  test::FtpServer server({.receiveFolder = received_.path(), .tls = true, .tlsHostName = kHost,
+                          .keepAsciiBytes = false, .refuseProtP = true});
+  CurlTransportOptions options = Through(server);
+  options.caFile = server.certificatePath().string();
+  CurlTransport transport(console_, options);
+  LogIn(transport);
+  EXPECT_EQ(transport.EncryptionInUse(), Encryption::CommandsOnly);
+  transport.Store(local_.Write("a.mp3", "clear tune"), "a.mp3", TransferType::Binary);
+
+  EXPECT_EQ(test::ReadFile(received_.path() / "a.mp3"), "clear tune");
+  EXPECT_TRUE(ServerGot(server, "PROT P"));
 }
 
 TEST_F(FtpCurlTransport, RefusesAnUntrustedCertificateBeforeTheUserNameGoesOut) {
@@ -86,7 +100,7 @@ TEST_F(FtpCurlTransport, GoesOnInPlainFtpWhereTheServerRefusesTls) {
   test::FtpServer server(received_.path());
   CurlTransport transport(console_, Through(server));
   LogIn(transport);
-  EXPECT_FALSE(transport.Encrypted());
+  EXPECT_EQ(transport.EncryptionInUse(), Encryption::None);
   EXPECT_TRUE(ServerGot(server, "AUTH TLS"));
   EXPECT_NE(transcript_.str().find("Connected to music.example.net.\n220 "), std::string::npos);
 }

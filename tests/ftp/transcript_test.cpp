@@ -7,6 +7,7 @@
 
 #include "ftp/curl_transport.h"
 #include "ftp/run.h"
+#include "ftp/session.h"
 #include "tests/support/ftp_server.h"
 
 namespace tunelift::ftp {
@@ -112,6 +113,39 @@ TEST_F(FtpTranscript, SkipsTheLoginLinesOfAnOpenThatCannotBeMade) {
     EXPECT_NE(out_.str().find("ftp> prompt\nInteractive mode Off ."), std::string::npos);
   }
   EXPECT_EQ(server_.CountOf("CONNECT"), 0u);
+}
+
+// The transcript of a login to a TLS server whose certificate the client is told to trust.
+std::string TlsLoginTranscript(bool serverRefusesProtP) {
+  const CurlLibrary curl;
+  const test::TempFolder received;
+  const test::FtpServer server({.receiveFolder = received.path(), .tls = true,
+                                .tlsHostName = "music.example.net", .keepAsciiBytes = false,
+                                .refuseProtP = serverRefusesProtP});
+  CurlTransportOptions options;
+  options.connectTo = server.ConnectTo("music.example.net");
+  options.caFile = server.certificatePath().string();
+  std::ostringstream out;
+  Console console(out, {.showReplies = false, .showCommands = false, .showProgress = false});
+  CurlTransport transport(console, options);
+  std::istringstream in(std::string(kLogin) + "bye\n");
+  LineReader input(in);
+  Session session(transport, console, input, {.localFolder = received.path()});
+  EXPECT_EQ(session.Run(""), 0) << out.str();
+  return out.str();
+}
+
+TEST(FtpTlsTranscript, SaysEncryptedOnlyWhenTheFilesAreEncryptedToo) {
+  const std::string everything = TlsLoginTranscript(false);
+  const std::string commandsOnly = TlsLoginTranscript(true);
+  EXPECT_NE(everything.find("\nThe connection is encrypted (TLS).\n"), std::string::npos)
+      << everything;
+  EXPECT_EQ(commandsOnly.find("The connection is encrypted"), std::string::npos) << commandsOnly;
+  EXPECT_NE(commandsOnly.find("\nThe commands and the password are encrypted (TLS), but the "
+                              "server refused to encrypt the files (PROT P): they go as plain "
+                              "FTP.\n"),
+            std::string::npos)
+      << commandsOnly;
 }
 
 }  // namespace

@@ -20,6 +20,9 @@ std::vector<std::string> ServerArguments(const FtpServerOptions& options,
   if (options.keepAsciiBytes) {
     arguments.emplace_back("--keep-ascii-bytes");
   }
+  if (options.refuseProtP) {
+    arguments.emplace_back("--refuse-prot-p");
+  }
   return arguments;
 }
 

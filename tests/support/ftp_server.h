@@ -33,6 +33,8 @@ struct FtpServerOptions {
   // Stores ASCII-mode uploads exactly as they came off the wire (as a server whose own line
   // end is CR LF would), so a test sees the line ends the client sent.
   bool keepAsciiBytes = false;
+  // With tls: accepts AUTH TLS but refuses PROT P, so the files go in clear.
+  bool refuseProtP = false;
 };
 
 class FtpServer {

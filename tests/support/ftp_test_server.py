@@ -13,6 +13,8 @@ Options:
   --tls-host NAME     the host name the certificate is made for (default: localhost)
   --keep-ascii-bytes  store ASCII-mode uploads exactly as they came off the wire, so that a
                       test can see the line ends the client sent
+  --refuse-prot-p     with --tls-dir: accept AUTH TLS but refuse PROT P, so files travel in
+                      clear over data connections while the commands are encrypted
 """
 
 import argparse
@@ -36,6 +38,7 @@ def parse_arguments():
     parser.add_argument("--tls-dir")
     parser.add_argument("--tls-host", default="localhost")
     parser.add_argument("--keep-ascii-bytes", action="store_true")
+    parser.add_argument("--refuse-prot-p", action="store_true")
     return parser.parse_args()
 
 
@@ -110,12 +113,24 @@ def early_handshake_dtp_handler(base):
     return EarlyHandshakeDTPHandler
 
 
+def clear_data_handler(base):
+    """A TLS control connection whose server will not encrypt the data connections."""
+
+    class ClearDataHandler(base):
+        def ftp_PROT(self, line):
+            self.respond("534 Data protection refused by policy.")
+
+    return ClearDataHandler
+
+
 def make_handler(options, log):
     if options.tls_dir:
         from pyftpdlib.handlers import TLS_DTPHandler, TLS_FTPHandler
         base, dtp = TLS_FTPHandler, early_handshake_dtp_handler(TLS_DTPHandler)
     else:
         base, dtp = FTPHandler, DTPHandler
+    if options.refuse_prot_p:
+        base = clear_data_handler(base)
     handler = logging_handler(base, log)
     if options.tls_dir:
         handler.certfile = write_self_signed_certificate(options.tls_dir, options.tls_host)
