@@ -29,10 +29,10 @@ void Check(CURLMcode code) {
   }
 }
 
-// How long to wait for libcurl's sockets. libcurl 7.88 can be left with nothing to wait on
-// between the passive-mode reply and the data connection (fixed in 8.4), and its own loop
-// then sleeps a whole second per file; as curl_multi_fdset advises, wait briefly instead.
-int PollMilliseconds(CURLM* multi) {
+// Waits for libcurl's sockets. libcurl 7.88 can be left with nothing to wait on between the
+// passive-mode reply and the data connection (fixed in 8.4), and its own loop then sleeps a
+// whole second per file; as curl_multi_fdset advises, wait briefly instead.
+CURLMcode WaitForSockets(CURLM* multi) {
   fd_set read;
   fd_set write;
   fd_set error;
@@ -40,11 +40,17 @@ int PollMilliseconds(CURLM* multi) {
   FD_ZERO(&write);
   FD_ZERO(&error);
   int highest = -1;
-  Check(curl_multi_fdset(multi, &read, &write, &error, &highest));
   long wanted = -1;
-  Check(curl_multi_timeout(multi, &wanted));
+  CURLMcode code = curl_multi_fdset(multi, &read, &write, &error, &highest);
+  if (code == CURLM_OK) {
+    code = curl_multi_timeout(multi, &wanted);
+  }
+  if (code != CURLM_OK) {
+    return code;
+  }
   const long ceiling = highest < 0 ? 10 : 1000;
-  return static_cast<int>(wanted < 0 || wanted > ceiling ? ceiling : wanted);
+  const long milliseconds = wanted < 0 || wanted > ceiling ? ceiling : wanted;
+  return curl_multi_poll(multi, nullptr, 0, static_cast<int>(milliseconds), nullptr);
 }
 
 std::string Escaped(CURL* easy, const std::string& segment) {
@@ -80,7 +86,7 @@ CURLcode Perform(CURLM* multi, CURL* easy) {
   while (running > 0 && failure == CURLM_OK) {
     failure = curl_multi_perform(multi, &running);
     if (running > 0 && failure == CURLM_OK) {
-      failure = curl_multi_poll(multi, nullptr, 0, PollMilliseconds(multi), nullptr);
+      failure = WaitForSockets(multi);
     }
   }
   CURLcode result = CURLE_OK;

@@ -36,7 +36,8 @@ Easy NewEasy();
 // A new multi handle, which keeps the connections of every transfer run through it.
 Multi NewMulti();
 // Runs one transfer of `easy` through `multi` to its end and returns its result. Throws
-// TransportError when the multi interface itself fails.
+// TransportError when the multi interface itself fails; `easy` is detached again either way,
+// unless the detaching is what failed.
 CURLcode Perform(CURLM* multi, CURL* easy);
 // A list holding the single entry `text`.
 List SingleEntryList(const std::string& text);
