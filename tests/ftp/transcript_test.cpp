@@ -104,6 +104,24 @@ TEST_F(FtpTranscript, GoesOnAfterAFailedCommandAndEndsWithStatusOne) {
   EXPECT_NE(out_.str().find("ftp: No local file matches *.ogg."), std::string::npos);
 }
 
+TEST_F(FtpTranscript, RefusesRemoteNamesThatWouldSmuggleInFtpCommands) {
+  local_.Write("a.mp3", "a");
+  std::filesystem::create_directory(received_.path() / "in");
+  // Only a line's last CR ends it: one inside stays part of the word.
+  EXPECT_EQ(RunClient(std::string(kLogin) + "put a.mp3 \"b.mp3\rDELE a.mp3\"\n"
+                      "cd \"in\rRMD in\"\nput a.mp3\nbye\n"), 1);
+  EXPECT_NE(out_.str().find("ftp: Refusing the remote name \"b.mp3?DELE a.mp3\""),
+            std::string::npos) << out_.str();
+  EXPECT_NE(out_.str().find("ftp: Refusing a folder name with control characters."),
+            std::string::npos) << out_.str();
+  EXPECT_EQ(server_.CountOf("STOR"), 1u);
+  EXPECT_EQ(server_.CountOf("DELE"), 0u);
+  EXPECT_EQ(server_.CountOf("RMD"), 0u);
+  EXPECT_EQ(server_.CountOf("CWD"), 0u);
+  EXPECT_EQ(test::ReadFile(received_.path() / "a.mp3"), "a");
+  EXPECT_TRUE(std::filesystem::is_directory(received_.path() / "in"));
+}
+
 TEST_F(FtpTranscript, SkipsTheLoginLinesOfAnOpenThatCannotBeMade) {
   for (const char* open : {"open music.example.net 99999\n", "open bad/host\n"}) {
     out_.str("");
