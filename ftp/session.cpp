@@ -243,8 +243,12 @@ void Session::Fail(const std::string& text) {
   console_.Error(text);
 }
 
+void Session::Fail(const std::string& text, int number) {
+  Fail(text + " (error " + std::to_string(number) + ")");
+}
+
 void Session::Report(const TransportError& error) {
-  Fail(std::string(error.what()) + " (error " + std::to_string(error.code()) + ")");
+  Fail(error.what(), error.code());
   const bool sessionLost = error.stage() == TransportError::Stage::Connect ||
                            error.stage() == TransportError::Stage::Login;
   if (sessionLost) {

@@ -60,6 +60,8 @@ private:
   bool RequireLogin();
   void Disconnect();
   void Fail(const std::string& text);
+  // A failure with its number, as "TEXT (error NUMBER)".
+  void Fail(const std::string& text, int number);
   void Report(const TransportError& error);
 
   Transport& transport_;

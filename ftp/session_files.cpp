@@ -16,11 +16,6 @@ std::string Printable(const std::string& text) {
   return shown;
 }
 
-std::string Describe(const std::filesystem::filesystem_error& error) {
-  return error.path1().string() + ": " + error.code().message() + " (error " +
-         std::to_string(error.code().value()) + ")";
-}
-
 }  // namespace
 
 void Session::Put(const std::vector<std::string>& args) {
@@ -51,7 +46,7 @@ void Session::SendMatches(const std::string& pattern) {
   try {
     files = MatchLocalFiles(options_.localFolder, pattern);
   } catch (const std::filesystem::filesystem_error& error) {
-    return Fail(Describe(error));
+    return Fail(error.path1().string() + ": " + error.code().message(), error.code().value());
   }
   if (files.empty()) {
     return Fail("No local file matches " + pattern + ".");
@@ -123,7 +118,7 @@ void Session::Lcd(const std::vector<std::string>& args) {
     std::error_code error;
     if (!std::filesystem::is_directory(target, error)) {
       const std::error_code reason = error ? error : std::make_error_code(std::errc::not_a_directory);
-      return Fail(args[0] + ": " + reason.message() + " (error " + std::to_string(reason.value()) + ")");
+      return Fail(args[0] + ": " + reason.message(), reason.value());
     }
     options_.localFolder = target;
   }

@@ -97,11 +97,13 @@ TEST_F(FtpTranscript, TakesEachMputAnswerFromTheNextLineWhilePromptingIsOn) {
 TEST_F(FtpTranscript, GoesOnAfterAFailedCommandAndEndsWithStatusOne) {
   local_.Write("temp/a.mp3", "a");
   std::filesystem::create_directory(received_.path() / "in");
-  EXPECT_EQ(RunClient(std::string(kLogin) + "FROBNICATE now\nlcd temp\ncd in\nBIN\nput a.mp3\n"
-                      "mput *.ogg\nquit\n"), 1);
+  EXPECT_EQ(RunClient(std::string(kLogin) + "FROBNICATE now\nlcd nowhere\nlcd temp\ncd in\n"
+                      "BIN\nput a.mp3\nmput *.ogg\nquit\n"), 1);
   EXPECT_TRUE(std::filesystem::exists(received_.path() / "in" / "a.mp3"));
   EXPECT_NE(out_.str().find("ftp> FROBNICATE now\nftp: Invalid command.\n"), std::string::npos);
   EXPECT_NE(out_.str().find("ftp: No local file matches *.ogg."), std::string::npos);
+  EXPECT_NE(out_.str().find("ftp> lcd nowhere\nftp: nowhere: No such file or directory (error 2)\n"),
+            std::string::npos) << out_.str();
 }
 
 TEST_F(FtpTranscript, RefusesRemoteNamesThatWouldSmuggleInFtpCommands) {
