@@ -1,5 +1,6 @@
 #include "window/form_handlers.h"
 
+#include <exception>
 #include <string>
 
 #include "core/build_config.h"
@@ -20,6 +21,7 @@ constexpr std::string_view kNewLine = "\r\n";
 
 // What could not be done, as the failure report's first line says it.
 namespace action {
+constexpr std::string_view kShowOpen = "Could not show the open-file dialog.";
 constexpr std::string_view kPrepareFolders = "Could not prepare the staging folder.";
 constexpr std::string_view kWriteScript = "Could not write the upload script.";
 constexpr std::string_view kReadCurDir = "Could not read the current folder.";
@@ -36,8 +38,8 @@ constexpr std::string_view kRemoveScript = "Could not delete the upload script."
 
 }  // namespace
 
-std::string FailureText(std::string_view action, const Error& error) {
-  return std::string(action) + std::string(kNewLine) + error.description();
+std::string FailureText(std::string_view action, std::string_view description) {
+  return std::string(action) + std::string(kNewLine) + std::string(description);
 }
 
 FormHandlers::FormHandlers(FileServices& services, FormView& view, Dialogs& dialogs)
@@ -52,9 +54,12 @@ bool FormHandlers::Run(Handler handler) {
     (this->*handler)();
     return true;
   } catch (const Error& error) {
-    dialogs_.MsgBox(FailureText(action_, error), msgbox::kOkOnly | msgbox::kIconExclamation);
-    return false;
+    ReportFailure(error.description());
+  } catch (const std::exception& error) {
+    // Nothing may leave a Qt slot; whatever else went wrong is reported the same way.
+    ReportFailure(error.what());
   }
+  return false;
 }
 
 void FormHandlers::Form_Load() {
@@ -76,6 +81,7 @@ void FormHandlers::Form_Load() {
 }
 
 void FormHandlers::Browse_Click() {
+  Attempting(action::kShowOpen);
   std::string chosenPath;
   try {
     chosenPath = dialogs_.ShowOpen(dlgOpenFile_);
@@ -132,6 +138,10 @@ void FormHandlers::Finish_Click() {
   Attempting(action::kRemoveScript);
   staging_.RemoveUploadScript();
   view_.Unload();
+}
+
+void FormHandlers::ReportFailure(std::string_view description) {
+  dialogs_.MsgBox(FailureText(action_, description), msgbox::kOkOnly | msgbox::kIconExclamation);
 }
 
 void FormHandlers::ReportDialogFailure(const Error& error) {

@@ -4,9 +4,10 @@
 // and the window's closing. Written against FormView and Dialogs, not against a toolkit.
 //
 // Error policy: the open-file dialog's failures are handled by Browse_Click itself; the
-// staging folder found missing at Finish is reported by Finish_Click. Any other
-// tunelift::Error ends the handler it came from and is reported by Run, the one place that
-// catches it, in a message box that says what could not be done and why; the window stays.
+// staging folder found missing at Finish is reported by Finish_Click. Any other exception
+// (a tunelift::Error or anything else) ends the handler it came from and is reported by Run,
+// the one place that catches it, in a message box that says what could not be done and why;
+// the window stays.
 
 #include <array>
 #include <string>
@@ -40,6 +41,7 @@ public:
 private:
   // Names what the handler does next, for the report of a failure that ends it.
   void Attempting(std::string_view action) { action_ = action; }
+  void ReportFailure(std::string_view description);
   void ReportDialogFailure(const Error& error);
   void ReportFolderMissing();
 
@@ -52,8 +54,8 @@ private:
 };
 
 // The report of a failure that ended a handler: what could not be done, then on a line of its
-// own the Error's description (the path and the system's reason).
-std::string FailureText(std::string_view action, const Error& error);
+// own the error's description (for a tunelift::Error, the path and the system's reason).
+std::string FailureText(std::string_view action, std::string_view description);
 
 // Which handler a click on each button runs.
 struct ClickBinding {

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QTest>
 #include <memory>
+#include <stdexcept>
 
 #include "window/dialogs.h"
 #include "window_fixture.h"
@@ -82,6 +83,19 @@ private slots:
              std::string("Error 20476 selecting file.\r\nThe FileName buffer is too small."));
     QCOMPARE(boxes[0].style, 0);
     QCOMPARE(boxes[0].title, std::string());
+    QVERIFY(FileNames(fixture_->StagingFolder()).empty());
+  }
+
+  // Nothing may leave a Qt slot: a failure that is not the tool's own error is still reported.
+  void browseFailureOfAnotherKindIsReportedAndTheWindowStays() {
+    QVERIFY(fixture_->LoadAndShow());
+    fixture_->dialogs().ThrowFromOpen(std::make_exception_ptr(std::runtime_error("no handles")));
+    fixture_->Click("Browse");
+    const auto& boxes = fixture_->dialogs().msgBoxCalls();
+    QCOMPARE(boxes.size(), std::size_t(1));
+    QCOMPARE(boxes[0].prompt, std::string("Could not show the open-file dialog.\r\nno handles"));
+    QCOMPARE(boxes[0].style, 48);
+    QVERIFY(fixture_->window().isVisible());
     QVERIFY(FileNames(fixture_->StagingFolder()).empty());
   }
 

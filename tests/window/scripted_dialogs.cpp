@@ -9,7 +9,11 @@ void ScriptedDialogs::AnswerOpenWith(std::string chosenPath, WhileShown whileSho
 }
 
 void ScriptedDialogs::FailOpenWith(int number, std::string description) {
-  openAnswers_.push_back({Error(number, description), {}});
+  ThrowFromOpen(std::make_exception_ptr(Error(number, std::move(description))));
+}
+
+void ScriptedDialogs::ThrowFromOpen(std::exception_ptr failure) {
+  openAnswers_.push_back({std::move(failure), {}});
 }
 
 void ScriptedDialogs::AnswerMsgBoxWith(int answer, WhileShown whileShown) {
@@ -26,8 +30,8 @@ std::string ScriptedDialogs::ShowOpen(const OpenFileSettings& settings) {
   if (next.whileShown) {
     next.whileShown();
   }
-  if (const Error* failure = std::get_if<Error>(&next.result)) {
-    throw *failure;
+  if (const std::exception_ptr* failure = std::get_if<std::exception_ptr>(&next.result)) {
+    std::rethrow_exception(*failure);
   }
   return std::get<std::string>(next.result);
 }

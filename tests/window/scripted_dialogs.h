@@ -3,6 +3,7 @@
 // window without a modal dialog ever appearing.
 
 #include <deque>
+#include <exception>
 #include <functional>
 #include <string>
 #include <variant>
@@ -26,6 +27,8 @@ public:
 
   void AnswerOpenWith(std::string chosenPath, WhileShown whileShown = {});
   void FailOpenWith(int number, std::string description);
+  // The dialog throws `failure` itself, as a failing toolkit call would.
+  void ThrowFromOpen(std::exception_ptr failure);
   void AnswerMsgBoxWith(int answer, WhileShown whileShown = {});
 
   // An open-file dialog that has no answer left is cancelled; a box answers OK.
@@ -37,7 +40,7 @@ public:
 
 private:
   struct OpenAnswer {
-    std::variant<std::string, Error> result;
+    std::variant<std::string, std::exception_ptr> result;
     WhileShown whileShown;
   };
   struct MsgBoxAnswer {
