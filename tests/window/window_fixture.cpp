@@ -55,7 +55,7 @@ void WindowFixture::Click(std::string_view buttonName) {
 void WindowFixture::Select(std::string_view name) {
   auto* list = Control<QListWidget>("File1");
   const QList<QListWidgetItem*> found =
-      list->findItems(QString::fromUtf8(name.data(), qsizetype(name.size())), Qt::MatchExactly);
+      list->findItems(ToQString(name), Qt::MatchExactly);
   if (found.isEmpty()) {
     throw std::logic_error("the list does not show " + std::string(name));
   }

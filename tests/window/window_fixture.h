@@ -13,6 +13,7 @@
 #include "core/services.h"
 #include "scripted_dialogs.h"
 #include "window/main_window.h"
+#include "window/path_text.h"
 
 namespace tunelift::testing {
 
@@ -52,7 +53,7 @@ private:
 
 template <typename T>
 T* WindowFixture::Control(std::string_view name) const {
-  return window_->findChild<T*>(QString::fromUtf8(name.data(), qsizetype(name.size())));
+  return window_->findChild<T*>(ToQString(name));
 }
 
 // Creates (or replaces) the file at `path` with `content`; returns the path.
