@@ -22,8 +22,8 @@ void WrappingButton::paintEvent(QPaintEvent* /*event*/) {
     captionBox.translate(style()->pixelMetric(QStyle::PM_ButtonShiftHorizontal, &option, this),
                          style()->pixelMetric(QStyle::PM_ButtonShiftVertical, &option, this));
   }
-  painter.drawItemText(captionBox, Qt::AlignCenter | Qt::TextWordWrap | Qt::TextShowMnemonic, option.palette,
-                       isEnabled(), caption, QPalette::ButtonText);
+  painter.drawItemText(captionBox, Qt::AlignCenter | Qt::TextWordWrap | Qt::TextShowMnemonic,
+                       option.palette, isEnabled(), caption, QPalette::ButtonText);
 }
 
 }  // namespace tunelift
