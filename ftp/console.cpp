@@ -6,6 +6,23 @@
 
 namespace tunelift::ftp {
 
+namespace {
+
+// Control characters from a server's reply or a script line would steer the terminal
+// (escape sequences, a CR that overwrites the line): they are shown as "?".
+std::string Printable(std::string_view text) {
+  std::string shown(text);
+  for (char& c : shown) {
+    const auto byte = static_cast<unsigned char>(c);
+    if ((byte < 0x20 && c != '\t') || byte == 0x7F) {
+      c = '?';
+    }
+  }
+  return shown;
+}
+
+}  // namespace
+
 std::string TransferSummary(std::int64_t bytes, double seconds) {
   // A loopback transfer can take less than the clock's grain; the rate must stay finite.
   const double rate = static_cast<double>(bytes) / 1000.0 / std::max(seconds, 0.001);
@@ -17,13 +34,15 @@ std::string TransferSummary(std::int64_t bytes, double seconds) {
 
 Console::Console(std::ostream& out, ConsoleOptions options) : out_(out), options_(options) {}
 
-void Console::Echo(std::string_view command) { Line() << "ftp> " << command << std::endl; }
+void Console::Echo(std::string_view command) {
+  Line() << "ftp> " << Printable(command) << std::endl;
+}
 
-void Console::Say(std::string_view text) { Line() << text << std::endl; }
+void Console::Say(std::string_view text) { Line() << Printable(text) << std::endl; }
 
 void Console::Ask(std::string_view question) { Line() << question << std::flush; }
 
-void Console::Error(std::string_view text) { Line() << "ftp: " << text << std::endl; }
+void Console::Error(std::string_view text) { Line() << "ftp: " << Printable(text) << std::endl; }
 
 void Console::BeginFile(std::string_view name) {
   fileName_ = std::string(name);
@@ -44,7 +63,7 @@ void Console::OnReply(std::string_view line) {
 
 void Console::OnCommandSent(std::string_view line) {
   if (options_.showCommands) {
-    Line() << "---> " << line << std::endl;
+    Line() << "---> " << Printable(line) << std::endl;
   }
 }
 

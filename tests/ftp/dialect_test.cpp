@@ -165,5 +165,13 @@ TEST(FtpConsole, ShowsRepliesAndCommandsAsTheOptionsSay) {
   EXPECT_EQ(debug.str(), "---> TYPE I\n200 Type set to: Binary.\nftp: Not connected.\n");
 }
 
+TEST(FtpConsole, ShowsControlCharactersFromTheServerAsQuestionMarks) {
+  std::ostringstream out;
+  Console console(out, {.showReplies = true, .showCommands = true, .showProgress = false});
+  console.OnReply("230 \x1b]0;owned\x07Welcome\rback\x7f\tÜ");
+  console.Echo("open host\r");
+  EXPECT_EQ(out.str(), "230 ?]0;owned?Welcome?back?\tÜ\nftp> open host?\n");
+}
+
 }  // namespace
 }  // namespace tunelift::ftp
