@@ -35,6 +35,7 @@ std::string TransferSummary(std::int64_t bytes, double seconds) {
 Console::Console(std::ostream& out, ConsoleOptions options) : out_(out), options_(options) {}
 
 void Console::Echo(std::string_view command) {
+  shownBefore_.clear();
   Line() << "ftp> " << Printable(command) << std::endl;
 }
 
@@ -42,7 +43,10 @@ void Console::Say(std::string_view text) { Line() << Printable(text) << std::end
 
 void Console::Ask(std::string_view question) { Line() << question << std::flush; }
 
-void Console::Error(std::string_view text) { Line() << "ftp: " << Printable(text) << std::endl; }
+void Console::Error(std::string_view text) {
+  shownBefore_.clear();
+  Line() << "ftp: " << Printable(text) << std::endl;
+}
 
 void Console::BeginFile(std::string_view name) {
   fileName_ = std::string(name);
@@ -61,9 +65,36 @@ void Console::OnReply(std::string_view line) {
   }
 }
 
+void Console::ShowBefore(std::string_view verb, std::string text) {
+  shownBefore_.emplace_back(verb, std::move(text));
+}
+
 void Console::OnCommandSent(std::string_view line) {
+  const std::string_view verb = line.substr(0, line.find(' '));
+  const auto waiting = std::find_if(shownBefore_.begin(), shownBefore_.end(),
+                                    [&](const auto& entry) { return entry.first == verb; });
+  if (waiting != shownBefore_.end()) {
+    Say(waiting->second);
+    shownBefore_.erase(waiting);
+  }
   if (options_.showCommands) {
     Line() << "---> " << Printable(line) << std::endl;
+  }
+}
+
+void Console::OnControlEncryption(ControlEncryption encryption) {
+  switch (encryption) {
+    case ControlEncryption::Verified:
+      return Say("The connection is encrypted; the server's identity was verified.");
+    case ControlEncryption::Unverified:
+      return Say("The connection is encrypted, but the server's identity could not be checked "
+                 "(self-signed or unknown certificate).");
+    case ControlEncryption::RefusedByServer:
+      return Say("The connection is not encrypted: the server offers no encryption; the "
+                 "password and the files go in plain FTP.");
+    case ControlEncryption::Unsupported:
+      return Say("The connection is not encrypted: this FTP client cannot encrypt; the "
+                 "password and the files go in plain FTP.");
   }
 }
 

@@ -8,6 +8,8 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "ftp/transport.h"
 
@@ -40,10 +42,15 @@ public:
   void BeginFile(std::string_view name);
   // Ends the progress line and reports the file as sent.
   void EndFile(const StoreResult& result);
+  // Shows `text` on a line of its own just before the command `verb` (as sent: "USER") goes
+  // to the server, as the Windows client shows its login questions after the connection's
+  // greeting. Forgotten unshown at the next echoed command or failure.
+  void ShowBefore(std::string_view verb, std::string text);
 
   void OnConnected(std::string_view host) override;
   void OnReply(std::string_view line) override;
   void OnCommandSent(std::string_view line) override;
+  void OnControlEncryption(ControlEncryption encryption) override;
   void OnProgress(std::int64_t sent, std::int64_t total) override;
 
 private:
@@ -53,6 +60,7 @@ private:
   std::ostream& out_;
   ConsoleOptions options_;
   std::string fileName_;
+  std::vector<std::pair<std::string, std::string>> shownBefore_;  // verb, text
   bool progressOpen_ = false;
   int lastPercent_ = -1;
 };

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <utility>
 
+#include "ftp/command.h"
 #include "ftp/curl_easy.h"
 
 namespace tunelift::ftp::curl {
@@ -15,15 +16,18 @@ bool TlsInUse(CURL* easy) {
          session != nullptr && session->internals != nullptr;
 }
 
+std::string Verb(std::string_view command) {
+  return Lowercase(command.substr(0, command.find(' ')));
+}
+
+bool IsRefusal(std::string_view reply) {
+  return reply.starts_with('4') || reply.starts_with('5');
+}
+
 }  // namespace
 
 std::string Masked(std::string_view command) {
-  const std::string_view verb = command.substr(0, command.find(' '));
-  std::string upper(verb);
-  for (char& c : upper) {
-    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  }
-  return upper == "PASS" ? std::string("PASS ****") : std::string(command);
+  return Verb(command) == "pass" ? std::string("PASS ****") : std::string(command);
 }
 
 Events::Events(TransportObserver& observer) : observer_(observer) {}
@@ -39,6 +43,7 @@ void Events::Attach(CURL* easy, const std::string& host) {
 }
 
 void Events::FinishTransfer() {
+  ShowHeld();
   if (!partialReply_.empty()) {
     observer_.OnReply(std::exchange(partialReply_, {}));
   }
@@ -47,12 +52,23 @@ void Events::FinishTransfer() {
   }
 }
 
-void Events::Reset() {
-  partialReply_.clear();  // a goodbye cut short is not worth a line
+void Events::DiscardHeld() {
+  held_.clear();
+  partialReply_.clear();
+  presentedKey_.clear();
   greeted_ = false;
+  authAsked_ = false;
+  authAwaitingReply_ = false;
+  hidingAuthRefusal_ = false;
   encrypted_ = false;
+}
+
+void Events::Reset() {
+  DiscardHeld();  // a goodbye cut short is not worth a line
+  settled_ = false;
   protectionAsked_ = false;
   filesEncrypted_ = false;
+  filesRefused_ = false;
   failure_ = nullptr;
 }
 
@@ -67,25 +83,87 @@ void Events::OnReplyText(CURL* easy, std::string_view text) {
     }
     if (!greeted_ && line.starts_with("220")) {
       greeted_ = true;
-      observer_.OnConnected(host_);
+      Show({Shown::Kind::Connected, host_});
     }
     encrypted_ = TlsInUse(easy);
     if (protectionAsked_) {
       filesEncrypted_ = line.starts_with('2');
+      filesRefused_ = IsRefusal(line);
       protectionAsked_ = false;
     }
-    observer_.OnReply(line);
+    if (authAwaitingReply_) {
+      hidingAuthRefusal_ = IsRefusal(line);
+      authAwaitingReply_ = false;
+    }
+    if (!hidingAuthRefusal_) {
+      Show({Shown::Kind::Reply, std::move(line)});
+    }
   }
 }
 
-void Events::OnCommandText(std::string_view text) {
+void Events::OnCommandText(CURL* easy, std::string_view text) {
   // Only a reply before the first command of a connection can be its greeting.
   greeted_ = true;
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
     text.remove_suffix(1);
   }
+  const std::string verb = Verb(text);
+  if (verb == "user") {
+    Settle(easy);
+  }
+  authAwaitingReply_ = verb == "auth";
+  authAsked_ = authAsked_ || authAwaitingReply_;
+  hidingAuthRefusal_ = false;
   protectionAsked_ = text == "PROT P";
-  observer_.OnCommandSent(Masked(text));
+  Show({Shown::Kind::Command, Masked(text)});
+}
+
+void Events::OnInfoText(std::string_view text) {
+  // libcurl says it while it checks a pinned key: " public key hash: sha256//BASE64".
+  constexpr std::string_view kLabel = "public key hash: ";
+  const std::size_t label = text.find(kLabel);
+  if (label == std::string_view::npos) {
+    return;
+  }
+  const std::string_view key = text.substr(label + kLabel.size());
+  presentedKey_ = std::string(key.substr(0, key.find_first_of(" \r\n")));
+}
+
+void Events::Settle(CURL* easy) {
+  if (settled_) {
+    return;  // a connection made again within the session: said once is enough
+  }
+  settled_ = true;
+  ShowHeld();
+  ControlEncryption encryption = ControlEncryption::Unsupported;
+  if (TlsInUse(easy)) {
+    encryption = identityChecked_ ? ControlEncryption::Verified : ControlEncryption::Unverified;
+  } else if (authAsked_) {
+    encryption = ControlEncryption::RefusedByServer;
+  }
+  observer_.OnControlEncryption(encryption);
+}
+
+void Events::Show(Shown shown) {
+  if (settled_) {
+    Forward(shown);
+  } else {
+    held_.push_back(std::move(shown));
+  }
+}
+
+void Events::Forward(const Shown& shown) {
+  switch (shown.kind) {
+    case Shown::Kind::Connected: return observer_.OnConnected(shown.text);
+    case Shown::Kind::Reply: return observer_.OnReply(shown.text);
+    case Shown::Kind::Command: return observer_.OnCommandSent(shown.text);
+  }
+}
+
+void Events::ShowHeld() {
+  for (const Shown& shown : std::exchange(held_, {})) {
+    Forward(shown);
+  }
 }
 
 int Events::OnDebug(CURL* easy, curl_infotype type, char* data, size_t size, void* user) {
@@ -94,7 +172,9 @@ int Events::OnDebug(CURL* easy, curl_infotype type, char* data, size_t size, voi
     if (type == CURLINFO_HEADER_IN) {
       events.OnReplyText(easy, {data, size});
     } else if (type == CURLINFO_HEADER_OUT) {
-      events.OnCommandText({data, size});
+      events.OnCommandText(easy, {data, size});
+    } else if (type == CURLINFO_TEXT) {
+      events.OnInfoText({data, size});
     }
   } catch (...) {
     events.failure_ = std::current_exception();

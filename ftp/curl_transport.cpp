@@ -8,6 +8,7 @@
 
 #include "ftp/curl_easy.h"
 #include "ftp/curl_events.h"
+#include "ftp/curl_tls.h"
 #include "ftp/remote_folder.h"
 
 namespace tunelift::ftp {
@@ -23,6 +24,8 @@ Stage StageOf(CURLcode code, Stage during) {
     case CURLE_OPERATION_TIMEDOUT:
     case CURLE_SSL_CONNECT_ERROR:
     case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+    case CURLE_USE_SSL_FAILED:
     case CURLE_WEIRD_SERVER_REPLY:
     case CURLE_GOT_NOTHING:
     case CURLE_SEND_ERROR:
@@ -67,10 +70,14 @@ struct CurlTransport::State {
   State(TransportObserver& reportTo, CurlTransportOptions chosen)
       : options(std::move(chosen)), events(reportTo) {}
 
-  void Start(const std::string& name, int number);
+  void Start(const Endpoint& server);
+  void UseTls(curl::CertificateCheck check);
   void Stop() noexcept;
   void Request(const std::string& url, bool upload, curl_slist* quote);
+  void LogIn();
   void Perform(Stage during);
+  CURLcode Transfer();
+  void Check(CURLcode code, Stage during);
   std::string Url(const RemoteFolder& in, const std::string& file) const;
   StoreResult Upload(LocalFile& file, curl_off_t size, TransferType type, const std::string& url);
 
@@ -84,13 +91,16 @@ struct CurlTransport::State {
   char errorBuffer[CURL_ERROR_SIZE] = {};
   std::string host;
   int port = 21;
+  std::string pinnedKey;
+  curl::CertificateCheck check = curl::CertificateCheck::Authority;
   RemoteFolder folder;
   bool loggedIn = false;
 };
 
-void CurlTransport::State::Start(const std::string& name, int number) {
-  host = name;
-  port = number;
+void CurlTransport::State::Start(const Endpoint& server) {
+  host = server.host;
+  port = server.port;
+  pinnedKey = server.pinnedKey;
   folder = {};
   multi = curl::NewMulti();
   easy = curl::NewEasy();
@@ -104,17 +114,20 @@ void CurlTransport::State::Start(const std::string& name, int number) {
   curl::Set(handle, CURLOPT_LOW_SPEED_TIME, options.stallSeconds);
   curl::Set(handle, CURLOPT_SERVER_RESPONSE_TIMEOUT, options.stallSeconds);
   curl::Set(handle, CURLOPT_FTP_USE_EPSV, 1L);  // EPSV first, PASV where refused
-  curl::Set(handle, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_TRY));
-  curl::Set(handle, CURLOPT_FTPSSLAUTH, static_cast<long>(CURLFTPAUTH_TLS));
-  curl::Set(handle, CURLOPT_SSL_VERIFYPEER, 1L);
-  curl::Set(handle, CURLOPT_SSL_VERIFYHOST, 2L);
-  if (!options.caFile.empty()) {
-    curl::Set(handle, CURLOPT_CAINFO, options.caFile.c_str());
-  }
+  UseTls(pinnedKey.empty() ? curl::CertificateCheck::Authority : curl::CertificateCheck::PinnedKey);
   if (!options.connectTo.empty()) {
     connectTo = curl::SingleEntryList(options.connectTo);
     curl::Set(handle, CURLOPT_CONNECT_TO, connectTo.get());
   }
+}
+
+void CurlTransport::State::UseTls(curl::CertificateCheck chosen) {
+  check = chosen;
+  curl::ApplyTls(easy.get(), {.enabled = options.encryption,
+                              .check = check,
+                              .pinnedKey = pinnedKey,
+                              .caFile = options.caFile});
+  events.ExpectIdentityChecked(check != curl::CertificateCheck::None);
 }
 
 void CurlTransport::State::Stop() noexcept {
@@ -146,9 +159,27 @@ void CurlTransport::State::Request(const std::string& url, bool upload, curl_sli
   curl::Set(easy.get(), CURLOPT_QUOTE, commands);
 }
 
-void CurlTransport::State::Perform(Stage during) {
+void CurlTransport::State::LogIn() {
+  CURLcode code = Transfer();
+  if (check == curl::CertificateCheck::Authority && curl::FailedOnlyTheIdentityCheck(code)) {
+    // The server offers encryption but cannot prove who it is (a self-signed certificate, as
+    // home servers have): encrypted without proof beats plain FTP, which proves nothing
+    // either. The transcript says which it was.
+    events.DiscardHeld();
+    UseTls(curl::CertificateCheck::None);
+    code = Transfer();
+  }
+  Check(code, Stage::Login);
+}
+
+void CurlTransport::State::Perform(Stage during) { Check(Transfer(), during); }
+
+CURLcode CurlTransport::State::Transfer() {
   errorBuffer[0] = '\0';
-  const CURLcode code = curl::Perform(multi.get(), easy.get());
+  return curl::Perform(multi.get(), easy.get());
+}
+
+void CurlTransport::State::Check(CURLcode code, Stage during) {
   events.FinishTransfer();
   if (code == CURLE_OK) {
     return;
@@ -160,10 +191,8 @@ void CurlTransport::State::Perform(Stage during) {
     const std::string reason = std::generic_category().message(static_cast<int>(systemReason));
     description += description.find(reason) == std::string::npos ? ": " + reason : "";
   }
-  if (code == CURLE_PEER_FAILED_VERIFICATION) {
-    description = "The server offers encryption, but its certificate cannot be trusted, so "
-                  "nothing was sent: " + description;
-  }
+  const std::string tlsFailure = curl::DescribeTlsFailure(code, host, events);
+  description = tlsFailure.empty() ? description : tlsFailure;
   const Stage stage = StageOf(code, during);
   // libcurl has dropped the connection: a goodbye would only connect and log in again.
   loggedIn = loggedIn && stage != Stage::Connect && stage != Stage::Login;
@@ -213,10 +242,20 @@ CurlTransport::CurlTransport(TransportObserver& observer, CurlTransportOptions o
 
 CurlTransport::~CurlTransport() { Close(); }
 
-void CurlTransport::Open(const std::string& host, int port) {
+bool CurlTransport::CanEncrypt() const {
+  return state_->options.encryption && curl::LibraryHasTls();
+}
+
+void CurlTransport::Open(const Endpoint& server) {
   Close();
+  if (!server.pinnedKey.empty() && !CanEncrypt()) {
+    // The session never asks this; should a caller, nothing may go out in clear.
+    throw TransportError(Stage::Connect, CURLE_NOT_BUILT_IN,
+                         "This client cannot encrypt, but the key of " + server.host +
+                             "'s server is pinned: nothing was sent.");
+  }
   try {
-    state_->Start(host, port);
+    state_->Start(server);
     state_->Url(state_->folder, {});  // a name libcurl cannot take fails here, not at login
   } catch (...) {
     Close();
@@ -229,7 +268,7 @@ void CurlTransport::Login(const std::string& user, const std::string& password) 
     curl::Set(state_->easy.get(), CURLOPT_USERNAME, user.c_str());
     curl::Set(state_->easy.get(), CURLOPT_PASSWORD, password.c_str());
     state_->Request(state_->Url(state_->folder, {}), false, nullptr);
-    state_->Perform(Stage::Login);
+    state_->LogIn();
     state_->loggedIn = true;
   } catch (...) {
     Close();

@@ -1,8 +1,8 @@
 #pragma once
 // The transport over libcurl. One easy handle serves the whole session, so libcurl keeps one
 // control connection and one login for every transfer to the same server. Encryption is
-// asked for (AUTH TLS) and used wherever the server agrees; the certificate is verified, and
-// one that cannot be verified ends the connection before the user name is sent.
+// asked for (AUTH TLS) and used wherever the server agrees, whether or not its certificate
+// can be verified; with a pinned key it is required and the key must match (curl_tls.h).
 
 #include <memory>
 #include <string>
@@ -28,6 +28,8 @@ struct CurlTransportOptions {
   std::string connectTo;
   // A PEM file of the certificates to trust instead of the system's; empty: the system's.
   std::string caFile;
+  // false: plain FTP only, as a client without TLS (CanEncrypt answers false).
+  bool encryption = true;
   long connectTimeoutSeconds = 30;
   // A transfer that moves nothing, or a server that does not answer, for this long fails.
   long stallSeconds = 60;
@@ -41,7 +43,8 @@ public:
   CurlTransport(const CurlTransport&) = delete;
   CurlTransport& operator=(const CurlTransport&) = delete;
 
-  void Open(const std::string& host, int port) override;
+  bool CanEncrypt() const override;
+  void Open(const Endpoint& server) override;
   void Login(const std::string& user, const std::string& password) override;
   Encryption EncryptionInUse() const override;
   void SetType(TransferType type) override;

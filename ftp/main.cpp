@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/build_config.h"
 #include "ftp/curl_transport.h"
 #include "ftp/run.h"
 #include "ftp/terminal.h"
@@ -17,6 +18,8 @@ int main(int argc, char** argv) {
     const std::vector<std::string_view> arguments(argv + 1, argv + argc);
     const char* connectTo = std::getenv("TUNELIFT_FTP_CONNECT_TO");
     const RunEnvironment environment{.connectTo = connectTo != nullptr ? connectTo : "",
+                                     .pin = {.host = std::string(tunelift::kFtpHost),
+                                             .key = std::string(tunelift::kFtpPinnedKey)},
                                      .inputIsTerminal = StandardInputIsTerminal(),
                                      .outputIsTerminal = StandardOutputIsTerminal(),
                                      .currentFolder = std::filesystem::current_path()};

@@ -43,7 +43,8 @@ int Run(std::span<const std::string_view> arguments, const RunEnvironment& envir
                     {.autoLogin = config->autoLogin,
                      .prompting = config->prompting,
                      .interactive = interactive,
-                     .localFolder = environment.currentFolder});
+                     .localFolder = environment.currentFolder,
+                     .pin = environment.pin});
     return session.Run(config->host);
   } catch (const std::exception& error) {
     // Only what no command can recover from gets here: the input itself failed.

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "ftp/server_pin.h"
+
 namespace tunelift::ftp {
 
 inline constexpr int kExitSuccess = 0;
@@ -17,6 +19,8 @@ inline constexpr int kExitUsage = 2;    // the arguments were not understood
 struct RunEnvironment {
   // The value of TUNELIFT_FTP_CONNECT_TO (see CurlTransportOptions::connectTo).
   std::string connectTo;
+  // The build's server and its pinned key (TUNELIFT_FTP_HOST, TUNELIFT_FTP_PINNED_KEY).
+  ServerPin pin = {};
   bool inputIsTerminal = false;
   bool outputIsTerminal = false;
   std::filesystem::path currentFolder;

@@ -98,8 +98,14 @@ void Session::Open(const std::vector<std::string>& args) {
     Fail("Usage: open host-name [port]");
     return SkipLoginLines();
   }
+  const std::string pinnedKey = options_.pin.KeyFor(*host);
+  if (!pinnedKey.empty() && !transport_.CanEncrypt()) {
+    Fail("This build pins the key of " + *host + "'s server and so requires encryption, but "
+         "this FTP client cannot encrypt: nothing was sent, not even the user name.");
+    return SkipLoginLines();
+  }
   try {
-    transport_.Open(*host, *port);
+    transport_.Open({.host = *host, .port = *port, .pinnedKey = pinnedKey});
   } catch (const TransportError& error) {
     Report(error);
     return SkipLoginLines();
@@ -107,7 +113,7 @@ void Session::Open(const std::vector<std::string>& args) {
   open_ = true;
   host_ = *host;
   if (options_.autoLogin) {
-    const std::optional<std::string> user = Ask("User (" + host_ + ":(none)): ");
+    const std::optional<std::string> user = AskUser("User (" + host_ + ":(none)): ");
     LogIn(user, user ? AskPassword() : std::nullopt);
   }
 }
@@ -124,7 +130,7 @@ void Session::User(const std::vector<std::string>& args) {
   if (!open_) {
     return Fail("Not connected.");
   }
-  const std::optional<std::string> user = args.empty() ? Ask("Username ") : args[0];
+  const std::optional<std::string> user = args.empty() ? AskUser("Username ") : args[0];
   LogIn(user, args.size() > 1 ? args[1] : AskPassword());
 }
 
@@ -149,15 +155,11 @@ void Session::LogIn(const std::optional<std::string>& user,
     return;
   }
   loggedIn_ = true;
-  switch (transport_.EncryptionInUse()) {
-    case Encryption::Everything:
-      return console_.Say("The connection is encrypted (TLS).");
-    case Encryption::CommandsOnly:
-      return console_.Say("The commands and the password are encrypted (TLS), but the server "
-                          "refused to encrypt the files (PROT P): they go as plain FTP.");
-    case Encryption::None:
-      return console_.Say("The server offers no encryption: this session, password included, "
-                          "is plain FTP.");
+  // How the commands go was said before the user name went out; the files' part is only
+  // known now.
+  if (transport_.EncryptionInUse() == Encryption::CommandsOnly) {
+    console_.Say("The commands and the password are encrypted (TLS), but the server refused "
+                 "to encrypt the files (PROT P): they go as plain FTP.");
   }
 }
 
@@ -207,9 +209,18 @@ std::optional<std::string> Session::Ask(const std::string& question) {
   return input_.Next();
 }
 
+std::optional<std::string> Session::AskUser(const std::string& question) {
+  if (options_.interactive) {
+    return Ask(question);
+  }
+  console_.ShowBefore("USER", question);
+  return input_.Next();
+}
+
 std::optional<std::string> Session::AskPassword() {
   if (!options_.interactive) {
-    return Ask("Password:");
+    console_.ShowBefore("PASS", "Password:");
+    return input_.Next();
   }
   std::optional<std::string> password;
   {

@@ -11,6 +11,7 @@
 #include "ftp/command.h"
 #include "ftp/console.h"
 #include "ftp/line_reader.h"
+#include "ftp/server_pin.h"
 #include "ftp/transport.h"
 
 namespace tunelift::ftp {
@@ -23,6 +24,9 @@ struct SessionOptions {
   bool interactive = false;
   // Where relative local names start; "lcd" changes it. The process's own stays as it is.
   std::filesystem::path localFolder;
+  // The build's pinned key: a connection to its host must be encrypted and present it. A
+  // transport that cannot encrypt is not even opened for that host.
+  ServerPin pin = {};
 };
 
 class Session {
@@ -55,7 +59,10 @@ private:
   Answer Confirm(const std::string& shown);
 
   std::optional<std::string> Ask(const std::string& question);
-  // Asks for a password; at a terminal, what is typed does not show.
+  // The login's answers. At a terminal they are asked for, and a password typed does not
+  // show. From a script they are read at once, and their question shows when the answer
+  // goes to the server, after the connection's greeting.
+  std::optional<std::string> AskUser(const std::string& question);
   std::optional<std::string> AskPassword();
   bool RequireLogin();
   void Disconnect();

@@ -19,6 +19,26 @@ enum class TransferType { Ascii, Binary };
 // connections, which a server may leave in clear by refusing PROT P), both or neither.
 enum class Encryption { None, CommandsOnly, Everything };
 
+// How a connection's commands, the user name and the password among them, travel: settled
+// before the user name goes out.
+enum class ControlEncryption {
+  Verified,         // encrypted, and the server proved who it is (a certificate the system
+                    // trusts for the host's name, or the pinned key)
+  Unverified,       // encrypted, but the certificate is self-signed or from an unknown authority
+  RefusedByServer,  // in clear: the server offers no encryption
+  Unsupported,      // in clear: this transport cannot encrypt
+};
+
+// The server a connection goes to, and what it must prove.
+struct Endpoint {
+  std::string host;
+  int port = 21;
+  // From ServerPin::KeyFor. Set: the connection must be encrypted throughout and the server
+  // must present this key, or the transport sends nothing, not even the user name. A
+  // transport that cannot encrypt is never given one.
+  std::string pinnedKey = {};
+};
+
 class TransportError : public std::runtime_error {
 public:
   // Where the operation stopped: the session is only usable after a Command or Local failure.
@@ -46,6 +66,9 @@ public:
   virtual void OnReply(std::string_view line) = 0;
   // One command sent to the server; a password in it is already masked.
   virtual void OnCommandSent(std::string_view line) = 0;
+  // Once per connection, after its greeting and before the user name goes out. A transport
+  // that cannot encrypt reports Unsupported.
+  virtual void OnControlEncryption(ControlEncryption encryption) = 0;
   // Bytes of the current upload on the wire so far, and the expected total (0: unknown).
   virtual void OnProgress(std::int64_t sent, std::int64_t total) = 0;
 };
@@ -59,9 +82,12 @@ class Transport {
 public:
   virtual ~Transport() = default;
 
+  // Whether this transport can encrypt at all (explicit TLS). One that cannot is never asked
+  // to reach a server whose key the build pins.
+  virtual bool CanEncrypt() const = 0;
   // Names the server that the next Login reaches. A transport may connect here already;
   // libcurl's connects on Login, as the login is part of its connection.
-  virtual void Open(const std::string& host, int port) = 0;
+  virtual void Open(const Endpoint& server) = 0;
   // Connects when needed and logs in. On failure the transport is closed again.
   virtual void Login(const std::string& user, const std::string& password) = 0;
   // What of the logged-in session is encrypted; None before a login.

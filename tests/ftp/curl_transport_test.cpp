@@ -29,7 +29,7 @@ TransportError FailureOf(Action action) {
 }
 
 void LogIn(Transport& transport) {
-  transport.Open(kHost, 21);
+  transport.Open({.host = kHost});
   transport.Login(std::string(test::kFtpUser), std::string(test::kFtpPassword));
 }
 
@@ -84,16 +84,28 @@ TEST_F(FtpCurlTransport, SaysTheFilesGoInClearWhereTheServerRefusesProtP) {
   EXPECT_TRUE(ServerGot(server, "PROT P"));
 }
 
-TEST_F(FtpCurlTransport, RefusesAnUntrustedCertificateBeforeTheUserNameGoesOut) {
+TEST_F(FtpCurlTransport, EncryptsAllTheSameWhereTheCertificateCannotBeVerified) {
   test::FtpServer server({.receiveFolder = received_.path(), .tls = true, .tlsHostName = kHost,
                           .keepAsciiBytes = false});
   CurlTransport transport(console_, Through(server));
-  const TransportError error = FailureOf([&] { LogIn(transport); });
-  EXPECT_EQ(error.stage(), Stage::Connect);
-  EXPECT_EQ(error.code(), 60);  // CURLE_PEER_FAILED_VERIFICATION
-  EXPECT_NE(std::string(error.what()).find("cannot be trusted"), std::string::npos);
-  EXPECT_EQ(server.CountOf("USER"), 0u);
-  EXPECT_EQ(server.CountOf("PASS"), 0u);
+  LogIn(transport);
+  EXPECT_EQ(transport.EncryptionInUse(), Encryption::Everything);
+  transport.Store(local_.Write("a.mp3", "self-signed tune"), "a.mp3", TransferType::Binary);
+
+  EXPECT_EQ(test::ReadFile(received_.path() / "a.mp3"), "self-signed tune");
+  // The certificate is checked on a first connection, which ends before the user name; the
+  // second takes the server as it is. The transcript shows one connection.
+  EXPECT_EQ(server.CountOf("CONNECT"), 2u);
+  EXPECT_EQ(server.CountOf("USER"), 1u);
+  EXPECT_EQ(server.CountOf("PROT P"), 1u);
+  const std::string transcript = transcript_.str();
+  EXPECT_EQ(transcript.find("Connected to"), transcript.rfind("Connected to")) << transcript;
+  EXPECT_NE(transcript.find("234 AUTH TLS successful.\n"
+                            "The connection is encrypted, but the server's identity could not "
+                            "be checked (self-signed or unknown certificate).\n"
+                            "---> USER DeckHopper\n"),
+            std::string::npos)
+      << transcript;
 }
 
 TEST_F(FtpCurlTransport, GoesOnInPlainFtpWhereTheServerRefusesTls) {

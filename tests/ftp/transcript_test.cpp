@@ -55,16 +55,15 @@ TEST_F(FtpTranscript, ReadsLikeTheWindowsClients) {
             "ftp> prompt\n"
             "Interactive mode Off .\n"
             "ftp> open music.example.net\n"
-            "User (music.example.net:(none)): \n"
-            "Password:\n"
             "Connected to music.example.net.\n"
             "220 pyftpdlib V ready.\n"
-            "500 Command \"AUTH\" not understood.\n"
-            "500 Command \"AUTH\" not understood.\n"
+            "The connection is not encrypted: the server offers no encryption; the password and "
+            "the files go in plain FTP.\n"
+            "User (music.example.net:(none)): \n"
             "331 Username ok, send password.\n"
+            "Password:\n"
             "230 Login successful.\n"
             "257 \"/\" is the current directory.\n"
-            "The server offers no encryption: this session, password included, is plain FTP.\n"
             "ftp> binary\n"
             "200 Type set to: Binary.\n"
             "ftp> mput temp\\*.mp3\n"
@@ -155,17 +154,20 @@ std::string TlsLoginTranscript(bool serverRefusesProtP) {
   return out.str();
 }
 
-TEST(FtpTlsTranscript, SaysEncryptedOnlyWhenTheFilesAreEncryptedToo) {
+TEST(FtpTlsTranscript, SaysTheIdentityWasVerifiedAndWhenTheFilesGoInClear) {
   const std::string everything = TlsLoginTranscript(false);
   const std::string commandsOnly = TlsLoginTranscript(true);
-  EXPECT_NE(everything.find("\nThe connection is encrypted (TLS).\n"), std::string::npos)
-      << everything;
-  EXPECT_EQ(commandsOnly.find("The connection is encrypted"), std::string::npos) << commandsOnly;
-  EXPECT_NE(commandsOnly.find("\nThe commands and the password are encrypted (TLS), but the "
-                              "server refused to encrypt the files (PROT P): they go as plain "
-                              "FTP.\n"),
-            std::string::npos)
-      << commandsOnly;
+  const std::string verified =
+      "Connected to music.example.net.\n"
+      "The connection is encrypted; the server's identity was verified.\n"
+      "User (music.example.net:(none)): \n"
+      "Password:\n";
+  const std::string filesInClear =
+      "The commands and the password are encrypted (TLS), but the server refused to encrypt "
+      "the files (PROT P): they go as plain FTP.\n";
+  EXPECT_NE(everything.find(verified), std::string::npos) << everything;
+  EXPECT_EQ(everything.find(filesInClear), std::string::npos) << everything;
+  EXPECT_NE(commandsOnly.find(verified + filesInClear), std::string::npos) << commandsOnly;
 }
 
 }  // namespace
