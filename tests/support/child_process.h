@@ -28,22 +28,37 @@ struct ProgramResult {
 
 ProgramResult RunProgram(const ProgramRun& run);
 
+struct ChildOptions {
+  // Standard input is the output pipe too: vsftpd writes its start-up failures to
+  // descriptor 0, its control connection when inetd starts it.
+  bool inputIsOutput = false;
+  // The program leads a process group of its own, and stopping it stops the whole group (a
+  // server's per-connection processes too).
+  bool ownProcessGroup = false;
+};
+
 class ChildProcess {
 public:
   // Starts `program` with its standard output on a pipe; standard error stays the test's.
-  ChildProcess(const std::filesystem::path& program, const std::vector<std::string>& arguments);
-  // Terminates the program and waits for it.
+  ChildProcess(const std::filesystem::path& program, const std::vector<std::string>& arguments,
+               ChildOptions options = {});
+  // Terminates the program (its group, with ownProcessGroup) and waits for it.
   ~ChildProcess();
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
 
+  int pid() const { return pid_; }
   // The next line of its output, without the LF. Throws std::system_error when none comes
   // within `timeout` or the output ends first.
   std::string ReadLine(std::chrono::milliseconds timeout);
+  // True once the program has ended (it is then reaped).
+  bool HasEnded();
 
 private:
   int pid_ = -1;
   int output_ = -1;
+  bool ownGroup_ = false;
+  bool ended_ = false;
   std::string buffered_;
 };
 

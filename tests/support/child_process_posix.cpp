@@ -125,14 +125,35 @@ std::vector<char*> NullTerminated(std::vector<std::string>& strings) {
   return pointers;
 }
 
+// posix_spawn's attributes: by default none; on request a new process group.
+class SpawnAttributes {
+public:
+  explicit SpawnAttributes(bool ownProcessGroup) {
+    posix_spawnattr_init(&attributes_);
+    if (ownProcessGroup) {
+      posix_spawnattr_setpgroup(&attributes_, 0);
+      posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETPGROUP);
+    }
+  }
+  ~SpawnAttributes() { posix_spawnattr_destroy(&attributes_); }
+  SpawnAttributes(const SpawnAttributes&) = delete;
+  SpawnAttributes& operator=(const SpawnAttributes&) = delete;
+  const posix_spawnattr_t* get() const { return &attributes_; }
+
+private:
+  posix_spawnattr_t attributes_;
+};
+
 int Spawn(const std::filesystem::path& program, const std::vector<std::string>& arguments,
-          std::vector<std::string> environment, const FileActions& actions) {
+          std::vector<std::string> environment, const FileActions& actions,
+          bool ownProcessGroup = false) {
   std::vector<std::string> argv{program.string()};
   argv.insert(argv.end(), arguments.begin(), arguments.end());
   std::vector<char*> argvPointers = NullTerminated(argv);
   std::vector<char*> environmentPointers = NullTerminated(environment);
   pid_t pid = -1;
-  const int error = posix_spawn(&pid, program.c_str(), actions.get(), nullptr,
+  const SpawnAttributes attributes(ownProcessGroup);
+  const int error = posix_spawn(&pid, program.c_str(), actions.get(), attributes.get(),
                                 argvPointers.data(), environmentPointers.data());
   if (error != 0) {
     Throw(error, "posix_spawn " + program.string());
@@ -176,7 +197,8 @@ ProgramResult RunProgram(const ProgramRun& run) {
 }
 
 ChildProcess::ChildProcess(const std::filesystem::path& program,
-                           const std::vector<std::string>& arguments) {
+                           const std::vector<std::string>& arguments, ChildOptions options)
+    : ownGroup_(options.ownProcessGroup) {
   int pipeEnds[2];
   if (::pipe2(pipeEnds, O_CLOEXEC) != 0) {
     Throw(errno, "pipe2");
@@ -185,8 +207,11 @@ ChildProcess::ChildProcess(const std::filesystem::path& program,
   const Descriptor writeEnd(pipeEnds[1]);
   FileActions actions;
   actions.Redirect(writeEnd.get(), STDOUT_FILENO);
+  if (options.inputIsOutput) {
+    actions.Redirect(writeEnd.get(), STDIN_FILENO);
+  }
   try {
-    pid_ = Spawn(program, arguments, Environment({}), actions);
+    pid_ = Spawn(program, arguments, Environment({}), actions, ownGroup_);
   } catch (...) {
     ::close(output_);
     throw;
@@ -194,11 +219,22 @@ ChildProcess::ChildProcess(const std::filesystem::path& program,
 }
 
 ChildProcess::~ChildProcess() {
-  ::kill(pid_, SIGTERM);
-  int status = 0;
-  while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+  if (ownGroup_) {
+    ::kill(-pid_, SIGTERM);  // the group outlives its leader: stop it even after that ended
+  }
+  if (!ended_) {
+    ::kill(pid_, SIGTERM);
+    int status = 0;
+    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    }
   }
   ::close(output_);
+}
+
+bool ChildProcess::HasEnded() {
+  int status = 0;
+  ended_ = ended_ || ::waitpid(pid_, &status, WNOHANG) == pid_;
+  return ended_;
 }
 
 std::string ChildProcess::ReadLine(std::chrono::milliseconds timeout) {

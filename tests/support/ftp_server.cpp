@@ -5,6 +5,8 @@
 #include <sstream>
 #include <system_error>
 
+#include "tests/support/command_log.h"
+
 namespace tunelift::test {
 namespace {
 
@@ -58,11 +60,7 @@ std::vector<std::string> FtpServer::Commands() const {
 }
 
 std::size_t FtpServer::CountOf(std::string_view verb) const {
-  std::size_t count = 0;
-  for (const std::string& line : Commands()) {
-    count += line == verb || line.starts_with(std::string(verb) + " ") ? 1 : 0;
-  }
-  return count;
+  return CountCommands(Commands(), verb);
 }
 
 std::string FtpServer::ConnectTo(std::string_view host) const {
