@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iomanip>
 #include <sstream>
+#include <utility>
 
 namespace tunelift::ftp {
 
@@ -67,6 +68,12 @@ void Console::OnReply(std::string_view line) {
 
 void Console::ShowBefore(std::string_view verb, std::string text) {
   shownBefore_.emplace_back(verb, std::move(text));
+}
+
+void Console::ShowWaiting() {
+  for (const auto& [verb, text] : std::exchange(shownBefore_, {})) {
+    Say(text);
+  }
 }
 
 void Console::OnCommandSent(std::string_view line) {

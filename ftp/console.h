@@ -46,6 +46,9 @@ public:
   // to the server, as the Windows client shows its login questions after the connection's
   // greeting. Forgotten unshown at the next echoed command or failure.
   void ShowBefore(std::string_view verb, std::string text);
+  // Shows at once what still waits for its command (a transport that does not report the
+  // commands of its login).
+  void ShowWaiting();
 
   void OnConnected(std::string_view host) override;
   void OnReply(std::string_view line) override;

@@ -155,6 +155,7 @@ void Session::LogIn(const std::optional<std::string>& user,
     return;
   }
   loggedIn_ = true;
+  console_.ShowWaiting();
   // How the commands go was said before the user name went out; the files' part is only
   // known now.
   if (transport_.EncryptionInUse() == Encryption::CommandsOnly) {

@@ -80,6 +80,16 @@ protected:
       GTEST_SKIP() << test::kNeedsRoot;
     }
   }
+
+  // Nothing but the connection and its AUTH reached the server: no user name, no password,
+  // no file.
+  void ExpectNothingSent(const test::VsftpdServer& server, const Outcome& outcome) const {
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_TRUE(NothingReceived());
+    EXPECT_EQ(server.CountOf("AUTH TLS"), 1u);
+    EXPECT_EQ(server.CountOf("USER"), 0u);
+    EXPECT_EQ(server.CountOf("PASS"), 0u);
+  }
 };
 
 TEST_F(FtpEncryptionWithVsftpd, SendsByteIdenticalFilesToASelfSignedServerAndSaysSo) {
@@ -148,11 +158,7 @@ TEST_F(FtpEncryptionWithVsftpd, SendsNothingNotEvenTheUserNameToAServerWithAnoth
   local_.Write("temp/a.mp3", "a");
   const Outcome outcome = RunClient(server, kOtherKey);
 
-  EXPECT_EQ(outcome.status, 1);
-  EXPECT_TRUE(NothingReceived());
-  EXPECT_EQ(server.CountOf("AUTH"), 1u);
-  EXPECT_EQ(server.CountOf("USER"), 0u);
-  EXPECT_EQ(server.CountOf("PASS"), 0u);
+  ExpectNothingSent(server, outcome);
   // The message names the key the server presented, so that it can be pinned knowingly.
   EXPECT_TRUE(Contains(outcome.transcript,
                        "234 Proceed with negotiation.\n"
@@ -170,11 +176,7 @@ TEST_F(FtpEncryptionWithVsftpd, SendsNothingNotEvenTheUserNameToAPlainServerWhen
   local_.Write("temp/a.mp3", "a");
   const Outcome outcome = RunClient(server, kOtherKey);
 
-  EXPECT_EQ(outcome.status, 1);
-  EXPECT_TRUE(NothingReceived());
-  EXPECT_EQ(server.CountOf("AUTH TLS"), 1u);
-  EXPECT_EQ(server.CountOf("USER"), 0u);
-  EXPECT_EQ(server.CountOf("PASS"), 0u);
+  ExpectNothingSent(server, outcome);
   EXPECT_TRUE(Contains(outcome.transcript,
                        "ftp: The server of music.example.net offers no encryption, but this "
                        "build pins its key and so requires encryption: nothing was sent, not "
