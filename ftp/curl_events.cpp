@@ -135,13 +135,12 @@ void Events::Settle(CURL* easy) {
   }
   settled_ = true;
   ShowHeld();
-  ControlEncryption encryption = ControlEncryption::Unsupported;
   if (TlsInUse(easy)) {
-    encryption = identityChecked_ ? ControlEncryption::Verified : ControlEncryption::Unverified;
+    observer_.OnControlEncryption(identityChecked_ ? ControlEncryption::Verified
+                                                   : ControlEncryption::Unverified);
   } else if (authAsked_) {
-    encryption = ControlEncryption::RefusedByServer;
-  }
-  observer_.OnControlEncryption(encryption);
+    observer_.OnControlEncryption(ControlEncryption::RefusedByServer);
+  }  // without TLS at all, the session has said so
 }
 
 void Events::Show(Shown shown) {

@@ -32,8 +32,7 @@ struct TlsChoice {
 // Whether this libcurl can speak TLS at all.
 bool LibraryHasTls();
 
-// Sets the TLS options of `easy` for the next connection. `choice` must outlive the handle's
-// use of it (libcurl copies strings, so only for the call).
+// Sets the TLS options of `easy` for its next connections (libcurl copies the strings).
 void ApplyTls(CURL* easy, const TlsChoice& choice);
 
 // True when a login that failed with `code` under the Authority check failed only because the

@@ -112,6 +112,10 @@ void Session::Open(const std::vector<std::string>& args) {
   }
   open_ = true;
   host_ = *host;
+  if (!transport_.CanEncrypt()) {
+    // Said before the password is asked for, at a terminal as in a script.
+    console_.OnControlEncryption(ControlEncryption::Unsupported);
+  }
   if (options_.autoLogin) {
     const std::optional<std::string> user = AskUser("User (" + host_ + ":(none)): ");
     LogIn(user, user ? AskPassword() : std::nullopt);

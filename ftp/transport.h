@@ -26,7 +26,7 @@ enum class ControlEncryption {
                     // trusts for the host's name, or the pinned key)
   Unverified,       // encrypted, but the certificate is self-signed or from an unknown authority
   RefusedByServer,  // in clear: the server offers no encryption
-  Unsupported,      // in clear: this transport cannot encrypt
+  Unsupported,      // in clear: this transport cannot encrypt (the session says so itself)
 };
 
 // The server a connection goes to, and what it must prove.
@@ -66,8 +66,8 @@ public:
   virtual void OnReply(std::string_view line) = 0;
   // One command sent to the server; a password in it is already masked.
   virtual void OnCommandSent(std::string_view line) = 0;
-  // Once per connection, after its greeting and before the user name goes out. A transport
-  // that cannot encrypt reports Unsupported.
+  // Once per session, after the connection's greeting and before the user name goes out. A
+  // transport that cannot encrypt reports nothing: the session says so before the login.
   virtual void OnControlEncryption(ControlEncryption encryption) = 0;
   // Bytes of the current upload on the wire so far, and the expected total (0: unknown).
   virtual void OnProgress(std::int64_t sent, std::int64_t total) = 0;

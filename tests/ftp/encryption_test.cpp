@@ -233,10 +233,11 @@ TEST_F(FtpEncryption, OpensNoConnectionToThePinnedHostThroughAClientThatCannotEn
                        "sent, not even the user name.\n"
                        "ftp> open other.example.net\n"))
       << out.str();
-  // Another host goes in clear, and the transcript says why.
-  EXPECT_TRUE(Contains(out.str(), "The connection is not encrypted: this FTP client cannot "
+  // Another host goes in clear, and the transcript says why before the password is asked for.
+  EXPECT_TRUE(Contains(out.str(), "ftp> open other.example.net\n"
+                                  "The connection is not encrypted: this FTP client cannot "
                                   "encrypt; the password and the files go in plain FTP.\n"
-                                  "User (other.example.net:(none)): \n"))
+                                  "Connected to other.example.net.\n"))
       << out.str();
   EXPECT_EQ(server.CountOf("CONNECT"), 1u);
   EXPECT_EQ(server.CountOf("USER"), 1u);
