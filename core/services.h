@@ -30,6 +30,25 @@ public:
   virtual void Close() = 0;
 };
 
+// How Shell starts a program.
+struct ShellOptions {
+  // Where the program's standard output and standard error go: a file created anew
+  // (replacing any) that only its owner may read. Empty: the tool's own.
+  std::string outputFile;
+};
+
+// A program started by Shell. Dropping it neither waits for nor stops the program.
+class RunningProgram {
+public:
+  virtual ~RunningProgram() = default;
+  // True while the program runs. Never blocks; once the program has ended it is reaped
+  // (no zombie) and this stays false.
+  virtual bool Running() = 0;
+  // The exit status; meaningful once Running() has returned false. Where a signal ended
+  // the program, 128 plus its number, as shells report it; -1 when the status was lost.
+  virtual int ExitStatus() const = 0;
+};
+
 struct TextFileOptions {
   bool overwrite = true;
   // The file may be read and written by its owner alone, from the moment it exists.
@@ -71,8 +90,11 @@ public:
   virtual void KillFile(const std::string& path) = 0;
   // Starts the program named first in `commandLine` (the platform's quoting rules) in a new
   // process that inherits the current directory, and returns at once without waiting. A bare
-  // program name is looked for in the program folder first, then on the search path.
-  virtual void Shell(const std::string& commandLine, WindowStyle style) = 0;
+  // program name is looked for in the program folder first, then on the search path. Fails,
+  // and starts nothing, when the program or the output file cannot be had.
+  virtual std::unique_ptr<RunningProgram> Shell(const std::string& commandLine,
+                                                WindowStyle style,
+                                                const ShellOptions& options = {}) = 0;
 };
 
 }  // namespace tunelift

@@ -88,7 +88,9 @@ public:
     }
   }
 
-  void Shell(const std::string& commandLine, WindowStyle) override {
+  // Processes have no windows here: the style has no effect.
+  std::unique_ptr<RunningProgram> Shell(const std::string& commandLine, WindowStyle,
+                                        const ShellOptions& options) override {
     std::vector<std::string> args = SplitCommandLine(commandLine);
     if (args.empty()) {
       throw Error(errnum::kInvalidCall, "Cannot start a program: the command line is empty");
@@ -98,7 +100,7 @@ public:
       throw Error(errnum::kFileNotFound, "Cannot start '" + args[0] + "': no such program in '" +
                                              programFolder_ + "' or on the search path");
     }
-    StartDetached(executable, args);
+    return StartProgram(executable, args, options.outputFile);
   }
 
 private:

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <string_view>
+#include <thread>
 
 #include "posix_error.h"
 
@@ -46,8 +47,16 @@ void CloseInheritedDescriptors() {
   }
 }
 
-// The grandchild: becomes the program, or reports why it could not through `reportFd`.
-[[noreturn]] void ExecOrReport(const char* executable, char* const argv[], int reportFd) {
+// The child: becomes the program, or reports why it could not through `reportFd`.
+[[noreturn]] void ExecOrReport(const char* executable, char* const argv[], int outputFd,
+                               int reportFd) {
+  // Its own session: a terminal's hang-up or Ctrl+C meant for the tool does not reach it.
+  setsid();
+  if (outputFd >= 0 && (dup2(outputFd, STDOUT_FILENO) < 0 || dup2(outputFd, STDERR_FILENO) < 0)) {
+    int error = errno;
+    (void)!write(reportFd, &error, sizeof error);
+    _exit(127);
+  }
   CloseInheritedDescriptors();
   execv(executable, argv);
   int error = errno;
@@ -55,7 +64,7 @@ void CloseInheritedDescriptors() {
   _exit(127);
 }
 
-// Reads the grandchild's report: end of file means exec succeeded (the pipe closed on exec).
+// Reads the child's report: end of file means exec succeeded (the pipe closed on exec).
 int ReadExecResult(int readFd) {
   int error = 0;
   ssize_t got;
@@ -64,6 +73,84 @@ int ReadExecResult(int readFd) {
   } while (got < 0 && errno == EINTR);
   return got == static_cast<ssize_t>(sizeof error) ? error : 0;
 }
+
+void Reap(pid_t pid, int* status) {
+  while (waitpid(pid, status, 0) < 0 && errno == EINTR) {
+  }
+}
+
+// The output file, made anew: whatever had the name (a symbolic link included) is removed
+// first, so the new file is the tool's own, readable by its owner alone from the start.
+int CreateOutputFile(const std::string& name) {
+  if (unlink(name.c_str()) != 0 && errno != ENOENT) {
+    throw SystemError("Cannot replace '" + name + "'", errno);
+  }
+  int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    throw SystemError("Cannot create '" + name + "'", errno);
+  }
+  // Above standard error, so that the child's dup2 onto 1 and 2 never meets the file itself.
+  if (fd <= STDERR_FILENO) {
+    const int low = fd;
+    fd = fcntl(low, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+    const int error = errno;
+    close(low);
+    errno = error;
+  }
+  // The umask may have taken the owner's own rights away.
+  if (fd < 0 || fchmod(fd, 0600) != 0) {
+    const int error = errno;
+    if (fd >= 0) {
+      close(fd);
+    }
+    unlink(name.c_str());
+    throw SystemError("Cannot prepare '" + name + "'", error);
+  }
+  return fd;
+}
+
+class PosixProgram : public RunningProgram {
+public:
+  explicit PosixProgram(pid_t pid) : pid_(pid) {}
+  PosixProgram(const PosixProgram&) = delete;
+  PosixProgram& operator=(const PosixProgram&) = delete;
+
+  // A program still running when its owner lets go is reaped by a thread of its own once it
+  // ends, so no zombie stays for the rest of the tool's life.
+  ~PosixProgram() override {
+    if (!ended_) {
+      std::thread([pid = pid_] { Reap(pid, nullptr); }).detach();
+    }
+  }
+
+  bool Running() override {
+    if (ended_) {
+      return false;
+    }
+    int status = 0;
+    pid_t result;
+    do {
+      result = waitpid(pid_, &status, WNOHANG);
+    } while (result < 0 && errno == EINTR);
+    if (result == 0) {
+      return true;
+    }
+    ended_ = true;
+    // ECHILD: someone else reaped it (SIGCHLD ignored), and its status is lost.
+    status_ = result < 0              ? -1
+              : WIFEXITED(status)     ? WEXITSTATUS(status)
+              : WIFSIGNALED(status)   ? 128 + WTERMSIG(status)
+                                      : -1;
+    return false;
+  }
+
+  int ExitStatus() const override { return status_; }
+
+private:
+  pid_t pid_;
+  bool ended_ = false;
+  int status_ = -1;
+};
 
 }  // namespace
 
@@ -88,7 +175,9 @@ std::string FindProgram(const std::string& name, const std::string& programFolde
   return {};
 }
 
-void StartDetached(const std::string& executable, const std::vector<std::string>& args) {
+std::unique_ptr<RunningProgram> StartProgram(const std::string& executable,
+                                             const std::vector<std::string>& args,
+                                             const std::string& outputFile) {
   // Everything the child needs is prepared here: after fork only async-signal-safe calls.
   std::vector<char*> argv;
   for (const std::string& arg : args) {
@@ -96,41 +185,40 @@ void StartDetached(const std::string& executable, const std::vector<std::string>
   }
   argv.push_back(nullptr);
 
+  const int outputFd = outputFile.empty() ? -1 : CreateOutputFile(outputFile);
+  auto dropOutput = [&] {
+    if (outputFd >= 0) {
+      close(outputFd);
+      unlink(outputFile.c_str());
+    }
+  };
   int report[2];
   if (pipe2(report, O_CLOEXEC) != 0) {
-    throw SystemError("Cannot start '" + executable + "'", errno);
-  }
-  // Fork twice: the middle process exits at once and is reaped here, so the program is
-  // adopted by init and never lingers as a zombie of the tool.
-  pid_t middle = fork();
-  if (middle < 0) {
     int error = errno;
-    close(report[0]);
-    close(report[1]);
+    dropOutput();
     throw SystemError("Cannot start '" + executable + "'", error);
   }
-  if (middle == 0) {
-    setsid();
-    pid_t program = fork();
-    if (program == 0) {
-      ExecOrReport(executable.c_str(), argv.data(), report[1]);
-    }
-    if (program < 0) {
-      int error = errno;
-      (void)!write(report[1], &error, sizeof error);
-    }
-    _exit(0);
+  pid_t program = fork();
+  if (program == 0) {
+    ExecOrReport(executable.c_str(), argv.data(), outputFd, report[1]);
   }
+  int error = program < 0 ? errno : 0;
   close(report[1]);
-  int status = 0;
-  while (waitpid(middle, &status, 0) < 0 && errno == EINTR) {
+  if (program > 0) {
+    error = ReadExecResult(report[0]);
+    if (error != 0) {
+      Reap(program, nullptr);  // it has already exited
+    }
   }
-  int error = ReadExecResult(report[0]);
   close(report[0]);
   if (error != 0) {
+    dropOutput();
     throw SystemError("Cannot start '" + executable + "'", error);
   }
+  if (outputFd >= 0) {
+    close(outputFd);
+  }
+  return std::make_unique<PosixProgram>(program);
 }
 
 }  // namespace tunelift
-

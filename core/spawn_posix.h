@@ -1,8 +1,11 @@
 #pragma once
-// Starting a program detached from the tool, on POSIX.
+// Starting a program beside the tool, on POSIX.
 
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "services.h"
 
 namespace tunelift {
 
@@ -10,9 +13,13 @@ namespace tunelift {
 // PATH. A name with a "/" is taken as it stands. Returns the empty string when not found.
 std::string FindProgram(const std::string& name, const std::string& programFolder);
 
-// Starts `executable` with `args` (args[0] included) in a new process that inherits the
-// current directory and no descriptor but standard input, output and error. Returns once
-// the program runs; leaves no zombie behind. Throws tunelift::Error when it cannot start.
-void StartDetached(const std::string& executable, const std::vector<std::string>& args);
+// Starts `executable` with `args` (args[0] included) in a new process and session that
+// inherits the current directory and no descriptor but standard input, output and error;
+// with an `outputFile`, standard output and error go to that file, made anew for the owner
+// alone. Returns once the program runs. Throws tunelift::Error when it cannot start, and
+// then leaves neither a process nor the output file behind.
+std::unique_ptr<RunningProgram> StartProgram(const std::string& executable,
+                                             const std::vector<std::string>& args,
+                                             const std::string& outputFile);
 
 }  // namespace tunelift

@@ -1,5 +1,6 @@
 #include "staging_area.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "error.h"
@@ -81,11 +82,42 @@ void StagingArea::LaunchUpload() {
   const std::string programFolder = services_.ProgramFolder();
   services_.ChDrive(programFolder);
   services_.ChDir(programFolder);
-  services_.Shell(std::string(kClientCommandLine), WindowStyle::MinimizedFocus);
+  // Numbered per run, so that sends running side by side never share a transcript.
+  const std::string transcript = InProgramFolder(std::string(kTranscriptPrefix) +
+                                                 std::to_string(uploadsStarted_ + 1) +
+                                                 std::string(kTranscriptSuffix));
+  std::unique_ptr<RunningProgram> client =
+      services_.Shell(std::string(kClientCommandLine), WindowStyle::MinimizedFocus,
+                      ShellOptions{.outputFile = transcript});
+  ++uploadsStarted_;
+  uploads_.push_back({std::move(client), transcript});
+}
+
+bool StagingArea::UploadRunning() {
+  return std::ranges::any_of(uploads_, [](Upload& upload) { return upload.client->Running(); });
+}
+
+std::vector<UploadOutcome> StagingArea::TakeEndedUploads() {
+  std::vector<UploadOutcome> outcomes;
+  std::erase_if(uploads_, [&outcomes](Upload& upload) {
+    if (upload.client->Running()) {
+      return false;
+    }
+    outcomes.push_back(
+        ReadUploadOutcome(upload.client->ExitStatus(), ReadTranscript(upload.transcript)));
+    return true;
+  });
+  return outcomes;
 }
 
 bool StagingArea::RemoveStagingFolder() {
   const std::string staging = StagingFolder();
+  if (UploadRunning()) {
+    // On Windows the deletion would fail part-way on the file being sent; here it would pull
+    // the songs not yet sent from under the client. Either way nothing is deleted.
+    throw Error(errnum::kFileAlreadyOpen,
+                "The FTP client is still sending from the staging folder '" + staging + "'.");
+  }
   if (!services_.FolderExists(staging)) {
     return false;
   }
@@ -94,10 +126,17 @@ bool StagingArea::RemoveStagingFolder() {
 }
 
 void StagingArea::RemoveUploadScript() {
+  KillIfThere(InProgramFolder(kUploadScriptName));
+  // Every send's transcript, also those of earlier runs that ended without "Finish!".
+  KillIfThere(InProgramFolder(std::string(kTranscriptPrefix) + "*" +
+                              std::string(kTranscriptSuffix)));
+}
+
+void StagingArea::KillIfThere(const std::string& pattern) {
   try {
-    services_.Kill(InProgramFolder(kUploadScriptName));
+    services_.Kill(pattern);
   } catch (const Error& error) {
-    // A script that is already gone leaves nothing to do.
+    // What is already gone leaves nothing to do.
     if (error.number() != errnum::kFileNotFound) {
       throw;
     }

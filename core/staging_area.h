@@ -1,13 +1,17 @@
 #pragma once
 // The staging folder beside the program, the upload script, and the start of the FTP client.
-// One object holds the operations; it owns no state but the services it was given, because
-// the folder itself is the only record of what is staged. Every operation throws
+// One object holds the operations. The folder itself is the only record of what is staged;
+// the object keeps only the services it was given and the FTP clients it started in this
+// run, so that nothing is deleted under a client that still sends. Every operation throws
 // tunelift::Error when a file or process service fails.
 
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "services.h"
+#include "upload_outcome.h"
 
 namespace tunelift {
 
@@ -19,6 +23,9 @@ std::string UploadScriptText(std::string_view host);
 inline constexpr std::string_view kClientCommandLine = "ftp.exe -s:sendfiles.ftps";
 inline constexpr std::string_view kUploadScriptName = "sendfiles.ftps";
 inline constexpr std::string_view kStagingFolderName = "temp";
+// Each send's transcript, beside the script: "sendfiles-1.log" for the first send of a run.
+inline constexpr std::string_view kTranscriptPrefix = "sendfiles-";
+inline constexpr std::string_view kTranscriptSuffix = ".log";
 
 class StagingArea {
 public:
@@ -46,19 +53,41 @@ public:
   // Nothing to delete is not an error.
   void DeleteAllStaged();
 
-  // Starts the FTP client on the script from the program folder and returns at once.
+  // The server the script logs into.
+  const std::string& Host() const { return host_; }
+
+  // Starts the FTP client on the script from the program folder and returns at once. The
+  // client's output goes to a transcript of this send's own beside the script, readable by
+  // its owner alone (it replaces a transcript of that name left by an earlier run).
   void LaunchUpload();
-  // Deletes the staging folder with everything in it; false when there was none.
+  // True while a client started by LaunchUpload in this run still runs. Never blocks.
+  bool UploadRunning();
+  // What each send whose client has ended since the last call came to, in the order they
+  // were started. Their transcripts stay until RemoveUploadScript.
+  std::vector<UploadOutcome> TakeEndedUploads();
+
+  // Deletes the staging folder with everything in it; false when there was none. While a
+  // client started in this run still runs, deletes nothing and fails: it still sends from it.
   bool RemoveStagingFolder();
-  // Deletes the upload script; a script that is already gone is not an error.
+  // Deletes the upload script and the send transcripts beside it; what is already gone is
+  // not an error.
   void RemoveUploadScript();
 
 private:
+  // A client started by LaunchUpload, and where its transcript goes.
+  struct Upload {
+    std::unique_ptr<RunningProgram> client;
+    std::string transcript;
+  };
+
   bool CheckFolder(const std::string& path) const;
   std::string InProgramFolder(std::string_view name) const;
+  void KillIfThere(const std::string& pattern);
 
   FileServices& services_;
   std::string host_;
+  std::vector<Upload> uploads_;
+  int uploadsStarted_ = 0;
 };
 
 }  // namespace tunelift

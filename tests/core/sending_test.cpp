@@ -9,9 +9,11 @@
 #include <unistd.h>
 
 #include <map>
+#include <vector>
 #include <sstream>
 
 #include "core/error.h"
+#include "core/upload_outcome.h"
 #include "program_folder.h"
 
 namespace tunelift::testing {
@@ -47,6 +49,21 @@ protected:
       close(release_);
       release_ = -1;
     }
+  }
+
+  // Lets the clients go and waits until the area has seen every one of them end.
+  void ReleaseAndAwaitEnd() {
+    Release();
+    for (int i = 0; i < 3000 && area_->UploadRunning(); ++i) {
+      usleep(10000);
+    }
+    ASSERT_FALSE(area_->UploadRunning()) << "the clients never ended";
+  }
+
+  // True when this process has no child left, running or ended and unreaped.
+  static bool NoChildLeft() {
+    siginfo_t info{};
+    return waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) == -1 && errno == ECHILD;
   }
 
   // The next client's report of how it was started; empty after 30 s without one.
@@ -97,9 +114,56 @@ TEST_F(Sending, StartsTheClientOnTheScriptAndReturnsWhileItRuns) {
   EXPECT_TRUE(fs::equivalent(client.find("cwd")->second, root_));
   EXPECT_TRUE(fs::equivalent(fs::current_path(), root_));
   EXPECT_EQ(client.find("fds")->second, "");
-  // Nothing of the tool's is left to reap: no zombie stays behind.
-  EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
-  EXPECT_EQ(errno, ECHILD);
+  EXPECT_TRUE(area_->UploadRunning());
+}
+
+TEST_F(Sending, CapturesEachSendsTranscriptForItsOwnerAlone) {
+  area_->LaunchUpload();
+  area_->LaunchUpload();
+  ASSERT_FALSE(NextClient().empty());
+  ASSERT_FALSE(NextClient().empty());
+  ReleaseAndAwaitEnd();
+  for (const char* name : {"sendfiles-1.log", "sendfiles-2.log"}) {
+    EXPECT_EQ(ReadFile(root_ / name), "stand-in client\nftp: stand-in complaint\n") << name;
+    EXPECT_EQ(fs::status(root_ / name).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write)
+        << name;
+  }
+}
+
+TEST_F(Sending, TellsEachEndedSendOnceAndLeavesNoZombie) {
+  area_->LaunchUpload();
+  ASSERT_FALSE(NextClient().empty());
+  EXPECT_TRUE(area_->TakeEndedUploads().empty());
+  ReleaseAndAwaitEnd();
+  EXPECT_TRUE(NoChildLeft());
+  const std::vector<UploadOutcome> ended = area_->TakeEndedUploads();
+  ASSERT_EQ(ended.size(), 1U);
+  EXPECT_EQ(ended[0].exitStatus, 0);
+  EXPECT_EQ(ended[0].filesSent, 0);
+  EXPECT_EQ(ended[0].reason, "stand-in complaint");
+  EXPECT_TRUE(area_->TakeEndedUploads().empty());
+}
+
+TEST_F(Sending, FinishDeletesNothingWhileAClientSends) {
+  WriteFile(StagingPath() / "not yet sent.mp3", "m");
+  area_->LaunchUpload();
+  ASSERT_FALSE(NextClient().empty());
+  try {
+    area_->RemoveStagingFolder();
+    FAIL() << "the folder must not go while the client sends from it";
+  } catch (const Error& error) {
+    EXPECT_EQ(error.number(), errnum::kFileAlreadyOpen);
+    EXPECT_NE(error.description().find("still sending from the staging folder"),
+              std::string::npos)
+        << error.description();
+  }
+  EXPECT_EQ(Names(StagingPath()), std::vector<std::string>{"not yet sent.mp3"});
+  EXPECT_TRUE(fs::exists(root_ / "sendfiles.ftps"));
+
+  ReleaseAndAwaitEnd();
+  EXPECT_TRUE(area_->RemoveStagingFolder());
+  EXPECT_FALSE(fs::exists(StagingPath()));
 }
 
 TEST_F(Sending, TwoSendsStartTwoClients) {
@@ -114,6 +178,8 @@ TEST_F(Sending, TwoSendsStartTwoClients) {
   EXPECT_NE(firstPid, secondPid);
   EXPECT_EQ(kill(firstPid, 0), 0);
   EXPECT_EQ(kill(secondPid, 0), 0);
+  ReleaseAndAwaitEnd();
+  EXPECT_EQ(area_->TakeEndedUploads().size(), 2U);
 }
 
 TEST_F(Sending, StartsTheClientWithAnEmptyStagingFolder) {
@@ -144,6 +210,10 @@ TEST_F(Sending, ReportsAClientThatCannotStart) {
   WriteFile(root_ / "ftp.exe", "not a program");
   fs::permissions(root_ / "ftp.exe", fs::perms::owner_all);
   EXPECT_THROW(area_->LaunchUpload(), Error);
+  // Nothing half-done: no transcript, no process, no send to wait for.
+  EXPECT_FALSE(fs::exists(root_ / "sendfiles-1.log"));
+  EXPECT_TRUE(NoChildLeft());
+  EXPECT_FALSE(area_->UploadRunning());
 }
 
 using Finishing = ProgramFolderTest;
@@ -183,6 +253,17 @@ TEST_F(Finishing, RemovesTheScriptAndToleratesItsAbsence) {
   area_->RemoveUploadScript();
   EXPECT_FALSE(fs::exists(root_ / "sendfiles.ftps"));
   EXPECT_NO_THROW(area_->RemoveUploadScript());
+}
+
+TEST_F(Finishing, RemovesEverySendsTranscriptWithTheScript) {
+  area_->PrepareFolders();
+  area_->WriteUploadScript();
+  // The second as an earlier run that ended without "Finish!" left it.
+  WriteFile(root_ / "sendfiles-1.log", "t");
+  WriteFile(root_ / "sendfiles-12.log", "t");
+  WriteFile(root_ / "notes.log", "mine");
+  area_->RemoveUploadScript();
+  EXPECT_EQ(Names(root_), (std::vector<std::string>{"notes.log", "temp"}));
 }
 
 }  // namespace

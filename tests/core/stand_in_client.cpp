@@ -1,5 +1,6 @@
 // Stands in for the FTP client: reports how it was started on the FIFO "client-started.fifo"
-// in its current directory, then blocks until the test lets go of "client-release.lock".
+// in its current directory, says one line on standard output and one on standard error, then
+// blocks until the test lets go of "client-release.lock".
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -47,6 +48,12 @@ int main(int argc, char** argv) {
     return 4;
   }
   close(started);
+  constexpr char kSaid[] = "stand-in client\n";
+  constexpr char kComplained[] = "ftp: stand-in complaint\n";
+  if (write(STDOUT_FILENO, kSaid, sizeof kSaid - 1) < 0 ||
+      write(STDERR_FILENO, kComplained, sizeof kComplained - 1) < 0) {
+    return 6;
+  }
   const int release = open("client-release.lock", O_RDONLY);
   if (release < 0 || flock(release, LOCK_SH) != 0) {
     return 5;
