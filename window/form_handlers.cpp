@@ -2,6 +2,8 @@
 
 #include <exception>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "core/build_config.h"
 
@@ -34,6 +36,7 @@ constexpr std::string_view kRemoveFolder =
     "Could not delete the staging folder; the window stays open so that you can press "
     "\"Finish!\" again.";
 constexpr std::string_view kRemoveScript = "Could not delete the upload script.";
+constexpr std::string_view kTellSendEnded = "Could not tell how the music's sending ended.";
 }  // namespace action
 
 }  // namespace
@@ -49,17 +52,20 @@ FormHandlers::FormHandlers(FileServices& services, FormView& view, Dialogs& dial
       dialogs_(dialogs) {}
 
 bool FormHandlers::Run(Handler handler) {
-  action_ = {};
+  // A handler run inside another's dialog must not leave its action to the outer one.
+  const std::string_view outerAction = std::exchange(action_, {});
+  bool completed = false;
   try {
     (this->*handler)();
-    return true;
+    completed = true;
   } catch (const Error& error) {
     ReportFailure(error.description());
   } catch (const std::exception& error) {
     // Nothing may leave a Qt slot; whatever else went wrong is reported the same way.
     ReportFailure(error.what());
   }
-  return false;
+  action_ = outerAction;
+  return completed;
 }
 
 void FormHandlers::Form_Load() {
@@ -128,9 +134,14 @@ void FormHandlers::Delete_Click() {
 void FormHandlers::Send_Click() {
   Attempting(action::kLaunchUpload);
   staging_.LaunchUpload();
+  view_.ShowSending(kSendingTooltip);
+  view_.SetSendTimer(true);
 }
 
 void FormHandlers::Finish_Click() {
+  // A send that has ended is told before its transcript goes with the script; while one
+  // still runs, RemoveStagingFolder refuses and the window stays.
+  ReportEndedSends();
   Attempting(action::kRemoveFolder);
   if (!staging_.RemoveStagingFolder()) {
     ReportFolderMissing();
@@ -138,6 +149,25 @@ void FormHandlers::Finish_Click() {
   Attempting(action::kRemoveScript);
   staging_.RemoveUploadScript();
   view_.Unload();
+}
+
+void FormHandlers::SendTimer_Timer() {
+  ReportEndedSends();
+}
+
+void FormHandlers::ReportEndedSends() {
+  Attempting(action::kTellSendEnded);
+  const std::vector<UploadOutcome> ended = staging_.TakeEndedUploads();
+  // The timer's state is settled before anything is told, so that a failure to tell
+  // leaves neither a timer running for nothing nor a send unwatched.
+  const bool running = staging_.UploadRunning();
+  view_.SetSendTimer(running);
+  if (!running) {
+    view_.HideSending();
+  }
+  for (const UploadOutcome& outcome : ended) {
+    view_.TellSendEnded(NoticeFor(outcome, staging_.Host()));
+  }
 }
 
 void FormHandlers::ReportFailure(std::string_view description) {

@@ -1,7 +1,8 @@
 #pragma once
-// The behaviour of the one window: its load event and the clicks on its five buttons, each
+// The behaviour of the one window: its load event, the clicks on its five buttons, each
 // calling the staging operations in a fixed order and adding the dialogs, the list's refresh
-// and the window's closing. Written against FormView and Dialogs, not against a toolkit.
+// and the window's closing, and the send timer, which tells the user how each send ended.
+// Written against FormView and Dialogs, not against a toolkit.
 //
 // Error policy: the open-file dialog's failures are handled by Browse_Click itself; the
 // staging folder found missing at Finish is reported by Finish_Click. Any other exception
@@ -28,7 +29,8 @@ public:
   // to the host the program was built for.
   FormHandlers(FileServices& services, FormView& view, Dialogs& dialogs);
 
-  // Runs one handler to its end; false when a failure ended it early (already reported).
+  // Runs one handler to its end; false when a failure ended it early (already reported). A
+  // handler may run inside another's dialog (the send timer's tick); each reports its own.
   bool Run(Handler handler);
 
   void Form_Load();
@@ -37,8 +39,12 @@ public:
   void Delete_Click();
   void Send_Click();
   void Finish_Click();
+  // Runs while the send timer is on: tells of every send that has ended, and takes the
+  // status icon away once none runs.
+  void SendTimer_Timer();
 
 private:
+  void ReportEndedSends();
   // Names what the handler does next, for the report of a failure that ends it.
   void Attempting(std::string_view action) { action_ = action; }
   void ReportFailure(std::string_view description);

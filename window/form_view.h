@@ -3,6 +3,9 @@
 // Qt window and a native one. Texts are the platform's own paths and names.
 
 #include <string>
+#include <string_view>
+
+#include "window/send_report.h"
 
 namespace tunelift {
 
@@ -33,6 +36,18 @@ public:
   // Shows the busy cursor until the matching EndBusy.
   virtual void BeginBusy() = 0;
   virtual void EndBusy() noexcept = 0;
+
+  // The sign on the desktop that a send runs, the analogue of the client's minimised window:
+  // a status icon with `tooltip`, where the desktop has a status area. Showing it again while
+  // it shows changes nothing.
+  virtual void ShowSending(std::string_view tooltip) = 0;
+  virtual void HideSending() noexcept = 0;
+  // Tells the user how a send ended, through the desktop's notifications; where the desktop
+  // has none, in a message box.
+  virtual void TellSendEnded(const SendNotice& notice) = 0;
+  // While enabled, the window runs the handlers' SendTimer_Timer every few tenths of a second
+  // on its own thread, between other events.
+  virtual void SetSendTimer(bool enabled) = 0;
 };
 
 // Shows the busy cursor for as long as it lives, however the scope is left.

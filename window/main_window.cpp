@@ -35,8 +35,15 @@ QWidget* MakeWidget(const ControlSpec& control, QWidget* parent) {
 
 }  // namespace
 
+// Often enough that the news of a send comes at once to the user's eye; rare enough to cost
+// nothing.
+constexpr int kSendTimerIntervalMs = 250;
+
 MainWindow::MainWindow(FileServices& services, Dialogs& dialogs, QWidget* parent)
-    : QWidget(parent), handlers_(services, *this, dialogs) {
+    : QWidget(parent),
+      handlers_(services, *this, dialogs),
+      notices_(dialogs, this),
+      sendTimer_(this) {
   setObjectName(ToQString(kFormName));
   setWindowTitle(ToQString(kFormCaption));
   setFixedSize(ToPixels(kClientWidth), ToPixels(kClientHeight));
@@ -47,6 +54,10 @@ MainWindow::MainWindow(FileServices& services, Dialogs& dialogs, QWidget* parent
   label4_ = findChild<QLabel*>(QStringLiteral("Label4"));
   ChainTabOrder();
   ConnectClicks();
+  sendTimer_.setObjectName(QStringLiteral("SendTimer"));
+  sendTimer_.setInterval(kSendTimerIntervalMs);
+  connect(&sendTimer_, &QTimer::timeout, this,
+          [this] { handlers_.Run(&FormHandlers::SendTimer_Timer); });
 }
 
 bool MainWindow::Load() {
@@ -96,6 +107,26 @@ void MainWindow::BeginBusy() {
 
 void MainWindow::EndBusy() noexcept {
   QApplication::restoreOverrideCursor();
+}
+
+void MainWindow::ShowSending(std::string_view tooltip) {
+  notices_.ShowSending(ToQString(tooltip));
+}
+
+void MainWindow::HideSending() noexcept {
+  notices_.HideSending();
+}
+
+void MainWindow::TellSendEnded(const SendNotice& notice) {
+  notices_.Tell(notice);
+}
+
+void MainWindow::SetSendTimer(bool enabled) {
+  if (!enabled) {
+    sendTimer_.stop();
+  } else if (!sendTimer_.isActive()) {
+    sendTimer_.start();
+  }
 }
 
 }  // namespace tunelift

@@ -1,11 +1,14 @@
 #pragma once
 // The one window, on Qt Widgets: its controls are built once from the layout table and every
-// button click runs its handler. The window owns its controls for the program's life.
+// button click runs its handler. The window owns its controls for the program's life, and the
+// status icon and notifications that show its sends on the desktop.
 
 #include <QLabel>
+#include <QTimer>
 #include <QWidget>
 
 #include "core/services.h"
+#include "window/desktop_notices.h"
 #include "window/dialogs.h"
 #include "window/file_list_box.h"
 #include "window/form_handlers.h"
@@ -29,6 +32,10 @@ public:
   void Unload() override;
   void BeginBusy() override;
   void EndBusy() noexcept override;
+  void ShowSending(std::string_view tooltip) override;
+  void HideSending() noexcept override;
+  void TellSendEnded(const SendNotice& notice) override;
+  void SetSendTimer(bool enabled) override;
 
 private:
   QWidget* CreateControl(const ControlSpec& control);
@@ -36,6 +43,10 @@ private:
   void ConnectClicks();
 
   FormHandlers handlers_;
+  DesktopNotices notices_;
+  // Runs while an FTP client that Send started may still run: the window learns of its end
+  // without ever waiting for it.
+  QTimer sendTimer_;
   FileListBox* file1_ = nullptr;
   QLabel* label4_ = nullptr;
 };

@@ -1,11 +1,21 @@
 // Stands in for ftp.exe in the window's tests: appends one line to ftp-runs.txt in the folder
-// it was started in, holding that folder and then each argument, separated by tabs, and exits.
+// it was started in, holding that folder and then each argument, separated by tabs. Then, when
+// the folder holds ftp-hold.lock, it waits until the test lets go of that lock; when it holds
+// ftp-replay.txt, it writes that file's lines after the first to standard output and exits
+// with the status on its first line. Otherwise it exits with 0.
+
+#include <sys/file.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <string>
 
-int main(int argc, char* argv[]) {
+namespace {
+
+bool Record(int argc, char* argv[]) {
   std::string record = std::filesystem::current_path().string();
   for (int i = 1; i < argc; ++i) {
     record += '\t';
@@ -16,5 +26,36 @@ int main(int argc, char* argv[]) {
   std::ofstream runs("ftp-runs.txt", std::ios::app | std::ios::binary);
   runs << record;
   runs.flush();
-  return runs ? 0 : 1;
+  return static_cast<bool>(runs);
+}
+
+void WaitForRelease() {
+  const int hold = open("ftp-hold.lock", O_RDONLY | O_CLOEXEC);
+  if (hold >= 0) {
+    flock(hold, LOCK_SH);
+    close(hold);
+  }
+}
+
+int Replay() {
+  std::ifstream replay("ftp-replay.txt", std::ios::binary);
+  int status = 0;
+  std::string line;
+  if (replay && std::getline(replay, line)) {
+    status = std::stoi(line);
+  }
+  while (std::getline(replay, line)) {
+    std::cout << line << '\n';
+  }
+  return status;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  if (!Record(argc, argv)) {
+    return 1;
+  }
+  WaitForRelease();
+  return Replay();
 }

@@ -1,12 +1,23 @@
 // "Send the Music!" and "Finish!", clicked as a user would. The FTP client is a stand-in
-// program that records how it was started; it is found because the client is looked for in
-// the program folder first.
+// program that records how it was started, can be held until the test lets it go, and ends
+// with a transcript and exit status the test gives it; it is found because the client is
+// looked for in the program folder first. These tests run without a session bus, so the
+// end of a send is told in a (scripted) message box.
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QTest>
+#include <cerrno>
+#include <chrono>
 #include <memory>
 #include <sstream>
+#include <thread>
 
 #include "window/dialogs.h"
+#include <QTimer>
 #include "window_fixture.h"
 
 namespace tunelift::testing {
@@ -33,6 +44,41 @@ void InstallStandInClient(const fs::path& programFolder) {
   fs::permissions(client, fs::perms::owner_all);
 }
 
+// Keeps every stand-in client started in `programFolder` from ending while it lives.
+class ClientHold {
+public:
+  explicit ClientHold(const fs::path& programFolder)
+      : fd_(open((programFolder / "ftp-hold.lock").c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0600)) {
+    if (fd_ < 0 || flock(fd_, LOCK_EX) != 0) {
+      throw std::runtime_error("cannot hold the stand-in client");
+    }
+  }
+  ~ClientHold() { Release(); }
+  ClientHold(const ClientHold&) = delete;
+  ClientHold& operator=(const ClientHold&) = delete;
+
+  void Release() {
+    if (fd_ >= 0) {
+      close(fd_);
+      fd_ = -1;
+    }
+  }
+
+private:
+  int fd_;
+};
+
+// True once a child of this process has ended and waits to be reaped.
+bool AChildHasEnded() {
+  siginfo_t info{};
+  return waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid != 0;
+}
+
+constexpr const char* kResolveFailure =
+    "1\n"
+    "ftp: Could not resolve host: tunelift.example.net (error 6)\n"
+    "ftp: Not connected.\n";
+
 }  // namespace
 
 class FormSendFinishTest : public QObject {
@@ -49,13 +95,86 @@ private slots:
     InstallStandInClient(fixture_->ProgramFolder());
     WriteFile(fixture_->StagingFolder() / "song.mp3");
     fixture_->Click("Send");
+    QVERIFY(fixture_->dialogs().msgBoxCalls().empty());
+    QCOMPARE(fixture_->Listed(), QStringList());  // Send leaves the list alone
     QTRY_COMPARE(ClientRuns(fixture_->ProgramFolder()).size(), std::size_t(1));
     const std::vector<std::string> run = ClientRuns(fixture_->ProgramFolder())[0];
     QCOMPARE(run.size(), std::size_t(2));
     QVERIFY(fs::equivalent(run[0], fixture_->ProgramFolder()));
     QCOMPARE(run[1], std::string("-s:sendfiles.ftps"));
-    QVERIFY(fixture_->dialogs().msgBoxCalls().empty());
-    QCOMPARE(fixture_->Listed(), QStringList());  // Send leaves the list alone
+  }
+
+  void aFailedSendIsToldWithTheClientsReason() {
+    InstallStandInClient(fixture_->ProgramFolder());
+    WriteFile(fixture_->ProgramFolder() / "ftp-replay.txt", kResolveFailure);
+    fixture_->Click("Send");
+    const auto& boxes = fixture_->dialogs().msgBoxCalls();
+    QTRY_COMPARE(boxes.size(), std::size_t(1));
+    QCOMPARE(boxes[0].prompt,
+             std::string("The music did not go\r\n"
+                         "The FTP client said: Could not resolve host: tunelift.example.net "
+                         "(error 6)\r\n"
+                         "The staged files are still there; press \"Send the Music!\" to try "
+                         "again."));
+    QCOMPARE(boxes[0].style, msgbox::kIconExclamation);
+    // Told once, and the timer stops with the last client.
+    QTest::qWait(600);
+    QCOMPARE(boxes.size(), std::size_t(1));
+    QVERIFY(!fixture_->window().findChild<QTimer*>(QStringLiteral("SendTimer"))->isActive());
+  }
+
+  void finishWhileTheClientSendsDeletesNothingAndCanBePressedAgain() {
+    InstallStandInClient(fixture_->ProgramFolder());
+    const fs::path song = WriteFile(fixture_->StagingFolder() / "not yet sent.mp3");
+    ClientHold hold(fixture_->ProgramFolder());
+    fixture_->Click("Send");
+    QTRY_COMPARE(ClientRuns(fixture_->ProgramFolder()).size(), std::size_t(1));
+
+    fixture_->Click("Finish");
+    const auto& boxes = fixture_->dialogs().msgBoxCalls();
+    QCOMPARE(boxes.size(), std::size_t(1));
+    QCOMPARE(boxes[0].prompt,
+             "Could not delete the staging folder; the window stays open so that you can "
+             "press \"Finish!\" again.\r\nThe FTP client is still sending from the staging "
+             "folder '" + fixture_->StagingFolder().string() + "'.");
+    QVERIFY(fixture_->window().isVisible());
+    QVERIFY(fs::exists(song));
+    QVERIFY(fs::exists(fixture_->UploadScript()));
+
+    hold.Release();
+    QTRY_COMPARE(boxes.size(), std::size_t(2));  // the send's end, told
+    fixture_->Click("Finish");
+    QCOMPARE(boxes.size(), std::size_t(2));
+    QVERIFY(!fs::exists(fixture_->StagingFolder()));
+    QVERIFY(!fs::exists(fixture_->UploadScript()));
+    QVERIFY(!fs::exists(fixture_->ProgramFolder() / "sendfiles-1.log"));
+    QVERIFY(!fixture_->window().isVisible());
+  }
+
+  void finishRightAfterASendEndedTellsItBeforeItsTranscriptGoes() {
+    InstallStandInClient(fixture_->ProgramFolder());
+    WriteFile(fixture_->ProgramFolder() / "ftp-replay.txt", kResolveFailure);
+    ClientHold hold(fixture_->ProgramFolder());
+    fixture_->Click("Send");
+    QTRY_COMPARE(ClientRuns(fixture_->ProgramFolder()).size(), std::size_t(1));
+    hold.Release();
+    // No event is processed meanwhile: the window's timer cannot have seen the end.
+    for (int i = 0; i < 1000 && !AChildHasEnded(); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    QVERIFY(AChildHasEnded());
+
+    bool transcriptThereWhileTold = false;
+    fixture_->dialogs().AnswerMsgBoxWith(msgbox::kIdOk, [&] {
+      transcriptThereWhileTold = fs::exists(fixture_->ProgramFolder() / "sendfiles-1.log");
+    });
+    fixture_->Click("Finish");
+    const auto& boxes = fixture_->dialogs().msgBoxCalls();
+    QCOMPARE(boxes.size(), std::size_t(1));
+    QVERIFY(boxes[0].prompt.find("Could not resolve host") != std::string::npos);
+    QVERIFY(transcriptThereWhileTold);
+    QVERIFY(!fs::exists(fixture_->ProgramFolder() / "sendfiles-1.log"));
+    QVERIFY(!fixture_->window().isVisible());
   }
 
   void sendPressedTwiceStartsTwoClients() {

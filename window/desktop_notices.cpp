@@ -1,0 +1,118 @@
+#include "window/desktop_notices.h"
+
+#include <QApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QIcon>
+#include <QStyle>
+#include <QSystemTrayIcon>
+#include <QVariantMap>
+
+#include "window/path_text.h"
+
+namespace tunelift {
+namespace {
+
+const QString kService = QStringLiteral("org.freedesktop.Notifications");
+const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
+const QString kInterface = QStringLiteral("org.freedesktop.Notifications");
+// A service that is started on demand answers well within this; a hung one must not keep
+// the notice, or the program's end, waiting longer.
+constexpr int kCallTimeoutMs = 5000;
+// The notification's urgency (a hint of the Desktop Notifications Specification): a failure
+// is critical, so that it stays until the user has seen it.
+constexpr uchar kUrgencyNormal = 1;
+constexpr uchar kUrgencyCritical = 2;
+
+QDBusMessage NotificationsCall(const QString& method) {
+  return QDBusMessage::createMethodCall(kService, kPath, kInterface, method);
+}
+
+}  // namespace
+
+DesktopNotices::DesktopNotices(Dialogs& fallback, QObject* parent)
+    : QObject(parent), fallback_(fallback) {}
+
+DesktopNotices::~DesktopNotices() {
+  // A reply may start the next call (the notification after the service's capabilities).
+  bool waited = true;
+  while (waited) {
+    waited = false;
+    for (QDBusPendingCallWatcher* call : findChildren<QDBusPendingCallWatcher*>()) {
+      if (!call->isFinished()) {
+        call->waitForFinished();
+        waited = true;
+      }
+    }
+  }
+}
+
+void DesktopNotices::ShowSending(const QString& tooltip) {
+  if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+    return;
+  }
+  if (icon_ == nullptr) {
+    const QIcon sending = QIcon::fromTheme(
+        QStringLiteral("document-send"), QApplication::style()->standardIcon(QStyle::SP_ArrowUp));
+    icon_ = new QSystemTrayIcon(sending, this);
+    icon_->setObjectName(QStringLiteral("SendingIcon"));
+  }
+  icon_->setToolTip(tooltip);
+  icon_->show();
+}
+
+void DesktopNotices::HideSending() {
+  if (icon_ != nullptr) {
+    icon_->hide();
+  }
+}
+
+void DesktopNotices::Tell(const SendNotice& notice) {
+  QDBusConnection bus = QDBusConnection::sessionBus();
+  if (!bus.isConnected()) {
+    return TellInABox(notice);
+  }
+  // Whether the service reads markup in the body decides how the body must be written.
+  Await(bus.asyncCall(NotificationsCall(QStringLiteral("GetCapabilities")), kCallTimeoutMs),
+        notice, [this, notice](const QDBusMessage& reply) {
+          const QList<QVariant> values = reply.arguments();
+          Notify(notice, values.isEmpty() ? QStringList() : values.first().toStringList());
+        });
+}
+
+void DesktopNotices::Await(const QDBusPendingCall& call, const SendNotice& notice,
+                           ReplyHandler onReply) {
+  auto* watcher = new QDBusPendingCallWatcher(call, this);
+  connect(watcher, &QDBusPendingCallWatcher::finished, this,
+          [this, notice, onReply = std::move(onReply)](QDBusPendingCallWatcher* finished) {
+            finished->deleteLater();
+            const QDBusMessage reply = finished->reply();
+            if (reply.type() != QDBusMessage::ReplyMessage) {
+              TellInABox(notice);
+            } else if (onReply) {
+              onReply(reply);
+            }
+          });
+}
+
+void DesktopNotices::Notify(const SendNotice& notice, const QStringList& capabilities) {
+  QString body = ToQString(notice.body);
+  // With markup, "<" and "&" in a server's or a file's name would be read as tags.
+  if (capabilities.contains(QStringLiteral("body-markup"))) {
+    body = body.toHtmlEscaped();
+  }
+  QVariantMap hints;
+  hints.insert(QStringLiteral("urgency"),
+               QVariant::fromValue(notice.failed ? kUrgencyCritical : kUrgencyNormal));
+  QDBusMessage call = NotificationsCall(QStringLiteral("Notify"));
+  call << ToQString(kApplicationTitle) << 0U << QString() << ToQString(notice.summary) << body
+       << QStringList() << hints << -1;
+  Await(QDBusConnection::sessionBus().asyncCall(call, kCallTimeoutMs), notice, {});
+}
+
+void DesktopNotices::TellInABox(const SendNotice& notice) {
+  fallback_.MsgBox(MessageBoxText(notice), MessageBoxStyle(notice));
+}
+
+}  // namespace tunelift
