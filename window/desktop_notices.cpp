@@ -36,15 +36,10 @@ DesktopNotices::DesktopNotices(Dialogs& fallback, QObject* parent)
 
 DesktopNotices::~DesktopNotices() {
   // A reply may start the next call (the notification after the service's capabilities).
-  bool waited = true;
-  while (waited) {
-    waited = false;
-    for (QDBusPendingCallWatcher* call : findChildren<QDBusPendingCallWatcher*>()) {
-      if (!call->isFinished()) {
-        call->waitForFinished();
-        waited = true;
-      }
-    }
+  while (!awaited_.empty()) {
+    QDBusPendingCallWatcher* call = awaited_.begin()->first;
+    call->waitForFinished();
+    Answered(call);
   }
 }
 
@@ -84,23 +79,36 @@ void DesktopNotices::Tell(const SendNotice& notice) {
 void DesktopNotices::Await(const QDBusPendingCall& call, const SendNotice& notice,
                            ReplyHandler onReply) {
   auto* watcher = new QDBusPendingCallWatcher(call, this);
-  connect(watcher, &QDBusPendingCallWatcher::finished, this,
-          [this, notice, onReply = std::move(onReply)](QDBusPendingCallWatcher* finished) {
-            finished->deleteLater();
-            const QDBusMessage reply = finished->reply();
-            if (reply.type() != QDBusMessage::ReplyMessage) {
-              TellInABox(notice);
-            } else if (onReply) {
-              onReply(reply);
-            }
-          });
+  awaited_[watcher] = [this, watcher, notice, onReply = std::move(onReply)] {
+    const QDBusMessage reply = watcher->reply();
+    if (reply.type() != QDBusMessage::ReplyMessage) {
+      TellInABox(notice);
+    } else if (onReply) {
+      onReply(reply);
+    }
+  };
+  connect(watcher, &QDBusPendingCallWatcher::finished, this, &DesktopNotices::Answered);
+}
+
+void DesktopNotices::Answered(QDBusPendingCallWatcher* call) {
+  const auto found = awaited_.find(call);
+  if (found == awaited_.end()) {
+    return;
+  }
+  const std::function<void()> then = std::move(found->second);
+  awaited_.erase(found);
+  call->deleteLater();
+  then();
 }
 
 void DesktopNotices::Notify(const SendNotice& notice, const QStringList& capabilities) {
   QString body = ToQString(notice.body);
-  // With markup, "<" and "&" in a server's or a file's name would be read as tags.
+  // With markup, "<" and "&" in a server's or a file's name would be read as tags. Quotes
+  // stay: outside a tag they mean nothing, and not every service knows their entities.
   if (capabilities.contains(QStringLiteral("body-markup"))) {
-    body = body.toHtmlEscaped();
+    body.replace(u'&', QStringLiteral("&amp;"))
+        .replace(u'<', QStringLiteral("&lt;"))
+        .replace(u'>', QStringLiteral("&gt;"));
   }
   QVariantMap hints;
   hints.insert(QStringLiteral("urgency"),

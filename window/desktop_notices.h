@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <functional>
+#include <map>
 #include <QString>
 #include <QStringList>
 
@@ -14,6 +15,7 @@
 
 class QDBusMessage;
 class QDBusPendingCall;
+class QDBusPendingCallWatcher;
 class QSystemTrayIcon;
 
 namespace tunelift {
@@ -40,11 +42,15 @@ private:
 
   // Passes the reply to `onReply` (if any); a call that fails tells `notice` in a box instead.
   void Await(const QDBusPendingCall& call, const SendNotice& notice, ReplyHandler onReply);
+  // Runs what waits on `call`'s reply, once, whether the reply came by the event loop or by
+  // the destructor's wait.
+  void Answered(QDBusPendingCallWatcher* call);
   void Notify(const SendNotice& notice, const QStringList& capabilities);
   void TellInABox(const SendNotice& notice);
 
   Dialogs& fallback_;
   QSystemTrayIcon* icon_ = nullptr;
+  std::map<QDBusPendingCallWatcher*, std::function<void()>> awaited_;
 };
 
 }  // namespace tunelift

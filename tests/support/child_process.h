@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -53,8 +54,15 @@ public:
   std::string ReadLine(std::chrono::milliseconds timeout);
   // True once the program has ended (it is then reaped).
   bool HasEnded();
+  // The next line of its output if it has come already; never waits. Throws std::system_error
+  // when the output has ended.
+  std::optional<std::string> TryReadLine();
 
 private:
+  // Appends what output has come within `timeout`; false when none came.
+  bool ReadSome(std::chrono::milliseconds timeout);
+  std::string TakeLine();
+
   int pid_ = -1;
   int output_ = -1;
   bool ownGroup_ = false;

@@ -237,30 +237,50 @@ bool ChildProcess::HasEnded() {
   return ended_;
 }
 
-std::string ChildProcess::ReadLine(std::chrono::milliseconds timeout) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  for (std::size_t end = buffered_.find('\n'); end == std::string::npos; end = buffered_.find('\n')) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    pollfd wanted{.fd = output_, .events = POLLIN, .revents = 0};
-    const int ready = ::poll(&wanted, 1, static_cast<int>(std::max<long long>(left.count(), 0)));
-    if (ready == 0) {
-      Throw(ETIMEDOUT, "no line from the child process in time");
-    }
-    char buffer[4096];
-    const ssize_t got = ready < 0 ? -1 : ::read(output_, buffer, sizeof buffer);
-    if (got == 0) {
-      Throw(EPIPE, "the child process ended its output");
-    }
-    if (got < 0 && errno != EINTR) {
-      Throw(errno, "reading the child process's output");
-    }
-    buffered_.append(buffer, got > 0 ? static_cast<std::size_t>(got) : 0);
+bool ChildProcess::ReadSome(std::chrono::milliseconds timeout) {
+  pollfd wanted{.fd = output_, .events = POLLIN, .revents = 0};
+  const int ready = ::poll(&wanted, 1, static_cast<int>(std::max<long long>(timeout.count(), 0)));
+  if (ready == 0) {
+    return false;
   }
+  char buffer[4096];
+  const ssize_t got = ready < 0 ? -1 : ::read(output_, buffer, sizeof buffer);
+  if (got == 0) {
+    Throw(EPIPE, "the child process ended its output");
+  }
+  if (got < 0 && errno != EINTR) {
+    Throw(errno, "reading the child process's output");
+  }
+  buffered_.append(buffer, got > 0 ? static_cast<std::size_t>(got) : 0);
+  return true;
+}
+
+std::string ChildProcess::TakeLine() {
   const std::size_t end = buffered_.find('\n');
   std::string line = buffered_.substr(0, end);
   buffered_.erase(0, end + 1);
   return line;
+}
+
+std::string ChildProcess::ReadLine(std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (buffered_.find('\n') == std::string::npos) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (!ReadSome(left)) {
+      Throw(ETIMEDOUT, "no line from the child process in time");
+    }
+  }
+  return TakeLine();
+}
+
+std::optional<std::string> ChildProcess::TryReadLine() {
+  while (buffered_.find('\n') == std::string::npos) {
+    if (!ReadSome(std::chrono::milliseconds(0))) {
+      return std::nullopt;
+    }
+  }
+  return TakeLine();
 }
 
 }  // namespace tunelift::test
