@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <string_view>
+#include <system_error>
 #include <thread>
 
 #include "posix_error.h"
@@ -74,8 +75,17 @@ int ReadExecResult(int readFd) {
   return got == static_cast<ssize_t>(sizeof error) ? error : 0;
 }
 
-void Reap(pid_t pid, int* status) {
-  while (waitpid(pid, status, 0) < 0 && errno == EINTR) {
+// The status as shells give it: the exit code, or 128 plus the signal that ended it.
+int ExitStatusOf(int waitStatus) {
+  if (WIFEXITED(waitStatus)) {
+    return WEXITSTATUS(waitStatus);
+  }
+  return WIFSIGNALED(waitStatus) ? 128 + WTERMSIG(waitStatus) : -1;
+}
+
+// Waits for the program to end and reaps it.
+void Reap(pid_t pid) {
+  while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
   }
 }
 
@@ -118,8 +128,14 @@ public:
   // A program still running when its owner lets go is reaped by a thread of its own once it
   // ends, so no zombie stays for the rest of the tool's life.
   ~PosixProgram() override {
-    if (!ended_) {
-      std::thread([pid = pid_] { Reap(pid, nullptr); }).detach();
+    if (ended_) {
+      return;
+    }
+    try {
+      std::thread([pid = pid_] { Reap(pid); }).detach();
+    } catch (const std::system_error&) {
+      // No thread to be had: the program stays a zombie until the tool ends, which is all
+      // that is lost; a destructor must not throw.
     }
   }
 
@@ -137,10 +153,7 @@ public:
     }
     ended_ = true;
     // ECHILD: someone else reaped it (SIGCHLD ignored), and its status is lost.
-    status_ = result < 0              ? -1
-              : WIFEXITED(status)     ? WEXITSTATUS(status)
-              : WIFSIGNALED(status)   ? 128 + WTERMSIG(status)
-                                      : -1;
+    status_ = result < 0 ? -1 : ExitStatusOf(status);
     return false;
   }
 
@@ -185,6 +198,7 @@ std::unique_ptr<RunningProgram> StartProgram(const std::string& executable,
   }
   argv.push_back(nullptr);
 
+  // The output file first: a program whose output has nowhere to go is not started.
   const int outputFd = outputFile.empty() ? -1 : CreateOutputFile(outputFile);
   auto dropOutput = [&] {
     if (outputFd >= 0) {
@@ -192,6 +206,7 @@ std::unique_ptr<RunningProgram> StartProgram(const std::string& executable,
       unlink(outputFile.c_str());
     }
   };
+  // The child reports a failed exec through this pipe; a successful exec closes it.
   int report[2];
   if (pipe2(report, O_CLOEXEC) != 0) {
     int error = errno;
@@ -207,7 +222,7 @@ std::unique_ptr<RunningProgram> StartProgram(const std::string& executable,
   if (program > 0) {
     error = ReadExecResult(report[0]);
     if (error != 0) {
-      Reap(program, nullptr);  // it has already exited
+      Reap(program);  // it has already exited
     }
   }
   close(report[0]);
@@ -215,6 +230,7 @@ std::unique_ptr<RunningProgram> StartProgram(const std::string& executable,
     dropOutput();
     throw SystemError("Cannot start '" + executable + "'", error);
   }
+  // The program has the file as its standard output and error; the tool needs it no more.
   if (outputFd >= 0) {
     close(outputFd);
   }

@@ -8,6 +8,8 @@
 #include <QStyle>
 #include <QSystemTrayIcon>
 #include <QVariantMap>
+#include <QtGlobal>
+#include <exception>
 
 #include "window/path_text.h"
 
@@ -20,8 +22,8 @@ const QString kInterface = QStringLiteral("org.freedesktop.Notifications");
 // A service that is started on demand answers well within this; a hung one must not keep
 // the notice, or the program's end, waiting longer.
 constexpr int kCallTimeoutMs = 5000;
-// The notification's urgency (a hint of the Desktop Notifications Specification): a failure
-// is critical, so that it stays until the user has seen it.
+// The notification's urgency hint, as every notification service reads it: a failure is
+// critical, so that it stays until the user has seen it.
 constexpr uchar kUrgencyNormal = 1;
 constexpr uchar kUrgencyCritical = 2;
 
@@ -36,10 +38,15 @@ DesktopNotices::DesktopNotices(Dialogs& fallback, QObject* parent)
 
 DesktopNotices::~DesktopNotices() {
   // A reply may start the next call (the notification after the service's capabilities).
-  while (!awaited_.empty()) {
-    QDBusPendingCallWatcher* call = awaited_.begin()->first;
-    call->waitForFinished();
-    Answered(call);
+  try {
+    while (!awaited_.empty()) {
+      QDBusPendingCallWatcher* call = awaited_.begin()->first;
+      call->waitForFinished();
+      Answered(call);
+    }
+  } catch (const std::exception& error) {
+    // The fallback box failed on the way out; a destructor must not throw, so say it here.
+    qWarning("Tunelift could not tell how a send ended: %s", error.what());
   }
 }
 
