@@ -1,7 +1,6 @@
 #include "file_ops_posix.h"
 
 #include <fcntl.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +10,7 @@
 #include <system_error>
 #include <vector>
 
+#include "no_follow_posix.h"
 #include "posix_error.h"
 #include "wildcard.h"
 
@@ -19,43 +19,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct SplitPattern {
-  std::string folder;
-  std::string name;
-};
-
-SplitPattern SplitAtLastSeparator(const std::string& path) {
-  std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) {
-    return {".", path};
-  }
-  return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
+// True when `name` in `folder` is the very file `source` is (not a link to it).
+bool IsSameEntry(const NameInFolder& target, const struct stat& source) {
+  struct stat info {};
+  return fstatat(target.folder.get(), target.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+         info.st_dev == source.st_dev && info.st_ino == source.st_ino;
 }
-
-bool IsSameFile(const std::string& a, const std::string& b) {
-  std::error_code ec;
-  return fs::equivalent(a, b, ec) && !ec;
-}
-
-// Owns one descriptor.
-class Descriptor {
-public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  ~Descriptor() { Close(); }
-
-  bool valid() const { return fd_ >= 0; }
-  int get() const { return fd_; }
-  int Close() {
-    int fd = fd_;
-    fd_ = -1;
-    return fd >= 0 ? close(fd) : 0;
-  }
-
-private:
-  int fd_;
-};
 
 // Copies everything from `in` to `out`; returns 0 or the errno of the failing call, so that
 // a full disk is reported as such and not as a generic input/output error.
@@ -79,7 +48,9 @@ int CopyContent(int in, int out) {
   }
 }
 
-std::vector<std::string> MatchingFiles(const SplitPattern& pattern) {
+// The names in the pattern's folder that match its last part, folders left out (a link to
+// one is not a folder: it goes as a link).
+std::vector<std::string> MatchingNames(const SplitPath& pattern) {
   std::error_code ec;
   fs::directory_iterator it(pattern.folder, ec);
   if (ec == std::errc::no_such_file_or_directory) {
@@ -94,8 +65,9 @@ std::vector<std::string> MatchingFiles(const SplitPattern& pattern) {
   for (; it != fs::directory_iterator(); it.increment(ec)) {
     std::error_code statusError;
     bool isFolder = fs::is_directory(it->symlink_status(statusError));
-    if (!isFolder && WildcardMatch(pattern.name, it->path().filename().string())) {
-      matches.push_back(it->path().string());
+    const std::string name = it->path().filename().string();
+    if (!isFolder && WildcardMatch(pattern.name, name)) {
+      matches.push_back(name);
     }
   }
   if (ec) {
@@ -104,20 +76,10 @@ std::vector<std::string> MatchingFiles(const SplitPattern& pattern) {
   return matches;
 }
 
-bool IsReadOnlyFile(const fs::directory_entry& entry) {
-  std::error_code ec;
-  fs::file_status status = entry.symlink_status(ec);
-  return !ec && fs::is_regular_file(status) &&
-         (status.permissions() & fs::perms::owner_write) == fs::perms::none;
-}
-
 }  // namespace
 
 void CopyFileSafely(const std::string& source, const std::string& destination) {
   const std::string what = "Cannot copy '" + source + "' to '" + destination + "'";
-  if (IsSameFile(source, destination)) {
-    return;
-  }
   // Non-blocking, so that a pipe chosen by mistake is refused instead of waited on.
   Descriptor in(open(source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   struct stat info {};
@@ -127,47 +89,49 @@ void CopyFileSafely(const std::string& source, const std::string& destination) {
   if (!S_ISREG(info.st_mode)) {
     throw Error(errnum::kPathFileAccess, what + ": the source is not a file");
   }
-  // Hidden, and without an extension that the list shows or the client uploads.
-  std::string scratchPath = SplitAtLastSeparator(destination).folder + "/.tunelift-copy-XXXXXX";
-  Descriptor out(mkostemp(scratchPath.data(), O_CLOEXEC));
-  if (!out.valid()) {
-    throw SystemError(what, errno);
+  const NameInFolder target = OpenParentNoFollow(destination, what);
+  if (IsSameEntry(target, info)) {
+    return;
   }
-  int error = CopyContent(in.get(), out.get());
-  if (error == 0 && fchmod(out.get(), (info.st_mode & 07777) | S_IRUSR | S_IWUSR) != 0) {
+  // Hidden, and without an extension that the list shows or the client uploads.
+  ScratchFile scratch = CreateScratchFile(target.folder.get(), ".tunelift-copy-", 0600, what);
+  int error = CopyContent(in.get(), scratch.file.get());
+  if (error == 0 && fchmod(scratch.file.get(), (info.st_mode & 0777) | S_IRUSR | S_IWUSR) != 0) {
     error = errno;
   }
   // On disk before it takes the real name, so a crash cannot leave a short file there.
-  if (error == 0 && fsync(out.get()) != 0) {
+  if (error == 0 && fsync(scratch.file.get()) != 0) {
     error = errno;
   }
-  if (error == 0 && out.Close() != 0) {
+  if (error == 0 && scratch.file.Close() != 0) {
     error = errno;
   }
-  if (error == 0 && rename(scratchPath.c_str(), destination.c_str()) != 0) {
+  // rename replaces a link of the destination's name itself, never the file it points to.
+  if (error == 0 && renameat(target.folder.get(), scratch.name.c_str(), target.folder.get(),
+                             target.name.c_str()) != 0) {
     error = errno;
   }
   if (error != 0) {
-    unlink(scratchPath.c_str());
+    unlinkat(target.folder.get(), scratch.name.c_str(), 0);
     throw SystemError(what, error);
   }
 }
 
 void DeleteMatchingFiles(const std::string& pattern) {
-  SplitPattern split = SplitAtLastSeparator(pattern);
-  std::vector<std::string> files;
-  if (HasWildcard(split.name)) {
-    files = MatchingFiles(split);
-  } else {
-    files.push_back(pattern);
-  }
-  if (files.empty()) {
-    throw Error(errnum::kFileNotFound, "Cannot delete '" + pattern + "': no file matches");
+  const std::string what = "Cannot delete '" + pattern + "'";
+  // Names are read from the folder's path, but deleted only in the folder opened here: a
+  // folder swapped for a link meanwhile loses nothing.
+  const NameInFolder target = OpenParentNoFollow(pattern, what);
+  const SplitPath split{target.folderPath, target.name};
+  const std::vector<std::string> names =
+      HasWildcard(split.name) ? MatchingNames(split) : std::vector<std::string>{split.name};
+  if (names.empty()) {
+    throw Error(errnum::kFileNotFound, what + ": no file matches");
   }
   std::optional<Error> firstFailure;
-  for (const std::string& file : files) {
-    if (unlink(file.c_str()) != 0 && !firstFailure) {
-      firstFailure = SystemError("Cannot delete '" + file + "'", errno);
+  for (const std::string& name : names) {
+    if (unlinkat(target.folder.get(), name.c_str(), 0) != 0 && !firstFailure) {
+      firstFailure = SystemError("Cannot delete '" + split.folder + "/" + name + "'", errno);
     }
   }
   if (firstFailure) {
@@ -175,21 +139,11 @@ void DeleteMatchingFiles(const std::string& pattern) {
   }
 }
 
-void DeleteFolderTree(const std::string& path) {
-  const std::string what = "Cannot delete folder '" + path + "'";
-  std::error_code ec;
-  fs::recursive_directory_iterator it(path, ec);
-  for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-    if (IsReadOnlyFile(*it)) {
-      throw Error(errnum::kPermissionDenied,
-                  what + ": '" + it->path().string() + "' is read-only");
-    }
-  }
-  if (!ec) {
-    fs::remove_all(path, ec);
-  }
-  if (ec) {
-    throw SystemError(what, ec.value());
+void DeleteOneFile(const std::string& path) {
+  const std::string what = "Cannot delete '" + path + "'";
+  const NameInFolder target = OpenParentNoFollow(path, what);
+  if (unlinkat(target.folder.get(), target.name.c_str(), 0) != 0) {
+    throw SystemError(what, errno);
   }
 }
 

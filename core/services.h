@@ -2,7 +2,9 @@
 // The file and process services the staging logic needs of the platform, behind one interface
 // so that the logic runs unchanged on POSIX and on Win32. Every operation but FolderExists
 // throws tunelift::Error when it fails; none reports success for a failure.
-// Paths are plain text in the platform's own form (separator: Separator()).
+// Paths are plain text in the platform's own form (separator: Separator()). Nothing is written
+// or deleted through a symbolic link: a link is replaced or deleted as a link, and a folder
+// reached only through one is neither written into nor emptied.
 
 #include <memory>
 #include <string>
@@ -20,8 +22,8 @@ enum class WindowStyle {
   MinimizedNoFocus = 6,
 };
 
-// A text file opened for writing by CreateTextFile. Close() completes it on disk; a stream
-// destroyed without Close() closes silently.
+// A text file opened for writing by CreateTextFile. Close() completes it on disk and only then
+// gives it its name; a stream destroyed without Close() leaves the name as it was.
 class TextStream {
 public:
   virtual ~TextStream() = default;
@@ -71,12 +73,14 @@ public:
   virtual std::string CurDir() const = 0;
   // Creates one folder; its parent must exist.
   virtual void MkDir(const std::string& path) = 0;
-  // True when a folder of that name exists; never fails.
+  // True when a folder of that name exists (a link to one does not count); never fails.
   virtual bool FolderExists(const std::string& path) const = 0;
-  // Removes the folder and everything in it. A read-only file inside makes it fail before
-  // anything is removed.
+  // Removes the folder and everything in it, or nothing: whatever would stop the removal part
+  // way (a read-only file inside, a folder that cannot be written, ...) makes it fail before
+  // anything is removed. A link is removed as a link.
   virtual void DeleteFolder(const std::string& path) = 0;
-  // A new, empty text file; with overwrite it replaces any file of that name.
+  // A new, empty text file; with overwrite it replaces any file (or link) of that name once it
+  // is closed. A write that fails leaves the older file, or none.
   virtual std::unique_ptr<TextStream> CreateTextFile(const std::string& name,
                                                      const TextFileOptions& options) = 0;
   // The destination becomes a copy of the source, replacing an existing file. A failed copy
@@ -86,7 +90,7 @@ public:
   // hold the wildcards * and ?, without regard to case; "*.*" matches every name. Fails with
   // file-not-found when nothing matches.
   virtual void Kill(const std::string& pattern) = 0;
-  // Deletes exactly the file at `path`; no character in it is a wildcard.
+  // Deletes exactly the file (or link) at `path`; no character in it is a wildcard.
   virtual void KillFile(const std::string& path) = 0;
   // Starts the program named first in `commandLine` (the platform's quoting rules) in a new
   // process that inherits the current directory, and returns at once without waiting. A bare

@@ -1,7 +1,10 @@
 // File and process services on POSIX. Where Windows and POSIX differ, the effects callers
 // rely on are kept: wildcard names match without regard to case, a folder holding a
 // read-only file is not deleted, and a program is found in the program folder first.
+// Symbolic links, which the tool's users do not expect in its folders, are never followed
+// where the tool writes or deletes (see no_follow_posix.h).
 
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +17,7 @@
 
 #include "command_line.h"
 #include "file_ops_posix.h"
+#include "folder_tree_posix.h"
 #include "native_services.h"
 #include "posix_error.h"
 #include "spawn_posix.h"
@@ -33,9 +37,25 @@ std::string RunningExecutableFolder() {
   return executable.parent_path().string();
 }
 
+// What keeps a folder from being made where something of its name already is.
+std::string InTheWay(const std::string& path) {
+  std::error_code ec;
+  const fs::file_status status = fs::symlink_status(path, ec);
+  if (fs::is_symlink(status)) {
+    return ": a symbolic link of that name is in the way, and Tunelift works in no folder it "
+           "reaches through a link";
+  }
+  return fs::exists(status) && !fs::is_directory(status) ? ": a file of that name is in the way"
+                                                         : "";
+}
+
 class PosixServices : public FileServices {
 public:
-  explicit PosixServices(std::string programFolder) : programFolder_(std::move(programFolder)) {}
+  explicit PosixServices(std::string programFolder) : programFolder_(std::move(programFolder)) {
+    // A write past a file-size limit (ulimit -f) then fails with EFBIG, reported like a full
+    // disk, instead of ending the program and leaving its scratch file behind.
+    signal(SIGXFSZ, SIG_IGN);
+  }
 
   std::string ProgramFolder() const override { return programFolder_; }
   char Separator() const override { return '/'; }
@@ -60,13 +80,14 @@ public:
 
   void MkDir(const std::string& path) override {
     if (mkdir(path.c_str(), 0777) != 0) {
-      throw SystemError("Cannot create folder '" + path + "'", errno);
+      throw SystemError("Cannot create folder '" + path + "'" + InTheWay(path), errno);
     }
   }
 
+  // A link to a folder is not a folder here: the tool never works in one it reaches that way.
   bool FolderExists(const std::string& path) const override {
     std::error_code ec;
-    return fs::is_directory(path, ec);
+    return fs::is_directory(fs::symlink_status(path, ec));
   }
 
   void DeleteFolder(const std::string& path) override { DeleteFolderTree(path); }
@@ -82,11 +103,7 @@ public:
 
   void Kill(const std::string& pattern) override { DeleteMatchingFiles(pattern); }
 
-  void KillFile(const std::string& path) override {
-    if (unlink(path.c_str()) != 0) {
-      throw SystemError("Cannot delete '" + path + "'", errno);
-    }
-  }
+  void KillFile(const std::string& path) override { DeleteOneFile(path); }
 
   // Processes have no windows here: the style has no effect.
   std::unique_ptr<RunningProgram> Shell(const std::string& commandLine, WindowStyle,

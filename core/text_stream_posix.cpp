@@ -8,6 +8,7 @@
 #include <string_view>
 #include <utility>
 
+#include "no_follow_posix.h"
 #include "posix_error.h"
 
 namespace tunelift {
@@ -15,10 +16,14 @@ namespace {
 
 class PosixTextStream : public TextStream {
 public:
-  PosixTextStream(std::string name, int fd) : name_(std::move(name)), fd_(fd) {}
+  PosixTextStream(std::string name, NameInFolder target, ScratchFile scratch, bool overwrite)
+      : name_(std::move(name)),
+        target_(std::move(target)),
+        scratch_(std::move(scratch)),
+        overwrite_(overwrite) {}
   ~PosixTextStream() override {
-    if (fd_ >= 0) {
-      close(fd_);
+    if (!scratch_.name.empty()) {
+      unlinkat(target_.folder.get(), scratch_.name.c_str(), 0);
     }
   }
 
@@ -28,20 +33,34 @@ public:
   }
 
   void Close() override {
-    int fd = fd_;
-    fd_ = -1;
-    if (fd >= 0 && close(fd) != 0) {
-      throw SystemError("Cannot finish writing '" + name_ + "'", errno);
+    if (scratch_.name.empty()) {
+      return;
     }
+    const std::string what = "Cannot finish writing '" + name_ + "'";
+    // On disk before it takes the name, so a crash cannot leave a short file there.
+    if (fsync(scratch_.file.get()) != 0 || scratch_.file.Close() != 0) {
+      throw SystemError(what, errno);
+    }
+    const int folder = target_.folder.get();
+    // Without overwrite, link() refuses an existing name where rename would replace it.
+    const int moved = overwrite_ ? renameat(folder, scratch_.name.c_str(), folder, target_.name.c_str())
+                                 : linkat(folder, scratch_.name.c_str(), folder, target_.name.c_str(), 0);
+    if (moved != 0) {
+      throw SystemError(what, errno);
+    }
+    if (!overwrite_) {
+      unlinkat(folder, scratch_.name.c_str(), 0);
+    }
+    scratch_.name.clear();
   }
 
 private:
   void WriteAll(std::string_view bytes) {
-    if (fd_ < 0) {
+    if (!scratch_.file.valid()) {
       throw Error(errnum::kPathFileAccess, "Cannot write to '" + name_ + "': it is closed");
     }
     while (!bytes.empty()) {
-      ssize_t written = write(fd_, bytes.data(), bytes.size());
+      ssize_t written = write(scratch_.file.get(), bytes.data(), bytes.size());
       if (written < 0 && errno == EINTR) {
         continue;
       }
@@ -53,29 +72,37 @@ private:
   }
 
   std::string name_;
-  int fd_;
+  NameInFolder target_;
+  ScratchFile scratch_;  // its name is cleared once it has become the file
+  bool overwrite_;
 };
 
 }  // namespace
 
 std::unique_ptr<TextStream> CreatePosixTextFile(const std::string& name,
                                                 const TextFileOptions& options) {
-  int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC;
-  if (!options.overwrite) {
-    flags |= O_EXCL;
+  const std::string what = "Cannot create '" + name + "'";
+  NameInFolder target = OpenParentNoFollow(name, what);
+  struct stat existing {};
+  const bool exists = fstatat(target.folder.get(), target.name.c_str(), &existing,
+                              AT_SYMLINK_NOFOLLOW) == 0;
+  if (exists && S_ISDIR(existing.st_mode)) {
+    throw Error(errnum::kPathFileAccess, what + ": a folder of that name is in the way");
+  }
+  if (exists && !options.overwrite) {
+    throw SystemError(what, EEXIST);
   }
   const mode_t mode = options.ownerOnly ? 0600 : 0666;
-  int fd = open(name.c_str(), flags, mode);
-  if (fd < 0) {
-    throw SystemError("Cannot create '" + name + "'", errno);
-  }
-  // An existing file keeps its mode through O_TRUNC: narrow it while it is still empty.
-  if (options.ownerOnly && fchmod(fd, 0600) != 0) {
-    int error = errno;
-    close(fd);
+  ScratchFile scratch =
+      CreateScratchFile(target.folder.get(), "." + target.name + "-", mode, what);
+  // Exactly 0600, whatever the umask leaves: the owner must be able to replace it later.
+  if (options.ownerOnly && fchmod(scratch.file.get(), 0600) != 0) {
+    const int error = errno;
+    unlinkat(target.folder.get(), scratch.name.c_str(), 0);
     throw SystemError("Cannot restrict access to '" + name + "'", error);
   }
-  return std::make_unique<PosixTextStream>(name, fd);
+  return std::make_unique<PosixTextStream>(name, std::move(target), std::move(scratch),
+                                           options.overwrite);
 }
 
 }  // namespace tunelift
