@@ -57,4 +57,13 @@ std::vector<std::string> ProgramFolderTest::Names(const fs::path& folder) {
   return names;
 }
 
+FileSizeLimit::FileSizeLimit(rlim_t bytes) {
+  getrlimit(RLIMIT_FSIZE, &previous_);
+  rlimit small = previous_;
+  small.rlim_cur = bytes;
+  EXPECT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+}
+
+FileSizeLimit::~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &previous_); }
+
 }  // namespace tunelift::testing

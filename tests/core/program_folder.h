@@ -3,6 +3,7 @@
 // back, since the operations under test change it.
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <filesystem>
 #include <memory>
@@ -37,6 +38,19 @@ protected:
 
 private:
   fs::path startDirectory_;
+};
+
+// Holds the process's file-size limit (ulimit -f) at `bytes` while it lives: a write beyond it
+// fails part way, as on a full disk.
+class FileSizeLimit {
+public:
+  explicit FileSizeLimit(rlim_t bytes);
+  ~FileSizeLimit();
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+  rlimit previous_{};
 };
 
 }  // namespace tunelift::testing

@@ -106,6 +106,26 @@ TEST_F(WriteUploadScript, IsTheSameWhetherFilesWereStagedOrNot) {
   EXPECT_EQ(ReadFile(root_ / "sendfiles.ftps"), kExpectedScript);
 }
 
+TEST_F(WriteUploadScript, AWriteThatFailsLeavesTheOlderScriptOrNone) {
+  area_->PrepareFolders();
+  for (const bool older : {false, true}) {
+    if (older) {
+      WriteFile(root_ / "sendfiles.ftps", "older script\r\n");
+    }
+    try {
+      const FileSizeLimit limit(10);  // the disk fills up part way through the script
+      area_->WriteUploadScript();
+      FAIL() << "a script cut short must not pass for written";
+    } catch (const Error& error) {
+      EXPECT_EQ(error.number(), errnum::kDiskFull) << error.description();
+    }
+    // No empty script, no scratch file left beside it.
+    EXPECT_EQ(Names(root_), older ? (std::vector<std::string>{"sendfiles.ftps", "temp"})
+                                  : std::vector<std::string>{"temp"});
+  }
+  EXPECT_EQ(ReadFile(root_ / "sendfiles.ftps"), "older script\r\n");
+}
+
 TEST_F(WriteUploadScript, ReportsAFolderInTheScriptsPlace) {
   fs::create_directories(root_ / "sendfiles.ftps");
   area_->PrepareFolders();
