@@ -1,28 +1,12 @@
 #include "ftp/console.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <iomanip>
 #include <sstream>
 #include <utility>
 
 namespace tunelift::ftp {
-
-namespace {
-
-// Control characters from a server's reply or a script line would steer the terminal
-// (escape sequences, a CR that overwrites the line): they are shown as "?".
-std::string Printable(std::string_view text) {
-  std::string shown(text);
-  for (char& c : shown) {
-    const auto byte = static_cast<unsigned char>(c);
-    if ((byte < 0x20 && c != '\t') || byte == 0x7F) {
-      c = '?';
-    }
-  }
-  return shown;
-}
-
-}  // namespace
 
 std::string TransferSummary(std::int64_t bytes, double seconds) {
   // A loopback transfer can take less than the clock's grain; the rate must stay finite.
@@ -37,16 +21,20 @@ Console::Console(std::ostream& out, ConsoleOptions options) : out_(out), options
 
 void Console::Echo(std::string_view command) {
   shownBefore_.clear();
-  Line() << "ftp> " << Printable(command) << std::endl;
+  WriteLine("ftp> ", command);
 }
 
-void Console::Say(std::string_view text) { Line() << Printable(text) << std::endl; }
+void Console::Say(std::string_view text) { WriteLine("", text); }
 
-void Console::Ask(std::string_view question) { Line() << question << std::flush; }
+void Console::Ask(std::string_view question) {
+  StartLine();
+  Put(question);
+  Flush();
+}
 
 void Console::Error(std::string_view text) {
   shownBefore_.clear();
-  Line() << "ftp: " << Printable(text) << std::endl;
+  WriteLine("ftp: ", text);
 }
 
 void Console::BeginFile(std::string_view name) {
@@ -85,7 +73,7 @@ void Console::OnCommandSent(std::string_view line) {
     shownBefore_.erase(waiting);
   }
   if (options_.showCommands) {
-    Line() << "---> " << Printable(line) << std::endl;
+    WriteLine("---> ", line);
   }
 }
 
@@ -114,17 +102,38 @@ void Console::OnProgress(std::int64_t sent, std::int64_t total) {
     return;
   }
   lastPercent_ = percent;
-  out_ << '\r' << fileName_ << ": " << std::setw(3) << percent << "% (" << sent << " of "
-       << total << " bytes)" << std::flush;
+  std::ostringstream line;
+  line << fileName_ << ": " << std::setw(3) << percent << "% (" << sent << " of " << total
+       << " bytes)";
+  out_ << '\r';
+  Put(line.str());
+  Flush();
   progressOpen_ = true;
 }
 
-std::ostream& Console::Line() {
+void Console::WriteLine(std::string_view prefix, std::string_view text) {
+  StartLine();
+  Put(prefix);
+  Put(text);
+  out_ << '\n';
+  Flush();
+}
+
+void Console::Put(std::string_view text) { out_ << TerminalSafe(text); }
+
+void Console::StartLine() {
   if (progressOpen_) {
     out_ << '\n';
     progressOpen_ = false;
   }
-  return out_;
+}
+
+void Console::Flush() {
+  errno = 0;
+  out_.flush();
+  if (!out_ && writeError_ == 0) {
+    writeError_ = errno != 0 ? errno : EIO;
+  }
 }
 
 }  // namespace tunelift::ftp

@@ -3,6 +3,8 @@
 // fixed form: "ftp> " before an echoed command, "---> " before a command sent to the server,
 // "ftp: " before a failure, the server's replies as they came. The stream is the caller's,
 // so tests read the transcript exactly as a user would.
+// All text leaves through one filter, TerminalSafe: a server, a script or a file name cannot
+// steer the user's terminal. Only the console's own line ends pass around it.
 
 #include <cstdint>
 #include <ostream>
@@ -24,6 +26,11 @@ struct ConsoleOptions {
 
 // "ftp: N bytes sent in S Seconds R Kbytes/sec." as the Windows client reports a file.
 std::string TransferSummary(std::int64_t bytes, double seconds);
+
+// `text` as it may reach a terminal: each control character (C0 but the tab, DEL, and C1 as
+// a byte or as UTF-8), each Unicode mark that reorders or breaks a line, and each byte that
+// is not part of valid UTF-8 shows as "?". Everything else is kept as it is.
+std::string TerminalSafe(std::string_view text);
 
 class Console final : public TransportObserver {
 public:
@@ -56,9 +63,19 @@ public:
   void OnControlEncryption(ControlEncryption encryption) override;
   void OnProgress(std::int64_t sent, std::int64_t total) override;
 
+  // The errno of the first write that failed (a closed pipe, a full disk); 0 while none has.
+  // Once one has, the rest of the transcript is lost.
+  int writeError() const { return writeError_; }
+
 private:
+  // Writes one whole line: `prefix` and `text`, then the line end.
+  void WriteLine(std::string_view prefix, std::string_view text);
+  // The one place text leaves: through TerminalSafe.
+  void Put(std::string_view text);
   // Ends an open progress line first, so the next text starts on a line of its own.
-  std::ostream& Line();
+  void StartLine();
+  // Sends what was written on its way and notes a failure to write.
+  void Flush();
 
   std::ostream& out_;
   ConsoleOptions options_;
@@ -66,6 +83,7 @@ private:
   std::vector<std::pair<std::string, std::string>> shownBefore_;  // verb, text
   bool progressOpen_ = false;
   int lastPercent_ = -1;
+  int writeError_ = 0;
 };
 
 }  // namespace tunelift::ftp

@@ -1,5 +1,6 @@
 #include "ftp/curl_transport.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <exception>
@@ -42,20 +43,41 @@ struct FileCloser {
   void operator()(std::FILE* file) const noexcept { std::fclose(file); }
 };
 
-// The local file of one upload, read by libcurl through ReadLocalFile.
+// The local file of one upload, read by libcurl through ReadLocalFile: no more than the size
+// it had when the upload began, so that a file that keeps growing cannot keep it going.
 struct LocalFile {
   std::unique_ptr<std::FILE, FileCloser> handle;
+  std::uintmax_t left = 0;
   int readError = 0;
+  bool grew = false;
 };
 
 size_t ReadLocalFile(char* buffer, size_t size, size_t count, void* user) {
   auto& file = *static_cast<LocalFile*>(user);
-  const size_t read = std::fread(buffer, 1, size * count, file.handle.get());
+  if (file.left == 0) {
+    // Anything after the size that was announced would not be the file that was measured.
+    char extra = 0;
+    file.grew = std::fread(&extra, 1, 1, file.handle.get()) == 1;
+    return file.grew ? CURL_READFUNC_ABORT : 0;
+  }
+  const size_t wanted = static_cast<size_t>(std::min<std::uintmax_t>(size * count, file.left));
+  const size_t read = std::fread(buffer, 1, wanted, file.handle.get());
   if (read == 0 && std::ferror(file.handle.get())) {
     file.readError = errno;
     return CURL_READFUNC_ABORT;
   }
+  file.left -= read;
   return read;
+}
+
+// True when the failure means the server closed the control connection. libcurl reports a
+// connection that simply ended as "response reading failed" with a stale errno.
+bool ServerClosed(CURLcode code, const std::string& description, long systemReason) {
+  const bool lostConnection =
+      code == CURLE_RECV_ERROR || code == CURLE_SEND_ERROR || code == CURLE_GOT_NOTHING;
+  const bool reset = systemReason == ECONNRESET || systemReason == EPIPE ||
+                     systemReason == ECONNABORTED;
+  return lostConnection && (reset || description.starts_with("response reading failed"));
 }
 
 TransportError LocalError(int number, const std::string& what,
@@ -186,8 +208,11 @@ void CurlTransport::State::Check(CURLcode code, Stage during) {
   }
   std::string description = errorBuffer[0] != '\0' ? errorBuffer : curl_easy_strerror(code);
   long systemReason = 0;
-  if (curl_easy_getinfo(easy.get(), CURLINFO_OS_ERRNO, &systemReason) == CURLE_OK &&
-      systemReason != 0) {
+  const bool knowReason =
+      curl_easy_getinfo(easy.get(), CURLINFO_OS_ERRNO, &systemReason) == CURLE_OK;
+  if (ServerClosed(code, description, systemReason)) {
+    description = "The server closed the connection.";
+  } else if (knowReason && systemReason != 0) {
     const std::string reason = std::generic_category().message(static_cast<int>(systemReason));
     description += description.find(reason) == std::string::npos ? ": " + reason : "";
   }
@@ -304,6 +329,7 @@ StoreResult CurlTransport::Store(const std::filesystem::path& local,
     throw LocalError(error.value(), "Cannot send", local);
   }
   LocalFile file;
+  file.left = size;
   file.handle.reset(std::fopen(local.c_str(), "rb"));
   if (!file.handle) {
     throw LocalError(errno, "Cannot open", local);
@@ -318,6 +344,10 @@ StoreResult CurlTransport::Store(const std::filesystem::path& local,
   } catch (const TransportError&) {
     if (file.readError != 0) {
       throw LocalError(file.readError, "Cannot read", local);
+    }
+    if (file.grew) {
+      throw TransportError(Stage::Local, EFBIG,
+                           "Cannot send " + local.string() + ": it grew while it was sent");
     }
     throw;
   }

@@ -2,16 +2,36 @@
 
 namespace tunelift::ftp {
 
+LineTooLong::LineTooLong(std::size_t lineNumber)
+    : std::runtime_error("Line " + std::to_string(lineNumber) + " is longer than " +
+                         std::to_string(kMaxLineLength) + " characters; it is skipped.") {}
+
 LineReader::LineReader(std::istream& in) : in_(in) {}
 
 std::optional<std::string> LineReader::Next() {
   std::string line;
-  if (!std::getline(in_, line)) {
-    if (in_.bad()) {
-      throw std::ios_base::failure("The commands could not be read");
+  bool readAny = false;
+  char c = 0;
+  while (in_.get(c)) {
+    readAny = true;
+    if (c == '\n') {
+      break;
     }
+    if (line.size() == kMaxLineLength) {
+      ++lineNumber_;
+      SkipRestOfLine();
+      throw LineTooLong(lineNumber_);
+    }
+    line.push_back(c);
+  }
+  if (in_.bad()) {
+    throw InputError("The commands could not be read.");
+  }
+  if (!readAny) {
+    atEnd_ = true;
     return std::nullopt;
   }
+  ++lineNumber_;
   if (line.ends_with('\r')) {
     line.pop_back();
   }
@@ -25,6 +45,20 @@ std::optional<std::string> LineReader::NextNonBlank() {
     }
   }
   return std::nullopt;
+}
+
+void LineReader::SkipRestOfLine() {
+  char c = 0;
+  for (std::size_t skipped = 0; in_.get(c) && c != '\n'; ++skipped) {
+    if (skipped == kMaxSkippedLength) {
+      throw InputError("Line " + std::to_string(lineNumber_) + " does not end within " +
+                       std::to_string(kMaxSkippedLength) +
+                       " characters: this is no command script, and it is not read on.");
+    }
+  }
+  if (in_.bad()) {
+    throw InputError("The commands could not be read.");
+  }
 }
 
 }  // namespace tunelift::ftp

@@ -7,12 +7,14 @@
 #include <vector>
 
 #include "core/build_config.h"
+#include "ftp/console.h"
 #include "ftp/curl_transport.h"
 #include "ftp/run.h"
 #include "ftp/terminal.h"
 
 int main(int argc, char** argv) {
   using namespace tunelift::ftp;
+  ReportOutputFailuresInsteadOfDying();
   try {
     const CurlLibrary curl;
     const std::vector<std::string_view> arguments(argv + 1, argv + argc);
@@ -25,7 +27,7 @@ int main(int argc, char** argv) {
                                      .currentFolder = std::filesystem::current_path()};
     return Run(arguments, environment, std::cin, std::cout, std::cerr);
   } catch (const std::exception& error) {
-    std::cerr << "ftp: " << error.what() << "\n";
+    Console(std::cerr, {}).Error(error.what());
     return kExitFailure;
   }
 }

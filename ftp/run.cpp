@@ -25,8 +25,8 @@ int Run(std::span<const std::string_view> arguments, const RunEnvironment& envir
   if (config->scriptFile) {
     script.open(*config->scriptFile, std::ios::binary);
     if (!script) {
-      err << "ftp: Cannot open the script " << config->scriptFile->string() << ": "
-          << std::generic_category().message(errno) << "\n";
+      Console(err, {}).Error("Cannot open the script " + config->scriptFile->string() + ": " +
+                             std::generic_category().message(errno));
       return kExitFailure;
     }
   }
@@ -34,6 +34,7 @@ int Run(std::span<const std::string_view> arguments, const RunEnvironment& envir
   Console console(out, {.showReplies = config->showReplies,
                         .showCommands = config->showCommands,
                         .showProgress = environment.outputIsTerminal});
+  int status = kExitFailure;
   try {
     CurlTransportOptions transportOptions;
     transportOptions.connectTo = environment.connectTo;
@@ -45,12 +46,18 @@ int Run(std::span<const std::string_view> arguments, const RunEnvironment& envir
                      .interactive = interactive,
                      .localFolder = environment.currentFolder,
                      .pin = environment.pin});
-    return session.Run(config->host);
+    status = session.Run(config->host);
   } catch (const std::exception& error) {
     // Only what no command can recover from gets here: the input itself failed.
     console.Error(error.what());
-    return kExitFailure;
   }
+  if (console.writeError() != 0) {
+    // A transcript that nobody could read is a failure of its own (a closed pipe, a full disk).
+    Console(err, {}).Error("The transcript could not be written: " +
+                           std::generic_category().message(console.writeError()) + ".");
+    status = kExitFailure;
+  }
+  return status;
 }
 
 }  // namespace tunelift::ftp

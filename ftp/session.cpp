@@ -36,7 +36,13 @@ int Session::Run(const std::string& host) {
     if (options_.interactive) {
       console_.Ask("ftp> ");
     }
-    const std::optional<std::string> line = input_.NextNonBlank();
+    std::optional<std::string> line;
+    try {
+      line = input_.NextNonBlank();
+    } catch (const LineTooLong& error) {
+      Fail(error.what());  // as for any invalid command: the next one runs
+      continue;
+    }
     if (!line) {
       break;
     }
@@ -118,15 +124,16 @@ void Session::Open(const std::vector<std::string>& args) {
   }
   if (options_.autoLogin) {
     const std::optional<std::string> user = AskUser("User (" + host_ + ":(none)): ");
-    LogIn(user, user ? AskPassword() : std::nullopt);
+    // The password line belongs to the login even when the user name was unusable.
+    LogIn(user, user || !input_.AtEnd() ? AskPassword() : std::nullopt);
   }
 }
 
 void Session::SkipLoginLines() {
   if (options_.autoLogin) {
     // The user name and the password after "open" belong to its login: never commands.
-    input_.Next();
-    input_.Next();
+    ReadAnswer();
+    ReadAnswer();
   }
 }
 
@@ -211,7 +218,16 @@ std::optional<std::string> Session::Ask(const std::string& question) {
   } else {
     console_.Say(question);
   }
-  return input_.Next();
+  return ReadAnswer();
+}
+
+std::optional<std::string> Session::ReadAnswer() {
+  try {
+    return input_.Next();
+  } catch (const LineTooLong& error) {
+    Fail(error.what());
+    return std::nullopt;
+  }
 }
 
 std::optional<std::string> Session::AskUser(const std::string& question) {
@@ -219,13 +235,13 @@ std::optional<std::string> Session::AskUser(const std::string& question) {
     return Ask(question);
   }
   console_.ShowBefore("USER", question);
-  return input_.Next();
+  return ReadAnswer();
 }
 
 std::optional<std::string> Session::AskPassword() {
   if (!options_.interactive) {
     console_.ShowBefore("PASS", "Password:");
-    return input_.Next();
+    return ReadAnswer();
   }
   std::optional<std::string> password;
   {
@@ -263,8 +279,8 @@ void Session::Fail(const std::string& text, int number) {
   Fail(text + " (error " + std::to_string(number) + ")");
 }
 
-void Session::Report(const TransportError& error) {
-  Fail(error.what(), error.code());
+void Session::Report(const TransportError& error, const std::string& about) {
+  Fail(about + error.what(), error.code());
   const bool sessionLost = error.stage() == TransportError::Stage::Connect ||
                            error.stage() == TransportError::Stage::Login;
   if (sessionLost) {

@@ -63,13 +63,19 @@ private:
   // show. From a script they are read at once, and their question shows when the answer
   // goes to the server, after the connection's greeting.
   std::optional<std::string> AskUser(const std::string& question);
+  // The next line as an answer; a line too long to be one is reported and taken as none.
+  std::optional<std::string> ReadAnswer();
   std::optional<std::string> AskPassword();
   bool RequireLogin();
   void Disconnect();
   void Fail(const std::string& text);
   // A failure with its number, as "TEXT (error NUMBER)".
   void Fail(const std::string& text, int number);
-  void Report(const TransportError& error);
+  // Reports `error`, after `about` when given, and closes a session that it ended.
+  void Report(const TransportError& error, const std::string& about = {});
+  // Reports the files from `first` on as not sent, the connection being gone.
+  void ReportNotSent(std::vector<std::filesystem::path>::const_iterator first,
+                     std::vector<std::filesystem::path>::const_iterator last);
 
   Transport& transport_;
   Console& console_;

@@ -5,18 +5,6 @@
 #include "ftp/session.h"
 
 namespace tunelift::ftp {
-namespace {
-
-// `text` with each control character shown as "?", for a message about a refused name.
-std::string Printable(const std::string& text) {
-  std::string shown = text;
-  for (char& c : shown) {
-    c = HasControlCharacter(std::string_view(&c, 1)) ? '?' : c;
-  }
-  return shown;
-}
-
-}  // namespace
 
 void Session::Put(const std::vector<std::string>& args) {
   if (args.empty()) {
@@ -51,23 +39,35 @@ void Session::SendMatches(const std::string& pattern) {
   if (files.empty()) {
     return Fail("No local file matches " + pattern + ".");
   }
-  for (const std::filesystem::path& file : files) {
-    const std::string name = file.filename().string();
+  for (auto file = files.cbegin(); file != files.cend(); ++file) {
+    if (!loggedIn_) {
+      // Nothing is asked about files that can no longer be sent.
+      return ReportNotSent(file, files.cend());
+    }
+    const std::string name = file->filename().string();
     const Answer answer =
         options_.prompting ? Confirm(std::string(FolderPart(pattern)) + name) : Answer::Send;
-    if (answer == Answer::Stop || !loggedIn_) {
+    if (answer == Answer::Stop) {
       return;
     }
     if (answer == Answer::Send) {
-      Send(file, name);  // stored under its own name in the server's current folder
+      Send(*file, name);  // stored under its own name in the server's current folder
     }
+  }
+}
+
+void Session::ReportNotSent(std::vector<std::filesystem::path>::const_iterator first,
+                            std::vector<std::filesystem::path>::const_iterator last) {
+  for (; first != last; ++first) {
+    Fail(first->filename().string() + " was not sent: the connection is closed.");
   }
 }
 
 Session::Answer Session::Confirm(const std::string& shown) {
   const std::optional<std::string> reply = Ask("mput " + shown + "? ");
   if (!reply) {
-    return Answer::Stop;
+    // The end of the input stops; an answer too long to read skips, as any unclear one.
+    return input_.AtEnd() ? Answer::Stop : Answer::Skip;
   }
   const std::string answer = Lowercase(*reply);
   if (answer.empty() || answer == "y" || answer == "yes") {
@@ -84,14 +84,14 @@ Session::Answer Session::Confirm(const std::string& shown) {
 
 void Session::Send(const std::filesystem::path& local, const std::string& remote) {
   if (HasControlCharacter(remote)) {
-    return Fail("Refusing the remote name \"" + Printable(remote) +
+    return Fail("Refusing the remote name \"" + remote +
                 "\": its control characters would be read as FTP commands.");
   }
   console_.BeginFile(remote);
   try {
     console_.EndFile(transport_.Store(local, remote, type_));
   } catch (const TransportError& error) {
-    Report(error);
+    Report(error, remote + " was not sent: ");
   }
 }
 

@@ -1,3 +1,4 @@
+#include <signal.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -8,6 +9,11 @@ namespace tunelift::ftp {
 bool StandardInputIsTerminal() { return isatty(STDIN_FILENO) == 1; }
 
 bool StandardOutputIsTerminal() { return isatty(STDOUT_FILENO) == 1; }
+
+void ReportOutputFailuresInsteadOfDying() {
+  signal(SIGPIPE, SIG_IGN);
+  signal(SIGXFSZ, SIG_IGN);
+}
 
 HiddenTyping::HiddenTyping() {
   termios settings{};

@@ -108,6 +108,31 @@ TEST(FtpLineReader, DropsTheCrOfCrLfAndSkipsBlankCommandLines) {
   EXPECT_EQ(reader.Next(), std::nullopt);
 }
 
+TEST(FtpLineReader, SkipsALineTooLongAndNamesItButReadsOn) {
+  const std::string tooLong(kMaxLineLength + 1, 'x');
+  std::istringstream in("prompt\n" + tooLong + "\r\n" + std::string(kMaxLineLength, 'y') + "\nbye");
+  LineReader reader(in);
+  EXPECT_EQ(reader.Next(), "prompt");
+  try {
+    reader.Next();
+    FAIL() << "a line beyond the limit was read";
+  } catch (const LineTooLong& error) {
+    EXPECT_EQ(std::string(error.what()).find("Line 2 "), 0u) << error.what();
+  }
+  EXPECT_EQ(reader.Next(), std::string(kMaxLineLength, 'y'));
+  EXPECT_EQ(reader.Next(), "bye");
+  EXPECT_FALSE(reader.AtEnd());
+  EXPECT_EQ(reader.Next(), std::nullopt);
+  EXPECT_TRUE(reader.AtEnd());
+}
+
+TEST(FtpLineReader, GivesUpOnALineThatDoesNotEndAtAll) {
+  std::istringstream in("open host\n" + std::string(kMaxLineLength + kMaxSkippedLength + 2, '\0'));
+  LineReader reader(in);
+  EXPECT_EQ(reader.Next(), "open host");
+  EXPECT_THROW(reader.Next(), InputError);
+}
+
 TEST(FtpRemoteFolder, FollowsCdAsTheServerWould) {
   const RemoteFolder home;
   const RemoteFolder music{.absolute = false, .segments = {"music"}};

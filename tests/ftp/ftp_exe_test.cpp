@@ -2,6 +2,8 @@
 // connections sent to a real FTP server on loopback while the script names the real host.
 #include <gtest/gtest.h>
 
+#include <iconv.h>
+
 #include <algorithm>
 
 #include "tests/support/child_process.h"
@@ -44,6 +46,36 @@ std::string AwkwardBytes() {
 bool Contains(const std::string& text, std::string_view part) {
   return text.find(part) != std::string::npos;
 }
+
+// Text a terminal shows without acting on it: valid UTF-8 without control characters (C0,
+// DEL, C1) but line ends and tabs. Checked through iconv, apart from the client's own filter.
+::testing::AssertionResult IsTerminalSafe(const std::string& text) {
+  const iconv_t toUtf32 = iconv_open("UTF-32LE", "UTF-8");
+  std::string in = text;
+  std::u32string codes(text.size(), U'\0');
+  char* inAt = in.data();
+  std::size_t inLeft = in.size();
+  char* outAt = reinterpret_cast<char*>(codes.data());
+  std::size_t outLeft = codes.size() * sizeof(char32_t);
+  const bool valid = iconv(toUtf32, &inAt, &inLeft, &outAt, &outLeft) != static_cast<std::size_t>(-1);
+  iconv_close(toUtf32);
+  if (!valid) {
+    return ::testing::AssertionFailure() << "not UTF-8 at byte " << in.size() - inLeft;
+  }
+  codes.resize(codes.size() - outLeft / sizeof(char32_t));
+  for (const char32_t code : codes) {
+    const bool control = code < 0x20 || (code >= 0x7F && code <= 0x9F);
+    if (control && code != U'\n' && code != U'\t') {
+      return ::testing::AssertionFailure() << "control character U+" << std::hex
+                                           << static_cast<unsigned>(code) << " in:\n" << text;
+    }
+  }
+  return ::testing::AssertionSuccess();
+}
+
+// An escape sequence that retitles the terminal, CSI as a C1 control in UTF-8, an invalid byte.
+const std::string kHostile = "\x1b]0;owned\x07\xc2\x9b" "2J\xff";
+const std::string kHostileShown = "?]0;owned??2J?";
 
 class FtpExe : public ::testing::Test {
 protected:
@@ -180,6 +212,68 @@ TEST_F(FtpExe, NeverShowsThePasswordNotEvenWithDebugOutput) {
   EXPECT_TRUE(Contains(prompted.output, "---> PASS ****\n230"));
   EXPECT_TRUE(Contains(typed.output, "ftp> user DeckHopper ****\n"));
   EXPECT_FALSE(Contains(prompted.output + prompted.errors + typed.output + typed.errors, "Moving"));
+}
+
+TEST_F(FtpExe, LetsNoServerScriptOrFileNameSteerTheTerminal) {
+  test::FtpServer server({.receiveFolder = received_.path(), .tls = false,
+                          .tlsHostName = "localhost", .keepAsciiBytes = false,
+                          .refuseProtP = false, .banner = "hello " + kHostile});
+  Stage("steer " + kHostile + ".mp3", "refused: control characters in a remote name");
+  Stage("csi \xc2\x9b" "2J\xff.mp3", "sent: no C0 in its name");
+  // Prompting stays on: mput asks about each file by name, and the answers follow.
+  const test::ProgramResult result = Run(server.port(), Script({"open music.example.net",
+      "DeckHopper", "MovingTracks", "binary", "mput temp\\*.mp3", "y", "y",
+      "cd \"" + kHostile + "\"", kHostile, "bye"}), {"-d", "-s:sendfiles.ftps"});
+
+  EXPECT_TRUE(IsTerminalSafe(result.output)) << result.output;
+  EXPECT_TRUE(IsTerminalSafe(result.errors));
+  EXPECT_TRUE(Contains(result.output, "\n220 hello " + kHostileShown + "\n"));           // reply
+  EXPECT_TRUE(Contains(result.output, "mput temp\\steer " + kHostileShown + ".mp3? "));  // question
+  EXPECT_TRUE(Contains(result.output, "---> STOR csi ?2J?.mp3\n"));                      // -d
+  EXPECT_TRUE(Contains(result.output, "ftp> " + kHostileShown + "\nftp: Invalid command."));
+  EXPECT_EQ(server.CountOf("STOR"), 1u);
+}
+
+TEST_F(FtpExe, ReadsEveryLineWithinABound) {
+  // One line that never ends: the client stops reading instead of growing without limit.
+  const test::ProgramResult endless = Run(0, "", {"-s:/dev/zero"});
+  EXPECT_EQ(endless.exitCode, 1);
+  EXPECT_TRUE(Contains(endless.output, "ftp: Line 1 does not end within ")) << endless.output;
+
+  // A line too long for any command is skipped and named; the commands after it run. Too long
+  // for a user name, the login fails and its password line is still read as the password.
+  const std::string tooLong(20000, 'x');
+  const test::ProgramResult skipped = Run(0, Script({"prompt", tooLong, "prompt",
+      "open music.example.net", tooLong, "MovingTracks", "bye"}));
+  EXPECT_EQ(skipped.exitCode, 1);
+  EXPECT_TRUE(Contains(skipped.output, "ftp> prompt\nInteractive mode Off .\n"
+                                       "ftp: Line 2 is longer than 8192 characters; it is skipped.\n"
+                                       "ftp> prompt\nInteractive mode On .\n")) << skipped.output;
+  EXPECT_TRUE(Contains(skipped.output, "ftp: Line 5 is longer than"));
+  EXPECT_TRUE(Contains(skipped.output, "Login failed"));
+  EXPECT_FALSE(Contains(skipped.output, "MovingTracks"));
+}
+
+TEST_F(FtpExe, EndsWithStatusOneWhenItsOutputCannotBeWritten) {
+  test::FtpServer server(received_.path());
+  Stage("a.mp3", "a");
+  program_.Write("sendfiles.ftps", ToolScript());
+  const std::string connectTo = server.ConnectTo(kHost);
+  // As under "| head -c 5" once head has ended: the uploads go on, the failure is reported.
+  const test::ProgramResult closed = test::RunProgram({.program = FTP_EXE,
+      .arguments = {"-s:sendfiles.ftps"}, .environment = {{"TUNELIFT_FTP_CONNECT_TO", connectTo}},
+      .input = "", .workingFolder = program_.path(), .outputClosed = true});
+  EXPECT_EQ(closed.exitCode, 1);
+  EXPECT_EQ(closed.errors, "ftp: The transcript could not be written: Broken pipe.\n");
+  EXPECT_EQ(Received(), std::vector<std::string>{"a.mp3"});
+
+  // Output into a file past the file-size limit (ulimit -f).
+  const test::ProgramResult limited = test::RunProgram({.program = "/usr/bin/prlimit",
+      .arguments = {"--fsize=100", FTP_EXE, "-s:sendfiles.ftps"},
+      .environment = {{"TUNELIFT_FTP_CONNECT_TO", connectTo}}, .input = "",
+      .workingFolder = program_.path(), .outputClosed = false});
+  EXPECT_EQ(limited.exitCode, 1);
+  EXPECT_EQ(limited.errors, "ftp: The transcript could not be written: File too large.\n");
 }
 
 TEST_F(FtpExe, AnswersUsageErrorsWithStatusTwo) {

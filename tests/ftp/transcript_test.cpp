@@ -134,6 +134,38 @@ TEST_F(FtpTranscript, SkipsTheLoginLinesOfAnOpenThatCannotBeMade) {
   EXPECT_EQ(server_.CountOf("CONNECT"), 0u);
 }
 
+TEST(FtpBrokenUpload, NamesEachFileNotSentAndSaysTheServerClosedTheConnection) {
+  const CurlLibrary curl;
+  const test::TempFolder local;
+  const test::TempFolder received;
+  for (const char* name : {"a", "b", "c", "d", "e"}) {
+    local.Write(std::string("temp/") + name + ".mp3", name);
+  }
+  // The server refuses b.mp3, then drops the connection when d.mp3 is sent.
+  const test::FtpServer server({.receiveFolder = received.path(), .tls = false,
+                                .tlsHostName = "localhost", .keepAsciiBytes = false,
+                                .refuseProtP = false, .banner = {}, .refuse = {"STOR b.mp3"},
+                                .hangUpAt = {"STOR d.mp3"}});
+  std::istringstream in(std::string(kLogin) + "binary\nmput temp\\*.mp3\nbye\n");
+  std::ostringstream out;
+  std::ostringstream err;
+  const RunEnvironment environment{.connectTo = server.ConnectTo("music.example.net"),
+                                   .inputIsTerminal = false,
+                                   .outputIsTerminal = false,
+                                   .currentFolder = local.path()};
+  EXPECT_EQ(tunelift::ftp::Run(std::vector<std::string_view>{"-i", "-v"}, environment, in, out, err), 1);
+  EXPECT_EQ(Steady(out.str()).substr(Steady(out.str()).find("ftp> mput")),
+            "ftp> mput temp\\*.mp3\n"
+            "ftp: 1 bytes sent in S Seconds R Kbytes/sec.\n"
+            "ftp: b.mp3 was not sent: Failed FTP upload: 550 (error 25)\n"
+            "ftp: 1 bytes sent in S Seconds R Kbytes/sec.\n"
+            "ftp: d.mp3 was not sent: The server closed the connection. (error 56)\n"
+            "ftp: e.mp3 was not sent: the connection is closed.\n"
+            "ftp> bye\n");
+  EXPECT_TRUE(std::filesystem::exists(received.path() / "c.mp3"));
+  EXPECT_FALSE(std::filesystem::exists(received.path() / "e.mp3"));
+}
+
 // The transcript of a login to a TLS server whose certificate the client is told to trust.
 std::string TlsLoginTranscript(bool serverRefusesProtP) {
   const CurlLibrary curl;

@@ -19,6 +19,9 @@ struct ProgramRun {
   std::vector<std::pair<std::string, std::string>> environment;
   std::string input;                    // all of standard input
   std::filesystem::path workingFolder;  // empty: the test's own
+  // Standard output is a pipe nobody reads any more, as under "| head -c 5" once head has
+  // ended; the output then stays empty.
+  bool outputClosed = false;
 };
 
 struct ProgramResult {

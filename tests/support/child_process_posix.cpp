@@ -71,6 +71,16 @@ int AnonymousFile() {
   return fd;
 }
 
+// The writing end of a pipe whose reading end is already closed.
+int PipeWithoutReader() {
+  int pipeEnds[2];
+  if (::pipe2(pipeEnds, O_CLOEXEC) != 0) {
+    Throw(errno, "pipe2");
+  }
+  ::close(pipeEnds[0]);
+  return pipeEnds[1];
+}
+
 void WriteAll(int fd, std::string_view text) {
   while (!text.empty()) {
     const ssize_t written = ::write(fd, text.data(), text.size());
@@ -183,8 +193,9 @@ ProgramResult RunProgram(const ProgramRun& run) {
   }
   FileActions actions;
   actions.Redirect(input.get(), STDIN_FILENO);
-  actions.Redirect(output.get(), STDOUT_FILENO);
   actions.Redirect(errors.get(), STDERR_FILENO);
+  const Descriptor deadPipe(run.outputClosed ? PipeWithoutReader() : -1);
+  actions.Redirect(run.outputClosed ? deadPipe.get() : output.get(), STDOUT_FILENO);
   if (!run.workingFolder.empty()) {
     actions.ChangeFolder(run.workingFolder);
   }

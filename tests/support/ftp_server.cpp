@@ -25,6 +25,15 @@ std::vector<std::string> ServerArguments(const FtpServerOptions& options,
   if (options.refuseProtP) {
     arguments.emplace_back("--refuse-prot-p");
   }
+  if (!options.banner.empty()) {
+    arguments.insert(arguments.end(), {"--banner", options.banner});
+  }
+  for (const std::string& command : options.refuse) {
+    arguments.insert(arguments.end(), {"--refuse", command});
+  }
+  for (const std::string& command : options.hangUpAt) {
+    arguments.insert(arguments.end(), {"--hang-up-at", command});
+  }
   return arguments;
 }
 

@@ -35,6 +35,12 @@ struct FtpServerOptions {
   bool keepAsciiBytes = false;
   // With tls: accepts AUTH TLS but refuses PROT P, so the files go in clear.
   bool refuseProtP = false;
+  // Greets with "220 " and these bytes, whatever they are (empty: the usual greeting).
+  std::string banner{};
+  // Commands, as sent ("STOR b.mp3"), answered with 550.
+  std::vector<std::string> refuse{};
+  // Commands, as sent, on which the server closes the control connection without a reply.
+  std::vector<std::string> hangUpAt{};
 };
 
 class FtpServer {

@@ -15,6 +15,9 @@ Options:
                       test can see the line ends the client sent
   --refuse-prot-p     with --tls-dir: accept AUTH TLS but refuse PROT P, so files travel in
                       clear over data connections while the commands are encrypted
+  --banner TEXT       greet with "220 TEXT"; its bytes go out as given, whatever they are
+  --refuse LINE       answer the command LINE (as sent, "STOR b.mp3") with 550
+  --hang-up-at LINE   close the control connection, without a reply, on the command LINE
 """
 
 import argparse
@@ -24,7 +27,7 @@ import os
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import DTPHandler, FTPHandler
+from pyftpdlib.handlers import DTPHandler, FTPHandler, asynchat
 from pyftpdlib.servers import FTPServer
 
 USER = "DeckHopper"
@@ -39,6 +42,9 @@ def parse_arguments():
     parser.add_argument("--tls-host", default="localhost")
     parser.add_argument("--keep-ascii-bytes", action="store_true")
     parser.add_argument("--refuse-prot-p", action="store_true")
+    parser.add_argument("--banner")
+    parser.add_argument("--refuse", action="append", default=[])
+    parser.add_argument("--hang-up-at", action="append", default=[])
     return parser.parse_args()
 
 
@@ -73,19 +79,31 @@ def write_self_signed_certificate(folder, host):
     return path
 
 
-def logging_handler(base, log):
-    """A handler class that writes each command it receives to `log` (or nothing)."""
+def logging_handler(base, log, options):
+    """A handler class that writes each command it receives to `log` (or nothing), and
+    refuses or hangs up on the commands the options name."""
 
     class LoggingHandler(base):
         def on_connect(self):
             if log:
                 log.write("CONNECT\n")
 
+        def push(self, text):
+            # Bytes that came in through the command line go out unchanged, valid or not.
+            asynchat.async_chat.push(self, text.encode("utf8", "surrogateescape"))
+
         def pre_process_command(self, line, cmd, arg):
             if log:
                 log.write("PASS ******\n" if cmd == "PASS" else line + "\n")
-            super().pre_process_command(line, cmd, arg)
+            if line in options.hang_up_at:
+                self.close()
+            elif line in options.refuse:
+                self.respond("550 Refused by the test server.")
+            else:
+                super().pre_process_command(line, cmd, arg)
 
+    if options.banner is not None:
+        LoggingHandler.banner = options.banner
     return LoggingHandler
 
 
@@ -131,7 +149,7 @@ def make_handler(options, log):
         base, dtp = FTPHandler, DTPHandler
     if options.refuse_prot_p:
         base = clear_data_handler(base)
-    handler = logging_handler(base, log)
+    handler = logging_handler(base, log, options)
     if options.tls_dir:
         handler.certfile = write_self_signed_certificate(options.tls_dir, options.tls_host)
     handler.dtp_handler = raw_dtp_handler(dtp) if options.keep_ascii_bytes else dtp
