@@ -123,6 +123,14 @@ TEST_F(FtpTranscript, RefusesRemoteNamesThatWouldSmuggleInFtpCommands) {
   EXPECT_TRUE(std::filesystem::is_directory(received_.path() / "in"));
 }
 
+TEST_F(FtpTranscript, SendsNoMoreOfAFileThanItsSizeSaid) {
+  // A file that holds more than its size says (a size of 0 here) is not read to its end.
+  EXPECT_EQ(RunClient(std::string(kLogin) + "binary\nput /proc/self/status status.txt\nbye\n"), 1);
+  EXPECT_NE(out_.str().find("\nftp: status.txt was not sent: Cannot send /proc/self/status: it "
+                            "grew while it was sent (error 27)\n"),
+            std::string::npos) << out_.str();
+}
+
 TEST_F(FtpTranscript, SkipsTheLoginLinesOfAnOpenThatCannotBeMade) {
   for (const char* open : {"open music.example.net 99999\n", "open bad/host\n"}) {
     out_.str("");
