@@ -28,6 +28,19 @@ bool ShowsInList(const fs::directory_entry& entry, const std::string& pattern) {
   return entry.is_regular_file(ignored) && !IsHidden(name) && WildcardMatch(pattern, name);
 }
 
+// Where each entry keeps its name as it is on disk; its text is only for the eye.
+constexpr int kNameOnDisk = Qt::UserRole;
+
+// A name as the list shows it: bytes that are not UTF-8 as the replacement character, control
+// characters (a line break in a name, say) as "?".
+QString ShownName(const std::string& name) {
+  QString shown = ToQString(name);
+  for (QChar& c : shown) {
+    c = c.category() == QChar::Other_Control ? QChar(u'?') : c;
+  }
+  return shown;
+}
+
 bool ComesBefore(const std::string& a, const std::string& b) {
   const int folded = ToQString(a).compare(ToQString(b), Qt::CaseInsensitive);
   return folded != 0 ? folded < 0 : a < b;
@@ -68,20 +81,20 @@ int FileListBox::ListIndex() const {
 }
 
 std::string FileListBox::List(int index) const {
-  return ToText(item(index)->text());
+  return item(index)->data(kNameOnDisk).toByteArray().toStdString();
 }
 
 void FileListBox::Refresh() {
   const std::vector<std::string> names = MatchingNames(path_, pattern_);
-  const QList<QListWidgetItem*> selected = selectedItems();
-  const QString selectedName = selected.isEmpty() ? QString() : selected.first()->text();
+  const int selected = ListIndex();
+  const std::string selectedName = selected < 0 ? std::string() : List(selected);
   clear();
   for (const std::string& name : names) {
-    addItem(ToQString(name));
-  }
-  const QList<QListWidgetItem*> same = findItems(selectedName, Qt::MatchExactly);
-  if (!selectedName.isEmpty() && !same.isEmpty()) {
-    setCurrentItem(same.first());
+    auto* entry = new QListWidgetItem(ShownName(name), this);
+    entry->setData(kNameOnDisk, QByteArray::fromStdString(name));
+    if (selected >= 0 && name == selectedName) {
+      setCurrentItem(entry);
+    }
   }
 }
 

@@ -19,7 +19,7 @@ public:
   virtual void SetPath(const std::string& folder) = 0;
   // The selected entry's position counted from 0; -1 when nothing is selected.
   virtual int ListIndex() const = 0;
-  // The name at `index` (0 <= index < number of entries).
+  // The name at `index` (0 <= index < number of entries), as it is on disk.
   virtual std::string List(int index) const = 0;
   // Reads the folder again; throws tunelift::Error when it cannot be read.
   virtual void Refresh() = 0;

@@ -2,6 +2,7 @@
 
 #include <QTemporaryDir>
 #include <QTest>
+#include <set>
 
 #include "core/error.h"
 #include "window/file_list_box.h"
@@ -46,6 +47,32 @@ private slots:
     }
     QCOMPARE(list.selectedItems().size(), 1);
     QCOMPARE(list.ListIndex(), 2);
+  }
+
+  void keepsEachNameAsItIsOnDiskWhateverItShows() {
+    QTemporaryDir folder;
+    const fs::path root = folder.path().toStdString();
+    // Two names that are not UTF-8 and show alike, and one with a line break in it.
+    const std::vector<std::string> names{"bad\xff.mp3", "bad\xfe.mp3", "line\nbreak.mp3"};
+    for (const std::string& name : names) {
+      WriteFile(root / name);
+    }
+    FileListBox list("*.mp3");
+    list.SetPath(root.string());
+    QCOMPARE(list.count(), 3);
+    std::vector<std::string> given;
+    for (int row = 0; row < list.count(); ++row) {
+      given.push_back(list.List(row));
+      QVERIFY(!list.item(row)->text().contains(u'\n'));
+    }
+    QCOMPARE(std::set<std::string>(given.begin(), given.end()),
+             std::set<std::string>(names.begin(), names.end()));
+    QCOMPARE(list.item(0)->text(), list.item(1)->text());  // alike to the eye only
+
+    list.setCurrentRow(1);
+    const std::string chosen = list.List(1);
+    list.Refresh();
+    QCOMPARE(list.List(list.ListIndex()), chosen);
   }
 
   void aFolderThatCannotBeReadIsAnError() {

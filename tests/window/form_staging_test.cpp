@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QListWidget>
 #include <QTest>
 #include <memory>
 #include <stdexcept>
@@ -169,6 +170,25 @@ private slots:
     QCOMPARE(FileNames(fixture_->StagingFolder()), std::vector<std::string>{"one.mp3"});
     QCOMPARE(fixture_->Listed(), QStringList{"one.mp3"});
     QCOMPARE(fixture_->window().File1().ListIndex(), -1);
+  }
+
+  // Names that reach the folder from outside the tool need not be UTF-8; the list shows them
+  // alike, but deletes the very one picked.
+  void deleteSelectedDeletesTheNameOnDiskNotTheOneShown() {
+    fs::create_directory(fixture_->StagingFolder());
+    for (const char* name : {"bad\xff.mp3", "bad\xfe.mp3"}) {
+      WriteFile(fixture_->StagingFolder() / name);
+    }
+    QVERIFY(fixture_->LoadAndShow());
+    auto* list = fixture_->Control<QListWidget>("File1");
+    const int row = fixture_->window().File1().List(0) == "bad\xfe.mp3" ? 0 : 1;
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(list->item(row)).center());
+    fixture_->dialogs().AnswerMsgBoxWith(msgbox::kIdYes);
+    fixture_->Click("cmdDelete");
+    QVERIFY(fixture_->dialogs().msgBoxCalls().size() == 1);  // the question, no failure
+    QCOMPARE(FileNames(fixture_->StagingFolder()), std::vector<std::string>{"bad\xff.mp3"});
+    QCOMPARE(fixture_->Listed().size(), 1);
   }
 
   void deleteAllEmptiesTheFolderWithoutAsking() {
