@@ -37,16 +37,18 @@ std::string RunningExecutableFolder() {
   return executable.parent_path().string();
 }
 
-// What keeps a folder from being made where something of its name already is.
+// What keeps a folder from being made where something of its name already is; empty when
+// nothing does.
 std::string InTheWay(const std::string& path) {
   std::error_code ec;
   const fs::file_status status = fs::symlink_status(path, ec);
   if (fs::is_symlink(status)) {
-    return ": a symbolic link of that name is in the way, and Tunelift works in no folder it "
-           "reaches through a link";
+    return "a symbolic link of that name already exists in its place, and Tunelift works in "
+           "no folder it reaches through a link";
   }
-  return fs::exists(status) && !fs::is_directory(status) ? ": a file of that name is in the way"
-                                                         : "";
+  return fs::exists(status) && !fs::is_directory(status)
+             ? "a file of that name already exists in its place"
+             : "";
 }
 
 class PosixServices : public FileServices {
@@ -79,9 +81,16 @@ public:
   }
 
   void MkDir(const std::string& path) override {
-    if (mkdir(path.c_str(), 0777) != 0) {
-      throw SystemError("Cannot create folder '" + path + "'" + InTheWay(path), errno);
+    if (mkdir(path.c_str(), 0777) == 0) {
+      return;
     }
+    const int error = errno;
+    const std::string what = "Cannot create folder '" + path + "'";
+    const std::string obstacle = error == EEXIST ? InTheWay(path) : "";
+    if (!obstacle.empty()) {
+      throw Error(errnum::kFileExists, what + ": " + obstacle);
+    }
+    throw SystemError(what, error);
   }
 
   // A link to a folder is not a folder here: the tool never works in one it reaches that way.
