@@ -1,5 +1,7 @@
 #include "window/file_list_box.h"
 
+#include <QPainter>
+#include <QStyleOptionFocusRect>
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
@@ -96,6 +98,22 @@ void FileListBox::Refresh() {
       setCurrentItem(entry);
     }
   }
+}
+
+// Qt marks the focus on the current entry only; with no current entry (an empty list, say) the
+// focused list would show no mark at all. The platform's list box then marks its first row.
+void FileListBox::paintEvent(QPaintEvent* event) {
+  QListWidget::paintEvent(event);
+  if (!hasFocus() || currentIndex().isValid()) {
+    return;
+  }
+  QStyleOptionFocusRect mark;
+  mark.initFrom(this);
+  mark.rect = count() > 0 ? visualItemRect(item(0))
+                          : QRect(0, 0, viewport()->width(), fontMetrics().height() + 2);
+  mark.backgroundColor = palette().color(QPalette::Base);
+  QPainter painter(viewport());
+  style()->drawPrimitive(QStyle::PE_FrameFocusRect, &mark, &painter, this);
 }
 
 }  // namespace tunelift

@@ -26,6 +26,9 @@ public:
   // Keeps the selected name selected when it is still there.
   void Refresh() override;
 
+protected:
+  void paintEvent(QPaintEvent* event) override;
+
 private:
   std::string pattern_;
   std::string path_;

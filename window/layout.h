@@ -3,7 +3,9 @@
 // the window declares them. Every front end builds its widgets from this one table, and the
 // tests hold the live widgets against it. Figures are twips, as the window was designed.
 
+#include <algorithm>
 #include <array>
+#include <cstddef>
 #include <string_view>
 
 namespace tunelift {
@@ -71,6 +73,31 @@ constexpr bool FiguresAreWholePixels() {
   return kClientWidth % kTwipsPerPixel == 0 && kClientHeight % kTwipsPerPixel == 0;
 }
 static_assert(FiguresAreWholePixels(), "a figure would be rounded on the way to pixels");
+
+// Buttons and the list take the keyboard focus; labels do not.
+constexpr bool TakesFocus(ControlKind kind) {
+  return kind != ControlKind::Label;
+}
+
+inline constexpr std::size_t kFocusableCount = static_cast<std::size_t>(
+    std::ranges::count_if(kControls, [](const ControlSpec& c) { return TakesFocus(c.kind); }));
+
+// The names of the controls that take the focus, in tab-index order: Tab moves through them
+// in this order, and the first has the focus when the window opens.
+constexpr std::array<std::string_view, kFocusableCount> FocusOrder() {
+  std::array<const ControlSpec*, kFocusableCount> controls{};
+  auto next = controls.begin();
+  for (const ControlSpec& control : kControls) {
+    if (TakesFocus(control.kind)) {
+      *next++ = &control;
+    }
+  }
+  std::ranges::sort(controls, {}, &ControlSpec::tabIndex);
+  std::array<std::string_view, kFocusableCount> names{};
+  std::ranges::transform(controls, names.begin(), &ControlSpec::name);
+  return names;
+}
+inline constexpr auto kFocusOrder = FocusOrder();
 
 // The control named `name`; nullptr when the table has none.
 constexpr const ControlSpec* FindControl(std::string_view name) {

@@ -2,8 +2,7 @@
 
 #include <QApplication>
 #include <QPushButton>
-#include <algorithm>
-#include <vector>
+#include <string_view>
 
 #include "window/path_text.h"
 #include "window/wrapping_button.h"
@@ -72,17 +71,21 @@ QWidget* MainWindow::CreateControl(const ControlSpec& control) {
   return widget;
 }
 
-// Tab moves through the controls by tab index; those that take no focus are passed over.
+// Tab moves through the controls that take the focus, by tab index. Labels stay out of the
+// chain: Qt ignores a tab-order link to a control that takes no focus, which would leave the
+// chain broken where a label sits.
 void MainWindow::ChainTabOrder() {
-  std::vector<const ControlSpec*> byTabIndex;
-  for (const ControlSpec& control : kControls) {
-    byTabIndex.push_back(&control);
+  QWidget* previous = nullptr;
+  for (std::string_view name : kFocusOrder) {
+    QWidget* control = findChild<QWidget*>(ToQString(name));
+    if (previous != nullptr) {
+      setTabOrder(previous, control);
+    }
+    previous = control;
   }
-  std::ranges::sort(byTabIndex, {}, &ControlSpec::tabIndex);
-  for (std::size_t i = 1; i < byTabIndex.size(); ++i) {
-    setTabOrder(findChild<QWidget*>(ToQString(byTabIndex[i - 1]->name)),
-                findChild<QWidget*>(ToQString(byTabIndex[i]->name)));
-  }
+  // The window opens with the focus on the first control of the tab order, as the platform
+  // gives it; Qt would pick the first control it finds after the window in its own chain.
+  findChild<QWidget*>(ToQString(kFocusOrder.front()))->setFocus();
 }
 
 void MainWindow::ConnectClicks() {
@@ -99,6 +102,14 @@ void MainWindow::SetLabel4Caption(const std::string& caption) {
 
 void MainWindow::Unload() {
   close();
+}
+
+// Styles draw the focus mark only once the keyboard has moved the focus, and Qt clears that
+// state whenever a window is shown. The focused control always shows its mark here, as it
+// does on the platform the window was drawn for.
+void MainWindow::showEvent(QShowEvent* event) {
+  setAttribute(Qt::WA_KeyboardFocusChange);
+  QWidget::showEvent(event);
 }
 
 void MainWindow::BeginBusy() {

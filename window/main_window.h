@@ -37,6 +37,9 @@ public:
   void TellSendEnded(const SendNotice& notice) override;
   void SetSendTimer(bool enabled) override;
 
+protected:
+  void showEvent(QShowEvent* event) override;
+
 private:
   QWidget* CreateControl(const ControlSpec& control);
   void ChainTabOrder();
