@@ -5,14 +5,19 @@
 #include <QTest>
 #include <algorithm>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 #include <stdexcept>
 
 #include "core/native_services.h"
+#include "window/dialog_font.h"
 
 namespace tunelift::testing {
 
 WindowFixture::WindowFixture() : originalDirectory_(fs::current_path()) {
+  // As the program does at start-up, once.
+  static const bool fontChosen = (UseDialogFont(std::cerr), true);
+  (void)fontChosen;
   if (!root_.isValid()) {
     throw std::runtime_error("cannot create a temporary folder");
   }

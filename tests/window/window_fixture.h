@@ -1,6 +1,7 @@
 #pragma once
 // A real Tunelift window on a fresh temporary program folder, with real file and process
-// services and scripted dialogs; clicks go through QTest as a user's would.
+// services and scripted dialogs, drawn in the dialog font the program uses; clicks go through
+// QTest as a user's would.
 
 #include <QStringList>
 #include <QTemporaryDir>

@@ -1,51 +1,27 @@
 // The wrapping push button, judged by what it draws: a caption wider than the button breaks
-// onto lines of its own, each centred.
+// onto lines of its own, each centred on the text it shows.
 
 #include <QFontMetrics>
 #include <QImage>
 #include <QTest>
 #include <vector>
 
+#include "ink_lines.h"
 #include "window/wrapping_button.h"
 
 namespace tunelift::testing {
 namespace {
 
-struct InkRow {
-  int y;
-  int left;
-  int right;
-};
-
-// Rows of dark pixels inside the button's frame, with the first and last dark column of each.
-std::vector<InkRow> InkRows(const QImage& image) {
+// The lines drawn inside the button's frame.
+std::vector<InkLine> CaptionInk(WrappingButton& button) {
+  const QImage image = button.grab().toImage();
   constexpr int kFrame = 3;
-  std::vector<InkRow> rows;
-  for (int y = kFrame; y < image.height() - kFrame; ++y) {
-    InkRow row{y, image.width(), -1};
-    for (int x = kFrame; x < image.width() - kFrame; ++x) {
-      if (qGray(image.pixel(x, y)) < 110) {
-        row.left = std::min(row.left, x);
-        row.right = std::max(row.right, x);
-      }
-    }
-    if (row.right >= 0) {
-      rows.push_back(row);
-    }
-  }
-  return rows;
+  return InkLines(image, image.rect().adjusted(kFrame, kFrame, -kFrame, -kFrame));
 }
 
-// Runs of adjacent ink rows: one per line of text.
-std::vector<std::vector<InkRow>> Lines(const std::vector<InkRow>& rows) {
-  std::vector<std::vector<InkRow>> lines;
-  for (const InkRow& row : rows) {
-    if (lines.empty() || row.y != lines.back().back().y + 1) {
-      lines.emplace_back();
-    }
-    lines.back().push_back(row);
-  }
-  return lines;
+// How far a line's ink sits right of the button's middle, in pixels (negative: left).
+int OffCentre(const InkLine& line, int buttonWidth) {
+  return (line.left() - (buttonWidth - 1 - line.right())) / 2;
 }
 
 }  // namespace
@@ -58,26 +34,32 @@ private slots:
     WrappingButton button(QStringLiteral("Finish! Finish!"));
     const int word = QFontMetrics(button.font()).horizontalAdvance(QStringLiteral("Finish!"));
     button.resize(word + 30, 4 * QFontMetrics(button.font()).lineSpacing());
-    const std::vector<std::vector<InkRow>> lines = Lines(InkRows(button.grab().toImage()));
-
+    const std::vector<InkLine> lines = CaptionInk(button);
     QCOMPARE(lines.size(), std::size_t(2));
-    for (const std::vector<InkRow>& line : lines) {
-      int left = button.width();
-      int right = 0;
-      for (const InkRow& row : line) {
-        left = std::min(left, row.left);
-        right = std::max(right, row.right);
-      }
-      const int rightMargin = button.width() - 1 - right;
-      QVERIFY2(std::abs(left - rightMargin) <= 2,
-               qPrintable(QStringLiteral("margins %1 and %2").arg(left).arg(rightMargin)));
+    for (const InkLine& line : lines) {
+      QVERIFY2(std::abs(OffCentre(line, button.width())) <= 1,
+               qPrintable(QStringLiteral("%1 px off centre").arg(OffCentre(line, button.width()))));
     }
+  }
+
+  // The spaces around a word that a break leaves at a line's ends do not push it aside.
+  void spacesAtTheEndsOfALineDoNotMoveIt() {
+    const QString word = QStringLiteral("Finish!");
+    WrappingButton button(QString(11, u' ') + word + QString(8, u' ') + word);
+    const QFontMetrics metrics(button.font());
+    button.resize(metrics.horizontalAdvance(QString(11, u' ') + word) + 20,
+                  4 * metrics.lineSpacing());
+    const std::vector<InkLine> lines = CaptionInk(button);
+    QCOMPARE(lines.size(), std::size_t(2));
+    QCOMPARE(lines[0].width(), lines[1].width());
+    QVERIFY2(std::abs(OffCentre(lines[0], button.width())) <= 1,
+             qPrintable(QStringLiteral("%1 px off centre").arg(OffCentre(lines[0], button.width()))));
   }
 
   void aCaptionThatFitsStaysOnOneLine() {
     WrappingButton button(QStringLiteral("Send"));
     button.resize(120, 4 * QFontMetrics(button.font()).lineSpacing());
-    QCOMPARE(Lines(InkRows(button.grab().toImage())).size(), std::size_t(1));
+    QCOMPARE(CaptionInk(button).size(), std::size_t(1));
   }
 };
 
