@@ -87,10 +87,11 @@ std::string FileListBox::List(int index) const {
 }
 
 void FileListBox::Refresh() {
-  const std::vector<std::string> names = MatchingNames(path_, pattern_);
   const int selected = ListIndex();
   const std::string selectedName = selected < 0 ? std::string() : List(selected);
+  // A folder that cannot be read leaves the list empty, not showing names that may be gone.
   clear();
+  const std::vector<std::string> names = MatchingNames(path_, pattern_);
   for (const std::string& name : names) {
     auto* entry = new QListWidgetItem(ShownName(name), this);
     entry->setData(kNameOnDisk, QByteArray::fromStdString(name));

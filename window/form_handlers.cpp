@@ -1,6 +1,7 @@
 #include "window/form_handlers.h"
 
 #include <exception>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,6 +21,20 @@ constexpr std::string_view kConfirmDelete = "Are you sure you want to delete tha
 constexpr std::string_view kFolderMissing = " does not exist or has already been deleted!";
 constexpr std::string_view kFolderMissingTitle = "Folder not Found";
 constexpr std::string_view kNewLine = "\r\n";
+
+// The folder of a chosen file: everything before its last separator, which stays where the
+// folder is a root ("/", "C:\"). Empty for a bare name.
+std::string FolderOf(const std::string& path, char separator) {
+  const std::size_t last = path.rfind(separator);
+  if (last == std::string::npos) {
+    return {};
+  }
+  std::string folder = path.substr(0, last);
+  if (folder.empty() || folder.back() == ':') {
+    folder += separator;
+  }
+  return folder;
+}
 
 // What could not be done, as the failure report's first line says it.
 namespace action {
@@ -54,18 +69,35 @@ FormHandlers::FormHandlers(FileServices& services, FormView& view, Dialogs& dial
 bool FormHandlers::Run(Handler handler) {
   // A handler run inside another's dialog must not leave its action to the outer one.
   const std::string_view outerAction = std::exchange(action_, {});
-  bool completed = false;
-  try {
-    (this->*handler)();
-    completed = true;
-  } catch (const Error& error) {
-    ReportFailure(error.description());
-  } catch (const std::exception& error) {
-    // Nothing may leave a Qt slot; whatever else went wrong is reported the same way.
-    ReportFailure(error.what());
+  bool finished = Attempt([this, handler] { (this->*handler)(); }, true);
+  // The list shows what is staged now, whatever the handler did or failed to do. After a
+  // failure, the box already shown says what went wrong; a list that then cannot be read
+  // shows nothing rather than names that may be gone. The send timer's tick stages and
+  // deletes nothing, and re-reading the folder four times a second would only flicker.
+  const bool listShown = !view_.Unloaded() && !view_.File1().Path().empty();
+  if (listShown && handler != &FormHandlers::SendTimer_Timer) {
+    Attempting(action::kReadList);
+    finished = Attempt([this] { view_.File1().Refresh(); }, finished) && finished;
   }
   action_ = outerAction;
-  return completed;
+  return finished;
+}
+
+bool FormHandlers::Attempt(const std::function<void()>& step, bool reportFailure) {
+  try {
+    step();
+    return true;
+  } catch (const Error& error) {
+    if (reportFailure) {
+      ReportFailure(error.description());
+    }
+  } catch (const std::exception& error) {
+    // Nothing may leave a Qt slot; whatever else went wrong is reported the same way.
+    if (reportFailure) {
+      ReportFailure(error.what());
+    }
+  }
+  return false;
 }
 
 void FormHandlers::Form_Load() {
@@ -98,13 +130,14 @@ void FormHandlers::Browse_Click() {
     }
     return;
   }
-  Attempting(action::kStageFile);
-  {
-    BusyScope busy(view_);
-    staging_.StageFile(chosenPath);
+  // The next Browse opens where the user picked from, as the platform's own dialog does.
+  const std::string pickedFrom = FolderOf(chosenPath, services_.Separator());
+  if (!pickedFrom.empty()) {
+    dlgOpenFile_.initDir = pickedFrom;
   }
-  Attempting(action::kReadList);
-  view_.File1().Refresh();
+  Attempting(action::kStageFile);
+  BusyScope busy(view_);
+  staging_.StageFile(chosenPath);
 }
 
 void FormHandlers::cmdDelete_Click() {
@@ -120,15 +153,11 @@ void FormHandlers::cmdDelete_Click() {
     Attempting(action::kDeleteFile);
     staging_.DeleteStagedFile(folder, name);
   }
-  Attempting(action::kReadList);
-  list.Refresh();
 }
 
 void FormHandlers::Delete_Click() {
   Attempting(action::kDeleteAll);
   staging_.DeleteAllStaged();
-  Attempting(action::kReadList);
-  view_.File1().Refresh();
 }
 
 void FormHandlers::Send_Click() {

@@ -8,9 +8,10 @@
 // staging folder found missing at Finish is reported by Finish_Click. Any other exception
 // (a tunelift::Error or anything else) ends the handler it came from and is reported by Run,
 // the one place that catches it, in a message box that says what could not be done and why;
-// the window stays.
+// the window stays. Run then refreshes the list, failed or not, unless the window is gone.
 
 #include <array>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -29,8 +30,9 @@ public:
   // to the host the program was built for.
   FormHandlers(FileServices& services, FormView& view, Dialogs& dialogs);
 
-  // Runs one handler to its end; false when a failure ended it early (already reported). A
-  // handler may run inside another's dialog (the send timer's tick); each reports its own.
+  // Runs one handler to its end, then refreshes the list; false when a failure ended either
+  // early (already reported). A handler may run inside another's dialog (the send timer's
+  // tick); each reports its own.
   bool Run(Handler handler);
 
   void Form_Load();
@@ -45,6 +47,8 @@ public:
 
 private:
   void ReportEndedSends();
+  // Runs `step`; false when it threw, reported in a message box if `reportFailure`.
+  bool Attempt(const std::function<void()>& step, bool reportFailure);
   // Names what the handler does next, for the report of a failure that ends it.
   void Attempting(std::string_view action) { action_ = action; }
   void ReportFailure(std::string_view description);

@@ -21,7 +21,8 @@ public:
   virtual int ListIndex() const = 0;
   // The name at `index` (0 <= index < number of entries), as it is on disk.
   virtual std::string List(int index) const = 0;
-  // Reads the folder again; throws tunelift::Error when it cannot be read.
+  // Reads the folder again; throws tunelift::Error when it cannot be read, and then lists
+  // nothing.
   virtual void Refresh() = 0;
 };
 
@@ -33,6 +34,8 @@ public:
   virtual void SetLabel4Caption(const std::string& caption) = 0;
   // Closes the window; as it is the only one, the program ends once the handler returns.
   virtual void Unload() = 0;
+  // True once Unload has closed the window.
+  virtual bool Unloaded() const = 0;
   // Shows the busy cursor until the matching EndBusy.
   virtual void BeginBusy() = 0;
   virtual void EndBusy() noexcept = 0;

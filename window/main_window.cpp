@@ -101,6 +101,7 @@ void MainWindow::SetLabel4Caption(const std::string& caption) {
 }
 
 void MainWindow::Unload() {
+  unloaded_ = true;
   close();
 }
 

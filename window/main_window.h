@@ -30,6 +30,7 @@ public:
   FileList& File1() override { return *file1_; }
   void SetLabel4Caption(const std::string& caption) override;
   void Unload() override;
+  bool Unloaded() const override { return unloaded_; }
   void BeginBusy() override;
   void EndBusy() noexcept override;
   void ShowSending(std::string_view tooltip) override;
@@ -52,6 +53,7 @@ private:
   QTimer sendTimer_;
   FileListBox* file1_ = nullptr;
   QLabel* label4_ = nullptr;
+  bool unloaded_ = false;
 };
 
 }  // namespace tunelift

@@ -96,7 +96,7 @@ private slots:
     WriteFile(fixture_->StagingFolder() / "song.mp3");
     fixture_->Click("Send");
     QVERIFY(fixture_->dialogs().msgBoxCalls().empty());
-    QCOMPARE(fixture_->Listed(), QStringList());  // Send leaves the list alone
+    QCOMPARE(fixture_->Listed(), QStringList{"song.mp3"});  // refreshed, as after every click
     QTRY_COMPARE(ClientRuns(fixture_->ProgramFolder()).size(), std::size_t(1));
     const std::vector<std::string> run = ClientRuns(fixture_->ProgramFolder())[0];
     QCOMPARE(run.size(), std::size_t(2));
@@ -240,6 +240,29 @@ private slots:
     fixture_->Click("Finish");
     QVERIFY(!fs::exists(fixture_->StagingFolder()));
     QVERIFY(!fixture_->window().isVisible());
+  }
+
+  void finishThatFailsStillRefreshesTheList() {
+    WriteFile(fixture_->StagingFolder() / "song.mp3");
+    fs::permissions(WriteFile(fixture_->StagingFolder() / "locked.mp3"), fs::perms::owner_read);
+    fixture_->Click("Finish");
+    QCOMPARE(fixture_->Listed(), QStringList({"locked.mp3", "song.mp3"}));
+  }
+
+  // The folder went, the script could not: one box, and the list no longer shows the songs.
+  void finishThatFailsAfterDeletingTheFolderLeavesAnEmptyList() {
+    fixture_->dialogs().AnswerOpenWith(WriteFile(fixture_->MusicFolder() / "song.mp3").string());
+    fixture_->Click("Browse");
+    QCOMPARE(fixture_->Listed(), QStringList{"song.mp3"});
+    fs::remove(fixture_->UploadScript());
+    fs::create_directory(fixture_->UploadScript());  // a folder in its place cannot be deleted
+    fixture_->Click("Finish");
+    const auto& boxes = fixture_->dialogs().msgBoxCalls();
+    QCOMPARE(boxes.size(), std::size_t(1));
+    QVERIFY(boxes[0].prompt.starts_with("Could not delete the upload script.\r\n"));
+    QVERIFY(!fs::exists(fixture_->StagingFolder()));
+    QVERIFY(fixture_->Listed().isEmpty());
+    QVERIFY(fixture_->window().isVisible());
   }
 
 private:

@@ -65,13 +65,36 @@ private slots:
     QVERIFY(shown.cancelError);
   }
 
-  void browseCancelledChangesNothingAndShowsNothing() {
+  void browseCancelledStagesNothingAndShowsNothing() {
     QVERIFY(fixture_->LoadAndShow());
     WriteFile(fixture_->StagingFolder() / "added-behind-its-back.mp3");
     fixture_->dialogs().FailOpenWith(32755, "Cancel was selected.");
     fixture_->Click("Browse");
     QVERIFY(fixture_->dialogs().msgBoxCalls().empty());
-    QVERIFY(fixture_->Listed().isEmpty());  // not even refreshed
+    QCOMPARE(FileNames(fixture_->StagingFolder()),
+             std::vector<std::string>{"added-behind-its-back.mp3"});
+    QCOMPARE(fixture_->Listed(), QStringList{"added-behind-its-back.mp3"});  // refreshed all the same
+  }
+
+  // The platform's own dialog does the same when it is given the same initial folder each time.
+  void browseOpensInTheProgramFolderThenWhereTheUserLastPicked() {
+    QVERIFY(fixture_->LoadAndShow());
+    const fs::path album = fixture_->MusicFolder() / "album";
+    fs::create_directory(album);
+    fixture_->Click("Browse");  // cancelled
+    fixture_->dialogs().AnswerOpenWith(WriteFile(album / "song.mp3").string());
+    fixture_->Click("Browse");
+    fixture_->Click("Browse");  // cancelled
+    fixture_->dialogs().AnswerOpenWith("/gone.mp3");  // picked, but cannot be staged
+    fixture_->Click("Browse");
+    fixture_->Click("Browse");  // cancelled
+    std::vector<std::string> initialFolders;
+    for (const OpenFileSettings& shown : fixture_->dialogs().openCalls()) {
+      initialFolders.push_back(shown.initDir);
+    }
+    const std::string program = fixture_->ProgramFolder().string();
+    QCOMPARE(initialFolders,
+             std::vector<std::string>({program, program, album.string(), album.string(), "/"}));
   }
 
   void browseDialogFailureShowsErrorNumberThenDescription() {
@@ -138,13 +161,13 @@ private slots:
     QVERIFY(FileNames(fixture_->StagingFolder()).empty());
   }
 
-  void deleteSelectedWithNothingSelectedDoesNothing() {
+  void deleteSelectedWithNothingSelectedDeletesNothingAndAsksNothing() {
     StageTwoSongs();
     WriteFile(fixture_->StagingFolder() / "third.mp3");
     fixture_->Click("cmdDelete");
     QVERIFY(fixture_->dialogs().msgBoxCalls().empty());
     QCOMPARE(FileNames(fixture_->StagingFolder()).size(), std::size_t(3));
-    QCOMPARE(fixture_->Listed(), QStringList({"one.mp3", "two.mp3"}));  // not refreshed
+    QCOMPARE(fixture_->Listed(), QStringList({"one.mp3", "third.mp3", "two.mp3"}));
   }
 
   void deleteSelectedAnsweredNoDeletesNothingButRefreshes() {
@@ -199,6 +222,43 @@ private slots:
     QVERIFY(fixture_->dialogs().msgBoxCalls().empty());
     QCOMPARE(FileNames(fixture_->StagingFolder()), std::vector<std::string>{"kept"});
     QVERIFY(fixture_->Listed().isEmpty());
+  }
+
+  // A failed click leaves no entry for a file that is gone.
+  void deleteSelectedThatFailsStillRefreshesTheList() {
+    StageTwoSongs();
+    fixture_->Select("two.mp3");
+    fixture_->dialogs().AnswerMsgBoxWith(msgbox::kIdYes, [this] {
+      fs::remove(fixture_->StagingFolder() / "two.mp3");  // gone while the user was asked
+    });
+    fixture_->Click("cmdDelete");
+    const auto& boxes = fixture_->dialogs().msgBoxCalls();
+    QCOMPARE(boxes.size(), std::size_t(2));
+    QVERIFY(boxes[1].prompt.starts_with("Could not delete the file.\r\n"));
+    QCOMPARE(fixture_->Listed(), QStringList{"one.mp3"});
+  }
+
+  void browseThatFailsStillRefreshesTheList() {
+    StageTwoSongs();
+    fixture_->dialogs().AnswerOpenWith((fixture_->MusicFolder() / "gone.mp3").string(), [this] {
+      fs::remove(fixture_->StagingFolder() / "one.mp3");
+    });
+    fixture_->Click("Browse");
+    QCOMPARE(fixture_->dialogs().msgBoxCalls().size(), std::size_t(1));
+    QCOMPARE(fixture_->Listed(), QStringList{"two.mp3"});
+  }
+
+  // The handler went well, but the list cannot be read: that is said, and nothing is listed.
+  void aStagingFolderGoneBehindItsBackIsReportedAndEmptiesTheList() {
+    StageTwoSongs();
+    fs::remove_all(fixture_->StagingFolder());
+    fixture_->Click("Browse");  // cancelled
+    const auto& boxes = fixture_->dialogs().msgBoxCalls();
+    QCOMPARE(boxes.size(), std::size_t(1));
+    QVERIFY(boxes[0].prompt.starts_with("Could not read the staging folder.\r\n"));
+    QVERIFY(boxes[0].prompt.find(fixture_->StagingFolder().string()) != std::string::npos);
+    QVERIFY(fixture_->Listed().isEmpty());
+    QVERIFY(fixture_->window().isVisible());
   }
 
 private:
