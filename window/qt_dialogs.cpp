@@ -1,7 +1,9 @@
 #include "window/qt_dialogs.h"
 
 #include <QDir>
+#include <QScreen>
 #include <QStringList>
+#include <algorithm>
 #include <stdexcept>
 
 #include "core/error.h"
@@ -56,6 +58,40 @@ QMessageBox::Icon IconFor(int style) {
   }
 }
 
+// Moves `dialog` into the middle of its shown `owner`, within the owner's screen.
+void CentreOn(QWidget& dialog, const QWidget* owner) {
+  if (owner == nullptr || !owner->isVisible()) {
+    return;
+  }
+  // A dialog that has not shown yet has no frame; it gets one as thick as its owner's. Its
+  // place is given without the frame, which the window manager then puts around it.
+  const QRect ownerFrame = owner->frameGeometry();
+  const QPoint frameTopLeft = owner->geometry().topLeft() - ownerFrame.topLeft();
+  const QSize frame = dialog.size() + (ownerFrame.size() - owner->size());
+  QPoint topLeft = ownerFrame.center() - QPoint(frame.width() / 2, frame.height() / 2);
+  const QRect available = owner->screen()->availableGeometry();
+  topLeft.setX(std::clamp(topLeft.x(), available.left(),
+                          std::max(available.left(), available.right() - frame.width())));
+  topLeft.setY(std::clamp(topLeft.y(), available.top(),
+                          std::max(available.top(), available.bottom() - frame.height())));
+  dialog.setGeometry(QRect(topLeft + frameTopLeft, dialog.size()));
+}
+
+// A dialog that puts itself in the middle of its owner once it has its final size, as the
+// platform places message boxes and dialogs. Qt places a dialog before it shows, but a message
+// box sizes itself to its text only as it shows.
+template <typename Dialog>
+class Centred : public Dialog {
+public:
+  using Dialog::Dialog;
+
+protected:
+  void showEvent(QShowEvent* event) override {
+    Dialog::showEvent(event);
+    CentreOn(*this, this->parentWidget());
+  }
+};
+
 }  // namespace
 
 QtDialogs::QtDialogs(QtDialogsOptions options) : options_(options) {}
@@ -84,7 +120,7 @@ void ConfigureOpenDialog(QFileDialog& dialog, const OpenFileSettings& settings,
 }
 
 std::string QtDialogs::ShowOpen(const OpenFileSettings& settings) {
-  QFileDialog dialog(owner_);
+  Centred<QFileDialog> dialog(owner_);
   ConfigureOpenDialog(dialog, settings, options_);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
     if (settings.cancelError) {
@@ -100,8 +136,8 @@ std::unique_ptr<QMessageBox> MakeMessageBox(const std::string& prompt, int style
   const std::string_view shownTitle = title.empty() ? kApplicationTitle : title;
   // The handlers break lines with CR LF, as the platform does; Qt breaks them with LF.
   const QString text = ToQString(prompt).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  auto box = std::make_unique<QMessageBox>(IconFor(style), ToQString(shownTitle), text,
-                                           ButtonsFor(style), owner);
+  auto box = std::make_unique<Centred<QMessageBox>>(IconFor(style), ToQString(shownTitle),
+                                                     text, ButtonsFor(style), owner);
   box->setTextFormat(Qt::PlainText);
   return box;
 }

@@ -35,7 +35,8 @@ private:
 // The dialog ShowOpen shows, configured but not yet shown.
 void ConfigureOpenDialog(QFileDialog& dialog, const OpenFileSettings& settings,
                          QtDialogsOptions options = {});
-// The box MsgBox shows for `style`, built but not yet shown.
+// The box MsgBox shows for `style`, built but not yet shown; it centres itself on `owner` as
+// it shows.
 std::unique_ptr<QMessageBox> MakeMessageBox(const std::string& prompt, int style,
                                             const std::string& title, QWidget* owner);
 // The platform's answer number for the button that closed a box.

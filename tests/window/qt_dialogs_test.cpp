@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListView>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -13,6 +14,7 @@
 #include <memory>
 
 #include "core/error.h"
+#include "window/dialogs.h"
 #include "window/qt_dialogs.h"
 #include "window_fixture.h"
 
@@ -41,6 +43,21 @@ QStringList ShownNames(QFileDialog& dialog) {
   }
   names.sort(Qt::CaseInsensitive);
   return names;
+}
+
+// How far the middle of `dialog` lies from the middle of `owner`, frames included.
+QPoint OffCentre(const QWidget& dialog, const QWidget& owner) {
+  return dialog.frameGeometry().center() - owner.frameGeometry().center();
+}
+
+bool IsCentred(const QWidget& dialog, const QWidget& owner) {
+  constexpr int kTolerance = 3;  // frames of dialogs and windows differ by a pixel or two
+  const QPoint offCentre = OffCentre(dialog, owner);
+  return std::abs(offCentre.x()) <= kTolerance && std::abs(offCentre.y()) <= kTolerance;
+}
+
+QString Describe(const char* what, QPoint offCentre) {
+  return QStringLiteral("%1 off centre by %2,%3").arg(what).arg(offCentre.x()).arg(offCentre.y());
 }
 
 // Runs `drive` on the open-file dialog once it is up, inside its own event loop.
@@ -111,6 +128,38 @@ private slots:
     } catch (const Error& error) {
       QCOMPARE(error.number(), 32755);
     }
+  }
+
+  // Not over whatever part of the window happens to lie under Qt's first guess. A window
+  // manager frames a dialog some time after it shows, and its frame may be a little thinner
+  // than the window's.
+  void dialogsShowInTheMiddleOfTheWindow() {
+    QWidget owner;
+    owner.resize(410, 300);
+    owner.move(137, 91);
+    owner.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&owner));
+    QtDialogs dialogs({.nativeFileDialog = false});
+    dialogs.SetOwner(&owner);
+
+    bool centred = false;
+    QPoint offCentre;
+    QTimer::singleShot(0, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      QVERIFY(box != nullptr);
+      centred = QTest::qWaitFor([&] { return IsCentred(*box, owner); });
+      offCentre = OffCentre(*box, owner);
+      box->button(QMessageBox::No)->click();
+    });
+    QCOMPARE(dialogs.MsgBox("Are you sure you want to delete that?", 36), msgbox::kIdNo);
+    QVERIFY2(centred, qPrintable(Describe("message box", offCentre)));
+
+    WhenDialogShows([&](QFileDialog& dialog) {
+      centred = QTest::qWaitFor([&] { return IsCentred(dialog, owner); });
+      offCentre = OffCentre(dialog, owner);
+    });
+    QVERIFY_THROWS_EXCEPTION(Error, dialogs.ShowOpen(SettingsOfLoad(Folder())));
+    QVERIFY2(centred, qPrintable(Describe("open-file dialog", offCentre)));
   }
 
   void messageBoxStylesGiveTheirButtonsAndIcons_data() {
