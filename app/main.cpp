@@ -7,13 +7,14 @@
 
 #include "core/error.h"
 #include "core/native_services.h"
+#include "window/desktop_start.h"
 #include "window/dialog_font.h"
 #include "window/form_handlers.h"
 #include "window/main_window.h"
 #include "window/qt_dialogs.h"
 
 int main(int argc, char* argv[]) {
-  QApplication app(argc, argv);
+  const std::unique_ptr<QApplication> app = tunelift::StartOnDesktop(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tunelift"));
   tunelift::UseDialogFont(std::cerr);
   tunelift::QtDialogs dialogs;
