@@ -45,9 +45,10 @@ QStringList ShownNames(QFileDialog& dialog) {
   return names;
 }
 
-// How far the middle of `dialog` lies from the middle of `owner`, frames included.
+// How far the middle of `dialog` lies from the middle of `owner`. Their insides are compared:
+// a dialog's frame is much like its window's, and Qt learns of it late, at times not at all.
 QPoint OffCentre(const QWidget& dialog, const QWidget& owner) {
-  return dialog.frameGeometry().center() - owner.frameGeometry().center();
+  return dialog.geometry().center() - owner.geometry().center();
 }
 
 bool IsCentred(const QWidget& dialog, const QWidget& owner) {
@@ -131,8 +132,8 @@ private slots:
   }
 
   // Not over whatever part of the window happens to lie under Qt's first guess. A window
-  // manager frames a dialog some time after it shows, and its frame may be a little thinner
-  // than the window's.
+  // manager frames a dialog some time after it shows; its frame may be a little thinner than
+  // the window's.
   void dialogsShowInTheMiddleOfTheWindow() {
     QWidget owner;
     owner.resize(410, 300);
