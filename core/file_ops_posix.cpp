@@ -10,6 +10,7 @@
 #include <system_error>
 #include <vector>
 
+#include "kernel_copy_linux.h"
 #include "no_follow_posix.h"
 #include "posix_error.h"
 #include "wildcard.h"
@@ -29,6 +30,11 @@ bool IsSameEntry(const NameInFolder& target, const struct stat& source) {
 // Copies everything from `in` to `out`; returns 0 or the errno of the failing call, so that
 // a full disk is reported as such and not as a generic input/output error.
 int CopyContent(int in, int out) {
+  // The kernel's own copy first: no pass through this buffer, and a reflink where it can.
+  const int kernelResult = KernelCopy(in, out);
+  if (kernelResult != kKernelCannotCopy) {
+    return kernelResult;
+  }
   std::vector<char> buffer(256 * 1024);
   while (true) {
     ssize_t got = read(in, buffer.data(), buffer.size());
@@ -99,8 +105,9 @@ void CopyFileSafely(const std::string& source, const std::string& destination) {
   if (error == 0 && fchmod(scratch.file.get(), (info.st_mode & 0777) | S_IRUSR | S_IWUSR) != 0) {
     error = errno;
   }
-  // On disk before it takes the real name, so a crash cannot leave a short file there.
-  if (error == 0 && fsync(scratch.file.get()) != 0) {
+  // On disk before it takes the real name, so a crash cannot leave a short file there. One
+  // data sync is all it takes: the size and the blocks go with the data.
+  if (error == 0 && fdatasync(scratch.file.get()) != 0) {
     error = errno;
   }
   if (error == 0 && scratch.file.Close() != 0) {

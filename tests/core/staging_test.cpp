@@ -23,6 +23,20 @@ TEST_F(Staging, CopiesTheChosenFileUnderItsOwnName) {
   EXPECT_EQ(ReadFile(outside_ / "Song One.mp3"), "ID3 music");
 }
 
+TEST_F(Staging, CopiesFilesOfEverySizeByteForByte) {
+  // Empty, one byte, and more than any one step of a copy, with every byte value in it.
+  for (std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{(3 << 20) + 7}}) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) {
+      bytes[i] = static_cast<char>((i * 7919) >> 3);
+    }
+    WriteFile(outside_ / "song.mp3", bytes);
+    area_->StageFile((outside_ / "song.mp3").string());
+    EXPECT_TRUE(ReadFile(StagingPath() / "song.mp3") == bytes) << size << " bytes";
+  }
+  EXPECT_EQ(Names(StagingPath()), std::vector<std::string>{"song.mp3"});
+}
+
 TEST_F(Staging, TakesAPathWithoutSeparatorAsTheName) {
   WriteFile(outside_ / "bare.MP3", "bare");
   fs::current_path(outside_);
