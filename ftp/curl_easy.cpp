@@ -1,5 +1,7 @@
 #include "ftp/curl_easy.h"
 
+#include <algorithm>
+
 namespace tunelift::ftp::curl {
 namespace {
 
@@ -29,10 +31,12 @@ void Check(CURLMcode code) {
   }
 }
 
-// Waits for libcurl's sockets. libcurl 7.88 can be left with nothing to wait on between the
-// passive-mode reply and the data connection (fixed in 8.4), and its own loop then sleeps a
-// whole second per file; as curl_multi_fdset advises, wait briefly instead.
-CURLMcode WaitForSockets(CURLM* multi) {
+// Waits for libcurl's sockets, no longer than libcurl's next timeout. libcurl 7.88 can be left
+// with nothing to wait on between the passive-mode reply and the data connection (fixed in
+// 8.4); it only needs to be called again then, where its own loop sleeps a whole second per
+// file. `idle` counts such turns in a row: the first does not wait at all, each further one a
+// millisecond longer (up to 10), so that a libcurl with truly nothing to do does not spin.
+CURLMcode WaitForSockets(CURLM* multi, long& idle) {
   fd_set read;
   fd_set write;
   fd_set error;
@@ -48,7 +52,8 @@ CURLMcode WaitForSockets(CURLM* multi) {
   if (code != CURLM_OK) {
     return code;
   }
-  const long ceiling = highest < 0 ? 10 : 1000;
+  idle = highest < 0 ? idle + 1 : 0;
+  const long ceiling = highest < 0 ? std::min(idle - 1, 10L) : 1000;
   const long milliseconds = wanted < 0 || wanted > ceiling ? ceiling : wanted;
   return curl_multi_poll(multi, nullptr, 0, static_cast<int>(milliseconds), nullptr);
 }
@@ -82,11 +87,12 @@ Multi NewMulti() {
 CURLcode Perform(CURLM* multi, CURL* easy) {
   Check(curl_multi_add_handle(multi, easy));
   int running = 1;
+  long idle = 0;
   CURLMcode failure = CURLM_OK;
   while (running > 0 && failure == CURLM_OK) {
     failure = curl_multi_perform(multi, &running);
     if (running > 0 && failure == CURLM_OK) {
-      failure = WaitForSockets(multi);
+      failure = WaitForSockets(multi, idle);
     }
   }
   CURLcode result = CURLE_OK;

@@ -39,6 +39,11 @@ Stage StageOf(CURLcode code, Stage during) {
   }
 }
 
+// Four times libcurl's default: a file is read and sent in a quarter of the steps, with as
+// many fewer system calls and wake-ups. Larger buffers cost more here, not less: what one step
+// reads no longer stays in the processor's cache until it is sent.
+constexpr long kUploadBufferBytes = 256L << 10;
+
 struct FileCloser {
   void operator()(std::FILE* file) const noexcept { std::fclose(file); }
 };
@@ -233,6 +238,7 @@ StoreResult CurlTransport::State::Upload(LocalFile& file, curl_off_t size, Trans
   CURL* handle = easy.get();
   curl::Set(handle, CURLOPT_READFUNCTION, &ReadLocalFile);
   curl::Set(handle, CURLOPT_READDATA, &file);
+  curl::Set(handle, CURLOPT_UPLOAD_BUFFERSIZE, kUploadBufferBytes);
   // libcurl itself turns each LF into CR LF in ASCII mode and counts the added bytes.
   curl::Set(handle, CURLOPT_INFILESIZE_LARGE, size);
   curl::Set(handle, CURLOPT_TRANSFERTEXT, type == TransferType::Ascii ? 1L : 0L);

@@ -132,6 +132,32 @@ TEST_F(FtpCurlTransport, PutsCrLfOnTheWireInAsciiModeAndLeavesBinaryAlone) {
   EXPECT_EQ(test::ReadFile(received_.path() / "binary.txt"), test::ReadFile(text));
 }
 
+TEST_F(FtpCurlTransport, SendsFilesOfManyBuffersWholeInBothModes) {
+  test::FtpServer server({.receiveFolder = received_.path(), .tls = false,
+                          .tlsHostName = "localhost", .keepAsciiBytes = true});
+  CurlTransport transport(console_, Through(server));
+  LogIn(transport);
+  // Several of the transport's buffers and an odd rest; line ends fall on every boundary.
+  std::string binary;
+  std::string lines;
+  std::string linesOnTheWire;
+  for (int i = 0; binary.size() < (3u << 20) + 5; ++i) {
+    binary += static_cast<char>(i * 31);
+    binary += static_cast<char>(i >> 5);
+  }
+  for (int i = 0; lines.size() < (1u << 20) + 3; ++i) {
+    const std::string line = std::string(static_cast<std::size_t>(i % 97), 'x') + "\n";
+    lines += line;
+    linesOnTheWire += line.substr(0, line.size() - 1) + "\r\n";
+  }
+  transport.Store(local_.Write("big.mp3", binary), "big.mp3", TransferType::Binary);
+  const StoreResult ascii = transport.Store(local_.Write("big.txt", lines), "big.txt",
+                                            TransferType::Ascii);
+  EXPECT_TRUE(test::ReadFile(received_.path() / "big.mp3") == binary);
+  EXPECT_TRUE(test::ReadFile(received_.path() / "big.txt") == linesOnTheWire);
+  EXPECT_EQ(ascii.bytesSent, static_cast<std::int64_t>(linesOnTheWire.size()));
+}
+
 TEST_F(FtpCurlTransport, ChangesOnlyIntoFoldersTheServerHas) {
   std::filesystem::create_directory(received_.path() / "new music");
   test::FtpServer server(received_.path());
