@@ -10,7 +10,7 @@
 
 #include "core/native_services.h"
 #include "core/staging_area.h"
-#include "core/wildcard.h"
+#include "listing/wildcard.h"
 
 namespace {
 

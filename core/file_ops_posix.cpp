@@ -13,7 +13,8 @@
 #include "kernel_copy_linux.h"
 #include "no_follow_posix.h"
 #include "posix_error.h"
-#include "wildcard.h"
+#include "listing/listing.h"
+#include "listing/wildcard.h"
 
 namespace tunelift {
 namespace {
@@ -57,29 +58,19 @@ int CopyContent(int in, int out) {
 // The names in the pattern's folder that match its last part, folders left out (a link to
 // one is not a folder: it goes as a link).
 std::vector<std::string> MatchingNames(const SplitPath& pattern) {
-  std::error_code ec;
-  fs::directory_iterator it(pattern.folder, ec);
-  if (ec == std::errc::no_such_file_or_directory) {
-    // A missing folder is not the same as a folder with nothing matching.
-    throw Error(errnum::kPathNotFound, "Cannot read folder '" + pattern.folder +
-                                           "': " + ec.message());
-  }
-  if (ec) {
-    throw SystemError("Cannot read folder '" + pattern.folder + "'", ec.value());
-  }
-  std::vector<std::string> matches;
-  for (; it != fs::directory_iterator(); it.increment(ec)) {
-    std::error_code statusError;
-    bool isFolder = fs::is_directory(it->symlink_status(statusError));
-    const std::string name = it->path().filename().string();
-    if (!isFolder && WildcardMatch(pattern.name, name)) {
-      matches.push_back(name);
+  try {
+    // Deleting takes hidden files and links too: "delete all" leaves nothing behind, and a
+    // link goes as a link.
+    return ListMatching(pattern.folder, pattern.name,
+                        {.entries = Entries::AllButFolders, .hidden = HiddenFiles::Take});
+  } catch (const fs::filesystem_error& error) {
+    if (error.code() == std::errc::no_such_file_or_directory) {
+      // A missing folder is not the same as a folder with nothing matching.
+      throw Error(errnum::kPathNotFound, "Cannot read folder '" + pattern.folder +
+                                             "': " + error.code().message());
     }
+    throw SystemError("Cannot read folder '" + pattern.folder + "'", error.code().value());
   }
-  if (ec) {
-    throw SystemError("Cannot read folder '" + pattern.folder + "'", ec.value());
-  }
-  return matches;
 }
 
 }  // namespace

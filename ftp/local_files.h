@@ -16,9 +16,9 @@ std::filesystem::path LocalPath(std::string_view text);
 // none. Prompts name each file by this and the file's own name.
 std::string_view FolderPart(std::string_view pattern);
 
-// The regular files in the folder of `pattern` (relative to `base` unless absolute) whose
-// names match its last part, letters compared without regard to case, in name order
-// (also without regard to case).
+// The files in the folder of `pattern` (relative to `base` unless absolute) whose names match
+// its last part, by the tool's one listing rule: readable files, hidden ones left out, in
+// name order without regard to case.
 // Throws std::filesystem::filesystem_error when that folder cannot be read.
 std::vector<std::filesystem::path> MatchLocalFiles(const std::filesystem::path& base,
                                                    std::string_view pattern);

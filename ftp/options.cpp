@@ -1,5 +1,7 @@
 #include "ftp/options.h"
 
+#include "listing/utf8_path.h"
+
 namespace tunelift::ftp {
 namespace {
 
@@ -7,7 +9,7 @@ namespace {
 bool ApplyOption(std::string_view option, Config& config) {
   constexpr std::string_view kScript = "-s:";
   if (option.starts_with(kScript) && option.size() > kScript.size()) {
-    config.scriptFile = std::filesystem::path(option.substr(kScript.size()));
+    config.scriptFile = PathFromUtf8(option.substr(kScript.size()));
     return true;
   }
   if (option == "-n") {

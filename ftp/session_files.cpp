@@ -3,6 +3,7 @@
 
 #include "ftp/local_files.h"
 #include "ftp/session.h"
+#include "listing/utf8_path.h"
 
 namespace tunelift::ftp {
 
@@ -14,7 +15,7 @@ void Session::Put(const std::vector<std::string>& args) {
     return;
   }
   const std::filesystem::path local = options_.localFolder / LocalPath(args[0]);
-  Send(local, args.size() > 1 ? args[1] : local.filename().string());
+  Send(local, args.size() > 1 ? args[1] : Utf8FromPath(local.filename()));
 }
 
 void Session::Mput(const std::vector<std::string>& args) {
@@ -34,7 +35,7 @@ void Session::SendMatches(const std::string& pattern) {
   try {
     files = MatchLocalFiles(options_.localFolder, pattern);
   } catch (const std::filesystem::filesystem_error& error) {
-    return Fail(error.path1().string() + ": " + error.code().message(), error.code().value());
+    return Fail(Utf8FromPath(error.path1()) + ": " + error.code().message(), error.code().value());
   }
   if (files.empty()) {
     return Fail("No local file matches " + pattern + ".");
@@ -44,7 +45,7 @@ void Session::SendMatches(const std::string& pattern) {
       // Nothing is asked about files that can no longer be sent.
       return ReportNotSent(file, files.cend());
     }
-    const std::string name = file->filename().string();
+    const std::string name = Utf8FromPath(file->filename());
     const Answer answer =
         options_.prompting ? Confirm(std::string(FolderPart(pattern)) + name) : Answer::Send;
     if (answer == Answer::Stop) {
@@ -59,7 +60,7 @@ void Session::SendMatches(const std::string& pattern) {
 void Session::ReportNotSent(std::vector<std::filesystem::path>::const_iterator first,
                             std::vector<std::filesystem::path>::const_iterator last) {
   for (; first != last; ++first) {
-    Fail(first->filename().string() + " was not sent: the connection is closed.");
+    Fail(Utf8FromPath(first->filename()) + " was not sent: the connection is closed.");
   }
 }
 
@@ -122,7 +123,7 @@ void Session::Lcd(const std::vector<std::string>& args) {
     }
     options_.localFolder = target;
   }
-  console_.Say("Local directory now " + options_.localFolder.string() + ".");
+  console_.Say("Local directory now " + Utf8FromPath(options_.localFolder) + ".");
 }
 
 }  // namespace tunelift::ftp

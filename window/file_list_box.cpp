@@ -2,33 +2,16 @@
 
 #include <QPainter>
 #include <QStyleOptionFocusRect>
-#include <algorithm>
 #include <filesystem>
-#include <system_error>
 #include <vector>
 
 #include "core/error.h"
-#include "core/wildcard.h"
+#include "listing/listing.h"
+#include "listing/utf8_path.h"
 #include "window/path_text.h"
 
 namespace tunelift {
 namespace {
-
-namespace fs = std::filesystem;
-
-bool IsHidden(const std::string& name) {
-  return name.starts_with('.');
-}
-
-[[noreturn]] void ThrowUnreadable(const std::string& folder, const std::error_code& reason) {
-  throw Error(errnum::kPathNotFound, "Cannot read folder '" + folder + "': " + reason.message());
-}
-
-bool ShowsInList(const fs::directory_entry& entry, const std::string& pattern) {
-  std::error_code ignored;  // an entry that vanished while being read is simply not listed
-  const std::string name = entry.path().filename().string();
-  return entry.is_regular_file(ignored) && !IsHidden(name) && WildcardMatch(pattern, name);
-}
 
 // Where each entry keeps its name as it is on disk; its text is only for the eye.
 constexpr int kNameOnDisk = Qt::UserRole;
@@ -43,26 +26,14 @@ QString ShownName(const std::string& name) {
   return shown;
 }
 
-bool ComesBefore(const std::string& a, const std::string& b) {
-  const int folded = ToQString(a).compare(ToQString(b), Qt::CaseInsensitive);
-  return folded != 0 ? folded < 0 : a < b;
-}
-
 // The names of the plain files in `folder` that match `pattern`, in the order they show.
 std::vector<std::string> MatchingNames(const std::string& folder, const std::string& pattern) {
-  std::error_code reason;
-  std::vector<std::string> names;
-  for (fs::directory_iterator entry(fs::path(folder), reason);
-       !reason && entry != fs::directory_iterator(); entry.increment(reason)) {
-    if (ShowsInList(*entry, pattern)) {
-      names.push_back(entry->path().filename().string());
-    }
+  try {
+    return ListMatching(PathFromUtf8(folder), pattern);
+  } catch (const std::filesystem::filesystem_error& error) {
+    throw Error(errnum::kPathNotFound,
+                "Cannot read folder '" + folder + "': " + error.code().message());
   }
-  if (reason) {
-    ThrowUnreadable(folder, reason);
-  }
-  std::ranges::sort(names, ComesBefore);
-  return names;
 }
 
 }  // namespace

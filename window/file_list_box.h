@@ -1,8 +1,9 @@
 #pragma once
 // The file list box: the names, without folder, of the files in one folder whose names match
-// a pattern without regard to case, sorted by name ignoring case, one selectable at a time.
-// Hidden files do not show. The folder is read only on SetPath and Refresh. Each entry keeps
-// its name as it is on disk, which List gives; what the entry shows is only for the eye.
+// a pattern, by the tool's one listing rule (hidden files do not show; sorted by name without
+// regard to case), one selectable at a time. The folder is read only on SetPath and Refresh.
+// Each entry keeps its name as it is on disk, which List gives; what the entry shows is only
+// for the eye.
 
 #include <QListWidget>
 #include <string>

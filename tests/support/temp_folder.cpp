@@ -5,6 +5,8 @@
 #include <random>
 #include <system_error>
 
+#include "listing/utf8_path.h"
+
 namespace tunelift::test {
 namespace {
 
@@ -34,7 +36,7 @@ TempFolder::~TempFolder() {
 }
 
 std::filesystem::path TempFolder::Write(std::string_view name, std::string_view content) const {
-  const std::filesystem::path file = path_ / std::filesystem::path(name);
+  const std::filesystem::path file = path_ / PathFromUtf8(name);
   std::filesystem::create_directories(file.parent_path());
   std::ofstream out(file, std::ios::binary);
   out.write(content.data(), static_cast<std::streamsize>(content.size()));

@@ -17,8 +17,9 @@ public:
   TempFolder& operator=(const TempFolder&) = delete;
 
   const std::filesystem::path& path() const { return path_; }
-  // Writes `content` as the file `name` in the folder, making folders on the way; returns
-  // its path. Throws std::filesystem::filesystem_error when it cannot.
+  // Writes `content` as the file `name` (UTF-8, "/" between folders) in the folder, making
+  // folders on the way; returns its path. Throws std::filesystem::filesystem_error when it
+  // cannot.
   std::filesystem::path Write(std::string_view name, std::string_view content) const;
 
 private:

@@ -1,4 +1,4 @@
-#include "core/wildcard.h"
+#include "listing/wildcard.h"
 
 #include <gtest/gtest.h>
 
@@ -42,7 +42,13 @@ INSTANTIATE_TEST_SUITE_P(Names, WildcardMatchTable, ::testing::Values(
     Case{"", "", true},
     Case{"", "a", false},
     Case{"song", "SONG", true},
-    Case{"Ünïcode*.mp3", "Ünïcode track.mp3", true}));
+    Case{"Ünïcode*.mp3", "Ünïcode track.mp3", true},
+    Case{"ÉTÉ*.MP3", "été indien.mp3", true},
+    Case{"*ß*", "STRASSE", false},
+    Case{"?.mp3", "é.mp3", true},
+    Case{"??.mp3", "é.mp3", false},
+    Case{"*.mp3", "\xff\xfe.mp3", true},
+    Case{"\xc3.mp3", "\xe3.mp3", false}));
 
 TEST(HasWildcard, FindsStarsAndQuestionMarksOnly) {
   EXPECT_TRUE(HasWildcard("*.mp3"));
