@@ -7,15 +7,16 @@
 #include <system_error>
 
 #include "ftp/console.h"
-#include "ftp/curl_transport.h"
 #include "ftp/line_reader.h"
 #include "ftp/options.h"
 #include "ftp/session.h"
+#include "listing/utf8_path.h"
 
 namespace tunelift::ftp {
 
 int Run(std::span<const std::string_view> arguments, const RunEnvironment& environment,
-        std::istream& in, std::ostream& out, std::ostream& err) {
+        const TransportMaker& makeTransport, std::istream& in, std::ostream& out,
+        std::ostream& err) {
   const std::optional<Config> config = ParseArguments(arguments);
   if (!config) {
     err << UsageText();
@@ -25,8 +26,8 @@ int Run(std::span<const std::string_view> arguments, const RunEnvironment& envir
   if (config->scriptFile) {
     script.open(*config->scriptFile, std::ios::binary);
     if (!script) {
-      Console(err, {}).Error("Cannot open the script " + config->scriptFile->string() + ": " +
-                             std::generic_category().message(errno));
+      Console(err, {}).Error("Cannot open the script " + Utf8FromPath(*config->scriptFile) +
+                             ": " + std::generic_category().message(errno));
       return kExitFailure;
     }
   }
@@ -36,11 +37,9 @@ int Run(std::span<const std::string_view> arguments, const RunEnvironment& envir
                         .showProgress = environment.outputIsTerminal});
   int status = kExitFailure;
   try {
-    CurlTransportOptions transportOptions;
-    transportOptions.connectTo = environment.connectTo;
-    CurlTransport transport(console, transportOptions);
+    const std::unique_ptr<Transport> transport = makeTransport(console);
     LineReader input(config->scriptFile ? script : in);
-    Session session(transport, console, input,
+    Session session(*transport, console, input,
                     {.autoLogin = config->autoLogin,
                      .prompting = config->prompting,
                      .interactive = interactive,

@@ -3,12 +3,14 @@
 // process was given and passes it here; tests call it with streams of their own.
 
 #include <filesystem>
+#include <functional>
 #include <iosfwd>
+#include <memory>
 #include <span>
-#include <string>
 #include <string_view>
 
 #include "ftp/server_pin.h"
+#include "ftp/transport.h"
 
 namespace tunelift::ftp {
 
@@ -16,9 +18,11 @@ inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitFailure = 1;  // a connection, the login or any file failed
 inline constexpr int kExitUsage = 2;    // the arguments were not understood
 
+// Makes the session's transport, which reports to `observer`; the observer outlives it.
+// main picks the platform's (libcurl or WinINet); tests pass their own.
+using TransportMaker = std::function<std::unique_ptr<Transport>(TransportObserver& observer)>;
+
 struct RunEnvironment {
-  // The value of TUNELIFT_FTP_CONNECT_TO (see CurlTransportOptions::connectTo).
-  std::string connectTo;
   // The build's server and its pinned key (TUNELIFT_FTP_HOST, TUNELIFT_FTP_PINNED_KEY).
   ServerPin pin = {};
   bool inputIsTerminal = false;
@@ -26,9 +30,11 @@ struct RunEnvironment {
   std::filesystem::path currentFolder;
 };
 
-// Runs the client on `arguments` (the program name left out): commands from the script file
-// or `in`, the transcript to `out`, the usage text to `err`. Needs a live CurlLibrary.
+// Runs the client on `arguments` (the program name left out, UTF-8): commands from the script
+// file or `in`, over a transport from `makeTransport`, the transcript to `out`, the usage text
+// to `err`.
 int Run(std::span<const std::string_view> arguments, const RunEnvironment& environment,
-        std::istream& in, std::ostream& out, std::ostream& err);
+        const TransportMaker& makeTransport, std::istream& in, std::ostream& out,
+        std::ostream& err);
 
 }  // namespace tunelift::ftp

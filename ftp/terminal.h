@@ -6,10 +6,6 @@ namespace tunelift::ftp {
 bool StandardInputIsTerminal();
 bool StandardOutputIsTerminal();
 
-// From here on, writing to a closed pipe or past a file-size limit fails with an error the
-// transcript can report, instead of ending the process by a signal.
-void ReportOutputFailuresInsteadOfDying();
-
 // While it lives, what is typed at a terminal on standard input is not shown (a password);
 // elsewhere it does nothing. The echo comes back as it was, however the scope is left.
 class HiddenTyping {

@@ -1,4 +1,3 @@
-#include <signal.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -9,11 +8,6 @@ namespace tunelift::ftp {
 bool StandardInputIsTerminal() { return isatty(STDIN_FILENO) == 1; }
 
 bool StandardOutputIsTerminal() { return isatty(STDOUT_FILENO) == 1; }
-
-void ReportOutputFailuresInsteadOfDying() {
-  signal(SIGPIPE, SIG_IGN);
-  signal(SIGXFSZ, SIG_IGN);
-}
 
 HiddenTyping::HiddenTyping() {
   termios settings{};

@@ -49,12 +49,16 @@ protected:
                     const std::string& user, const std::string& password) {
     std::istringstream in(UploadScript(user, password, "\n"));
     std::ostringstream out;
-    const RunEnvironment environment{.connectTo = connectTo,
-                                     .pin = {.host = kHost, .key = pinnedKey},
+    const RunEnvironment environment{.pin = {.host = kHost, .key = pinnedKey},
                                      .inputIsTerminal = false,
                                      .outputIsTerminal = false,
                                      .currentFolder = local_.path()};
-    const int status = tunelift::ftp::Run({}, environment, in, out, out);
+    CurlTransportOptions options;
+    options.connectTo = connectTo;
+    const TransportMaker curlTransport = [&options](TransportObserver& observer) {
+      return std::make_unique<CurlTransport>(observer, options);
+    };
+    const int status = tunelift::ftp::Run({}, environment, curlTransport, in, out, out);
     return {status, out.str()};
   }
 

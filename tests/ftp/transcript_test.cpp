@@ -29,15 +29,23 @@ std::string Steady(const std::string& transcript) {
   return steady;
 }
 
+// libcurl's transport, its connections sent on to `server`.
+TransportMaker CurlTransportTo(const test::FtpServer& server) {
+  CurlTransportOptions options;
+  options.connectTo = server.ConnectTo("music.example.net");
+  return [options](TransportObserver& observer) {
+    return std::make_unique<CurlTransport>(observer, options);
+  };
+}
+
 class FtpTranscript : public ::testing::Test {
 protected:
   int RunClient(const std::string& commands) {
     std::istringstream in(commands);
-    const RunEnvironment environment{.connectTo = server_.ConnectTo("music.example.net"),
-                                     .inputIsTerminal = false,
+    const RunEnvironment environment{.inputIsTerminal = false,
                                      .outputIsTerminal = false,
                                      .currentFolder = local_.path()};
-    return tunelift::ftp::Run({}, environment, in, out_, err_);
+    return tunelift::ftp::Run({}, environment, CurlTransportTo(server_), in, out_, err_);
   }
 
   CurlLibrary curl_;
@@ -157,11 +165,12 @@ TEST(FtpBrokenUpload, NamesEachFileNotSentAndSaysTheServerClosedTheConnection) {
   std::istringstream in(std::string(kLogin) + "binary\nmput temp\\*.mp3\nbye\n");
   std::ostringstream out;
   std::ostringstream err;
-  const RunEnvironment environment{.connectTo = server.ConnectTo("music.example.net"),
-                                   .inputIsTerminal = false,
+  const RunEnvironment environment{.inputIsTerminal = false,
                                    .outputIsTerminal = false,
                                    .currentFolder = local.path()};
-  EXPECT_EQ(tunelift::ftp::Run(std::vector<std::string_view>{"-i", "-v"}, environment, in, out, err), 1);
+  EXPECT_EQ(tunelift::ftp::Run(std::vector<std::string_view>{"-i", "-v"}, environment,
+                               CurlTransportTo(server), in, out, err),
+            1);
   EXPECT_EQ(Steady(out.str()).substr(Steady(out.str()).find("ftp> mput")),
             "ftp> mput temp\\*.mp3\n"
             "ftp: 1 bytes sent in S Seconds R Kbytes/sec.\n"
