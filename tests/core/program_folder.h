@@ -1,9 +1,9 @@
 #pragma once
 // A fresh program folder per test, removed afterwards; the test's current directory is put
-// back, since the operations under test change it.
+// back, since the operations under test change it. Folders come from std::filesystem, and
+// paths pass to the core as UTF-8 text (Text), so the same tests run on every platform.
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 #include <filesystem>
 #include <memory>
@@ -25,10 +25,14 @@ protected:
   void UseProgramFolder(const std::string& folderText);
 
   fs::path StagingPath() const { return root_ / "temp"; }
+  // A path as the core takes it: UTF-8 text in the platform's own form.
+  static std::string Text(const fs::path& path);
+  // The path of a file named by UTF-8 text `name` in `folder`.
+  static fs::path In(const fs::path& folder, const std::string& name);
   // Writes `bytes` into a new file at `path`, creating its folders.
   static void WriteFile(const fs::path& path, const std::string& bytes);
   static std::string ReadFile(const fs::path& path);
-  // The names of the entries directly in `folder`, sorted.
+  // The names (UTF-8) of the entries directly in `folder`, sorted by their bytes.
   static std::vector<std::string> Names(const fs::path& folder);
 
   fs::path root_;
@@ -37,20 +41,8 @@ protected:
   std::unique_ptr<StagingArea> area_;
 
 private:
+  fs::path base_;
   fs::path startDirectory_;
-};
-
-// Holds the process's file-size limit (ulimit -f) at `bytes` while it lives: a write beyond it
-// fails part way, as on a full disk.
-class FileSizeLimit {
-public:
-  explicit FileSizeLimit(rlim_t bytes);
-  ~FileSizeLimit();
-  FileSizeLimit(const FileSizeLimit&) = delete;
-  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-  rlimit previous_{};
 };
 
 }  // namespace tunelift::testing

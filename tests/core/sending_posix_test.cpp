@@ -1,4 +1,5 @@
-// Starting the FTP client, and removing what the tool left on disk.
+// Starting the FTP client on POSIX: a stand-in client reports how it was started through a
+// FIFO and waits on a lock the test holds.
 
 #include <fcntl.h>
 #include <poll.h>
@@ -214,56 +215,6 @@ TEST_F(Sending, ReportsAClientThatCannotStart) {
   EXPECT_FALSE(fs::exists(root_ / "sendfiles-1.log"));
   EXPECT_TRUE(NoChildLeft());
   EXPECT_FALSE(area_->UploadRunning());
-}
-
-using Finishing = ProgramFolderTest;
-
-TEST_F(Finishing, RemovesTheStagingFolderWithEverythingInIt) {
-  area_->PrepareFolders();
-  WriteFile(StagingPath() / "song.mp3", "m");
-  WriteFile(StagingPath() / "voice.wav", "w");
-  WriteFile(StagingPath() / "album" / "inner.mp3", "i");
-  EXPECT_TRUE(area_->RemoveStagingFolder());
-  EXPECT_FALSE(fs::exists(StagingPath()));
-}
-
-TEST_F(Finishing, SaysWhenThereWasNoStagingFolder) {
-  EXPECT_FALSE(area_->RemoveStagingFolder());
-  EXPECT_TRUE(fs::exists(root_));
-}
-
-TEST_F(Finishing, KeepsAStagingFolderHoldingAReadOnlyFile) {
-  area_->PrepareFolders();
-  WriteFile(StagingPath() / "a.mp3", "a");
-  WriteFile(StagingPath() / "locked.mp3", "l");
-  fs::permissions(StagingPath() / "locked.mp3", fs::perms::owner_read);
-  try {
-    area_->RemoveStagingFolder();
-    FAIL() << "a read-only file must stop the deletion";
-  } catch (const Error& error) {
-    EXPECT_EQ(error.number(), errnum::kPermissionDenied);
-    EXPECT_NE(error.description().find("locked.mp3"), std::string::npos);
-  }
-  EXPECT_EQ(Names(StagingPath()), (std::vector<std::string>{"a.mp3", "locked.mp3"}));
-}
-
-TEST_F(Finishing, RemovesTheScriptAndToleratesItsAbsence) {
-  area_->PrepareFolders();
-  area_->WriteUploadScript();
-  area_->RemoveUploadScript();
-  EXPECT_FALSE(fs::exists(root_ / "sendfiles.ftps"));
-  EXPECT_NO_THROW(area_->RemoveUploadScript());
-}
-
-TEST_F(Finishing, RemovesEverySendsTranscriptWithTheScript) {
-  area_->PrepareFolders();
-  area_->WriteUploadScript();
-  // The second as an earlier run that ended without "Finish!" left it.
-  WriteFile(root_ / "sendfiles-1.log", "t");
-  WriteFile(root_ / "sendfiles-12.log", "t");
-  WriteFile(root_ / "notes.log", "mine");
-  area_->RemoveUploadScript();
-  EXPECT_EQ(Names(root_), (std::vector<std::string>{"notes.log", "temp"}));
 }
 
 }  // namespace
