@@ -18,6 +18,7 @@ inline constexpr int kFileNotFound = 53;
 inline constexpr int kFileAlreadyOpen = 55;
 inline constexpr int kFileExists = 58;
 inline constexpr int kDiskFull = 61;
+inline constexpr int kDeviceUnavailable = 68;
 inline constexpr int kTooManyFiles = 67;
 inline constexpr int kPermissionDenied = 70;
 inline constexpr int kPathFileAccess = 75;

@@ -94,8 +94,9 @@ public:
   virtual void KillFile(const std::string& path) = 0;
   // Starts the program named first in `commandLine` (the platform's quoting rules) in a new
   // process that inherits the current directory, and returns at once without waiting. A bare
-  // program name is looked for in the program folder first, then on the search path. Fails,
-  // and starts nothing, when the program or the output file cannot be had.
+  // program name is looked for in the program folder first, then by the platform's own search
+  // (the search path). Fails, and starts nothing, when the program or the output file cannot be
+  // had.
   virtual std::unique_ptr<RunningProgram> Shell(const std::string& commandLine,
                                                 WindowStyle style,
                                                 const ShellOptions& options = {}) = 0;

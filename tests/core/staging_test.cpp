@@ -75,6 +75,14 @@ TEST_F(Staging, ReportsAMissingSourceAndStagesNothing) {
   EXPECT_TRUE(fs::is_empty(StagingPath()));
 }
 
+TEST_F(Staging, LeavesNoPartOfACopyThatCannotTakeItsName) {
+  fs::create_directories(StagingPath() / "album.mp3");  // a folder is in the copy's way
+  WriteFile(outside_ / "album.mp3", "music");
+  EXPECT_THROW(area_->StageFile(Text(outside_ / "album.mp3")), Error);
+  EXPECT_EQ(Names(StagingPath()), std::vector<std::string>{"album.mp3"});
+  EXPECT_TRUE(fs::is_directory(StagingPath() / "album.mp3"));
+}
+
 TEST_F(Staging, ReportsAStagingFolderRemovedWhileRunning) {
   WriteFile(outside_ / "late.mp3", "late");
   fs::remove_all(StagingPath());

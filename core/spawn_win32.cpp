@@ -1,0 +1,180 @@
+#include "spawn_win32.h"
+
+#include <windows.h>
+
+#include <optional>
+#include <vector>
+
+#include "listing/wide_text_win32.h"
+#include "owner_only_win32.h"
+#include "win32_error.h"
+#include "win32_handle.h"
+
+namespace tunelift {
+namespace {
+
+// A started program, known by its process handle until it has ended.
+class Win32Program : public RunningProgram {
+public:
+  explicit Win32Program(UniqueHandle process) : process_(std::move(process)) {}
+
+  bool Running() override {
+    if (!process_ || WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
+      return static_cast<bool>(process_);
+    }
+    DWORD status = 0;
+    exitStatus_ = GetExitCodeProcess(process_.get(), &status) ? static_cast<int>(status) : -1;
+    process_.reset();  // the system forgets the process once its last handle is gone
+    return false;
+  }
+
+  int ExitStatus() const override { return exitStatus_; }
+
+private:
+  UniqueHandle process_;
+  int exitStatus_ = -1;
+};
+
+WORD ShowCommand(WindowStyle style) {
+  switch (style) {
+    case WindowStyle::Hidden: return SW_HIDE;
+    case WindowStyle::NormalFocus: return SW_SHOWNORMAL;
+    case WindowStyle::MinimizedFocus: return SW_SHOWMINIMIZED;
+    case WindowStyle::MaximizedFocus: return SW_SHOWMAXIMIZED;
+    case WindowStyle::NormalNoFocus: return SW_SHOWNOACTIVATE;
+    case WindowStyle::MinimizedNoFocus: return SW_SHOWMINNOACTIVE;
+  }
+  return SW_SHOWNORMAL;
+}
+
+std::string SearchIn(const wchar_t* folders, const std::wstring& name) {
+  std::vector<wchar_t> found(MAX_PATH);
+  DWORD length = SearchPathW(folders, name.c_str(), L".exe", static_cast<DWORD>(found.size()),
+                             found.data(), nullptr);
+  if (length >= found.size()) {
+    found.resize(length + 1);
+    length = SearchPathW(folders, name.c_str(), L".exe", static_cast<DWORD>(found.size()),
+                         found.data(), nullptr);
+  }
+  if (length == 0 || length >= found.size()) {
+    return {};
+  }
+  const DWORD attributes = GetFileAttributesW(found.data());
+  const bool isFile = attributes != INVALID_FILE_ATTRIBUTES &&
+                      (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  return isFile ? Utf8FromWide(std::wstring(found.data(), length)) : std::string();
+}
+
+// The file that takes the program's output: any older one is deleted first (a link as a
+// link), then a new one is made for its owner alone, so that nothing is written through a
+// link and nothing older keeps wider rights.
+UniqueHandle CreateOutputFile(const std::string& path) {
+  const std::wstring wide = Wide(path);
+  if (!DeleteFileW(wide.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) {
+    throw LastWin32Error("Cannot replace the output file '" + path + "'");
+  }
+  OwnerOnlySecurity ownerOnly;
+  UniqueHandle file = OwnHandle(CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                            ownerOnly.attributes(), CREATE_NEW,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) {
+    throw LastWin32Error("Cannot create the output file '" + path + "'");
+  }
+  return file;
+}
+
+UniqueHandle InheritableCopy(HANDLE handle, const std::string& what) {
+  HANDLE copy = nullptr;
+  if (!DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &copy, 0, TRUE,
+                       DUPLICATE_SAME_ACCESS)) {
+    throw LastWin32Error(what);
+  }
+  return OwnHandle(copy);
+}
+
+// Standard input and output handed to the child, and the attribute list that lets it
+// inherit those two handles and no other.
+class RedirectedHandles {
+public:
+  RedirectedHandles(const std::string& outputFile, const std::string& what)
+      : output_(InheritableCopy(CreateOutputFile(outputFile).get(), what)) {
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    input_ = OwnHandle(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                   &inheritable, OPEN_EXISTING, 0, nullptr));
+    if (!input_) {
+      throw LastWin32Error(what);
+    }
+    handles_ = {input_.get(), output_.get()};
+    SIZE_T size = 0;
+    InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+    attributes_.resize(size);
+    list_ = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attributes_.data());
+    if (!InitializeProcThreadAttributeList(list_, 1, 0, &size)) {
+      throw LastWin32Error(what);
+    }
+    if (!UpdateProcThreadAttribute(list_, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles_.data(),
+                                   handles_.size() * sizeof(HANDLE), nullptr, nullptr)) {
+      DeleteProcThreadAttributeList(list_);
+      throw LastWin32Error(what);
+    }
+  }
+  ~RedirectedHandles() { DeleteProcThreadAttributeList(list_); }
+  RedirectedHandles(const RedirectedHandles&) = delete;
+  RedirectedHandles& operator=(const RedirectedHandles&) = delete;
+
+  void ApplyTo(STARTUPINFOEXW& startup) const {
+    startup.StartupInfo.dwFlags |= STARTF_USESTDHANDLES;
+    startup.StartupInfo.hStdInput = input_.get();
+    startup.StartupInfo.hStdOutput = output_.get();
+    startup.StartupInfo.hStdError = output_.get();
+    startup.lpAttributeList = list_;
+  }
+
+private:
+  UniqueHandle output_;
+  UniqueHandle input_;
+  std::vector<HANDLE> handles_;
+  std::vector<BYTE> attributes_;
+  LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
+};
+
+}  // namespace
+
+std::string FindProgram(const std::string& name, const std::string& programFolder) {
+  const std::wstring wide = Wide(name);
+  if (name.find_first_of("\\/:") != std::string::npos) {
+    return SearchIn(nullptr, wide);
+  }
+  const std::string inProgramFolder = SearchIn(Wide(programFolder).c_str(), wide);
+  return inProgramFolder.empty() ? SearchIn(nullptr, wide) : inProgramFolder;
+}
+
+std::unique_ptr<RunningProgram> StartProgram(const std::string& executable,
+                                             const std::string& commandLine, WindowStyle style,
+                                             const ShellOptions& options) {
+  const std::string what = "Cannot start '" + executable + "'";
+  STARTUPINFOEXW startup{};
+  startup.StartupInfo.cb = sizeof startup.StartupInfo;
+  startup.StartupInfo.dwFlags = STARTF_USESHOWWINDOW;
+  startup.StartupInfo.wShowWindow = ShowCommand(style);
+  std::optional<RedirectedHandles> redirected;
+  if (!options.outputFile.empty()) {
+    redirected.emplace(options.outputFile, what);
+    redirected->ApplyTo(startup);
+    startup.StartupInfo.cb = sizeof startup;
+  }
+  // CreateProcessW may write into the command line: it gets a copy of its own.
+  std::wstring line = Wide(commandLine);
+  line.push_back(L'\0');
+  PROCESS_INFORMATION started{};
+  const DWORD flags = redirected ? EXTENDED_STARTUPINFO_PRESENT : 0;
+  if (!CreateProcessW(Wide(executable).c_str(), line.data(), nullptr, nullptr,
+                      redirected ? TRUE : FALSE, flags, nullptr, nullptr,
+                      &startup.StartupInfo, &started)) {
+    throw LastWin32Error(what);
+  }
+  CloseHandle(started.hThread);
+  return std::make_unique<Win32Program>(OwnHandle(started.hProcess));
+}
+
+}  // namespace tunelift

@@ -1,0 +1,26 @@
+#pragma once
+// Starting a program on Win32.
+
+#include <memory>
+#include <string>
+
+#include "services.h"
+
+namespace tunelift {
+
+// Looks a program up by the platform's own search (SearchPathW, ".exe" added to a name
+// without an extension): in `programFolder` first, then where Windows looks for a bare
+// name. A name with a folder in it is taken as it stands. Returns the empty string when
+// there is no such program.
+std::string FindProgram(const std::string& name, const std::string& programFolder);
+
+// Starts `executable` with the command line `commandLine` as it stands, its window shown as
+// `style` says (STARTUPINFO), in the current directory. The new process inherits no handle of
+// the tool's, except, with options.outputFile, the file that becomes its standard output
+// and error (made anew, for its owner alone) and the NUL device as its standard input.
+// Returns at once. Throws tunelift::Error when it cannot start.
+std::unique_ptr<RunningProgram> StartProgram(const std::string& executable,
+                                             const std::string& commandLine, WindowStyle style,
+                                             const ShellOptions& options);
+
+}  // namespace tunelift

@@ -1,0 +1,72 @@
+#include "win32_error.h"
+
+#include <windows.h>
+
+#include "listing/wide_text_win32.h"
+
+namespace tunelift {
+namespace {
+
+int NumberForSystemError(DWORD systemError) {
+  switch (systemError) {
+    case ERROR_FILE_NOT_FOUND: return errnum::kFileNotFound;
+    case ERROR_PATH_NOT_FOUND: return errnum::kPathNotFound;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_WRITE_PROTECT: return errnum::kPermissionDenied;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS: return errnum::kFileExists;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: return errnum::kDiskFull;
+    case ERROR_TOO_MANY_OPEN_FILES: return errnum::kTooManyFiles;
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_FILENAME_EXCED_RANGE: return errnum::kBadFileName;
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY: return errnum::kOutOfMemory;
+    case ERROR_INVALID_DRIVE:
+    case ERROR_NOT_READY: return errnum::kDeviceUnavailable;
+    default: return errnum::kPathFileAccess;
+  }
+}
+
+std::string SystemWords(DWORD systemError) {
+  wchar_t* buffer = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, systemError, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::wstring words = length > 0 ? std::wstring(buffer, length) : std::wstring();
+  LocalFree(buffer);
+  while (!words.empty() && (words.back() == L'\n' || words.back() == L'\r' || words.back() == L' ')) {
+    words.pop_back();
+  }
+  if (words.empty()) {
+    return "system error " + std::to_string(systemError);
+  }
+  try {
+    return Utf8FromWide(words);
+  } catch (const BadText&) {
+    return "system error " + std::to_string(systemError);
+  }
+}
+
+}  // namespace
+
+Error Win32Error(const std::string& what, unsigned long systemError) {
+  return Error(NumberForSystemError(systemError), what + ": " + SystemWords(systemError));
+}
+
+Error LastWin32Error(const std::string& what) {
+  return Win32Error(what, GetLastError());
+}
+
+std::wstring Wide(const std::string& text) {
+  try {
+    return WideFromUtf8(text);
+  } catch (const BadText& error) {
+    throw Error(errnum::kBadFileName, error.what());
+  }
+}
+
+}  // namespace tunelift
