@@ -26,4 +26,11 @@ HiddenTyping::~HiddenTyping() {
   }
 }
 
+// A POSIX terminal takes the bytes as they are: UTF-8 throughout.
+struct Utf8Console::Streams {};
+
+Utf8Console::Utf8Console() = default;
+
+Utf8Console::~Utf8Console() = default;
+
 }  // namespace tunelift::ftp

@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "ftp/command.h"
+#include "ftp/connect_to.h"
 #include "ftp/console.h"
 #include "ftp/line_reader.h"
 #include "ftp/options.h"
@@ -151,6 +152,31 @@ TEST(FtpRemoteFolder, FollowsCdAsTheServerWould) {
   };
   for (const auto& c : cases) {
     EXPECT_EQ(c.from.Changed(c.change), c.to) << c.change;
+  }
+}
+
+TEST(FtpConnectTo, SendsMatchingConnectionsElsewhereAsLibcurlDoes) {
+  const Address music{.host = "music.example.net", .port = 21};
+  const Address loopback{.host = "127.0.0.1", .port = 2121};
+  const struct {
+    std::string_view text;
+    Address wanted;
+    Address to;
+  } cases[] = {
+      {"music.example.net:21:127.0.0.1:2121", music, loopback},
+      {"MUSIC.example.net:21:127.0.0.1:2121", music, loopback},
+      {"::127.0.0.1:2121", {.host = "any.host", .port = 990}, loopback},
+      {"music.example.net::127.0.0.1:2121", {.host = "music.example.net", .port = 2100}, loopback},
+      {"other.example.net:21:127.0.0.1:2121", music, music},
+      {"music.example.net:2100:127.0.0.1:2121", music, music},
+      {"", music, music},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Redirected(ParseConnectTo(c.text), c.wanted), c.to) << c.text;
+  }
+  for (std::string_view bad : {"music.example.net:21:127.0.0.1", "a:21:b:0", "a:x:b:21", "a:21::21",
+                               "a:21:b:21:c"}) {
+    EXPECT_FALSE(ParseConnectTo(bad)) << bad;
   }
 }
 

@@ -1,0 +1,51 @@
+#pragma once
+// The transport over WinINet, Windows' own FTP client library. One connection handle serves
+// the whole session, so every transfer goes over one control connection and one login.
+// Passive mode; binary and ASCII types. What WinINet cannot do:
+// - encrypt: it has no FTP over TLS, so the session, password included, goes in clear
+//   (CanEncrypt() is false: the session says so before the login, and refuses a host whose
+//   key the build pins);
+// - show the dialogue: of what the server says, only the last reply of each step can be read,
+//   and the commands WinINet sends are not shown at all (-d adds nothing here).
+
+#include <memory>
+#include <string>
+
+#include "ftp/transport.h"
+
+namespace tunelift::ftp {
+
+struct WinInetTransportOptions {
+  // TUNELIFT_FTP_CONNECT_TO in libcurl's form (see connect_to.h); empty: none.
+  std::string connectTo;
+  unsigned long connectTimeoutSeconds = 30;
+  // A server that does not answer, or a transfer that moves nothing, for this long fails.
+  unsigned long stallSeconds = 60;
+};
+
+class WinInetTransport final : public Transport {
+public:
+  // `observer` must outlive the transport.
+  WinInetTransport(TransportObserver& observer, WinInetTransportOptions options);
+  ~WinInetTransport() override;
+  WinInetTransport(const WinInetTransport&) = delete;
+  WinInetTransport& operator=(const WinInetTransport&) = delete;
+
+  bool CanEncrypt() const override { return false; }
+  // Never given a pinned key: the session opens no pinned host over a transport that cannot
+  // encrypt.
+  void Open(const Endpoint& server) override;
+  void Login(const std::string& user, const std::string& password) override;
+  Encryption EncryptionInUse() const override { return Encryption::None; }
+  void SetType(TransferType type) override;
+  void ChangeDirectory(const std::string& folder) override;
+  StoreResult Store(const std::filesystem::path& local, const std::string& remoteName,
+                    TransferType type) override;
+  void Close() noexcept override;
+
+private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace tunelift::ftp

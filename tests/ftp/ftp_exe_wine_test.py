@@ -1,0 +1,201 @@
+"""The Windows ftp.exe (WinINet) under Wine, as Tunelift starts it: on the tool's own script,
+in a program folder of staged files, its connections sent to a real FTP server on 127.0.0.1
+(Debian's pyftpdlib, run by tests/support/ftp_test_server.py) while the script names the
+real host. One CTest entry; Wine's prefix and settings come from the environment.
+
+Usage: ftp_exe_wine_test.py --ftp-exe PATH --wine PATH --server PATH [unittest options]
+"""
+
+import argparse
+import os
+import socket
+import subprocess
+import sys
+import tempfile
+import unittest
+
+HOST = "music.example.net"
+OPTIONS = None
+
+
+def script(*lines):
+    return "".join(line + "\r\n" for line in lines)
+
+
+TOOL_SCRIPT = script("prompt", "open " + HOST, "DeckHopper", "MovingTracks", "binary",
+                     "mput temp\\*.mp3", "bye")
+
+
+def awkward_bytes():
+    """Every byte value, then runs of CR, LF and CR LF, often enough to cross buffers."""
+    block = bytes(range(256)) + b"\r\r\r\n\n\n\r\n\r\nend\r"
+    return block * 400
+
+
+class FtpServer:
+    """pyftpdlib on 127.0.0.1 at a port the system chose, logging every command."""
+
+    def __init__(self, receive_folder, work_folder, keep_ascii_bytes=False):
+        self.log = os.path.join(work_folder, "commands.log")
+        arguments = [sys.executable, OPTIONS.server, "--root", receive_folder, "--log", self.log]
+        if keep_ascii_bytes:
+            arguments.append("--keep-ascii-bytes")
+        self.process = subprocess.Popen(arguments, stdout=subprocess.PIPE, text=True)
+        line = self.process.stdout.readline()
+        if not line.startswith("PORT "):
+            self.stop()
+            raise RuntimeError("the FTP test server said: " + line)
+        self.port = int(line.split()[1])
+
+    def stop(self):
+        self.process.terminate()
+        self.process.wait(timeout=10)
+        self.process.stdout.close()
+
+    def commands(self):
+        if not os.path.exists(self.log):
+            return []
+        with open(self.log, encoding="utf-8") as log:
+            return log.read().splitlines()
+
+    def count(self, verb):
+        return sum(1 for line in self.commands() if line == verb or line.startswith(verb + " "))
+
+
+class FtpExeUnderWine(unittest.TestCase):
+    def setUp(self):
+        self.work = tempfile.TemporaryDirectory(prefix="tunelift-wine-ftp-")
+        self.program = os.path.join(self.work.name, "program")
+        self.received = os.path.join(self.work.name, "received")
+        os.makedirs(os.path.join(self.program, "temp"))
+        os.makedirs(self.received)
+        self.server = None
+
+    def tearDown(self):
+        if self.server:
+            self.server.stop()
+        self.work.cleanup()
+
+    def start_server(self, **options):
+        self.server = FtpServer(self.received, self.work.name, **options)
+        return self.server
+
+    def stage(self, name, content):
+        with open(os.path.join(self.program, "temp", name), "wb") as staged:
+            staged.write(content)
+
+    def run_client(self, port, commands, arguments=("-s:sendfiles.ftps",)):
+        """Runs ftp.exe in the program folder as Tunelift starts it; returns (status, output)."""
+        with open(os.path.join(self.program, "sendfiles.ftps"), "w", newline="") as file:
+            file.write(commands)
+        environment = dict(os.environ)
+        environment["TUNELIFT_FTP_CONNECT_TO"] = "%s:21:127.0.0.1:%d" % (HOST, port)
+        done = subprocess.run([OPTIONS.wine, OPTIONS.ftp_exe, *arguments], cwd=self.program,
+                              env=environment, stdin=subprocess.DEVNULL, capture_output=True,
+                              timeout=120)
+        output = done.stdout.decode("utf-8").replace("\r\n", "\n")
+        return done.returncode, output, done.stderr.decode("utf-8", "replace")
+
+    def received_names(self):
+        return sorted(os.listdir(self.received))
+
+    def read_received(self, name):
+        with open(os.path.join(self.received, name), "rb") as file:
+            return file.read()
+
+    def test_sends_every_staged_mp3_byte_identical_under_its_own_name_over_one_login(self):
+        server = self.start_server()
+        music = awkward_bytes()
+        self.stage("SONG.MP3", music)
+        self.stage("Ünïcödé ÉTÉ ♫.mp3", music[::-1])
+        self.stage("voice.wav", b"not music for the station")
+        self.stage(".hidden.mp3", b"never listed, so never sent")
+
+        status, output, errors = self.run_client(server.port, TOOL_SCRIPT)
+
+        self.assertEqual(status, 0, output + errors)
+        self.assertEqual(self.received_names(), ["SONG.MP3", "Ünïcödé ÉTÉ ♫.mp3"])
+        self.assertEqual(self.read_received("SONG.MP3"), music)
+        self.assertEqual(self.read_received("Ünïcödé ÉTÉ ♫.mp3"), music[::-1])
+        self.assertGreater(server.count("TYPE I"), 0)
+        self.assertEqual(server.count("TYPE I"), server.count("TYPE"))
+        self.assertEqual(server.count("STOR"), 2)
+        self.assertIn("STOR SONG.MP3", server.commands())  # the base name, not temp\SONG.MP3
+        self.assertEqual(server.count("CONNECT"), 1)
+        self.assertEqual(server.count("USER"), 1)
+        self.assertIn("Connected to %s.\n" % HOST, output)
+        # WinINet has no FTP over TLS: the transcript says so once, before the login.
+        plain = ("The connection is not encrypted: this FTP client cannot encrypt; the password "
+                 "and the files go in plain FTP.")
+        lines = output.splitlines()
+        self.assertEqual(lines.count(plain), 1, output)
+        self.assertLess(lines.index(plain), lines.index("Password:"), output)
+        self.assertIn("ftp: %d bytes sent in " % len(music), output)
+        self.assertNotIn("MovingTracks", output + errors)
+
+    def test_ends_with_status_one_and_sends_nothing_after_a_wrong_password(self):
+        server = self.start_server()
+        self.stage("a.mp3", b"a")
+        status, output, errors = self.run_client(server.port, script(
+            "prompt", "open " + HOST, "DeckHopper", "NotTheTracks", "binary", "mput temp\\*.mp3",
+            "bye"))
+
+        self.assertEqual(status, 1, output)
+        self.assertEqual(errors, "")
+        self.assertEqual(self.received_names(), [])
+        self.assertEqual(server.count("STOR"), 0)
+        self.assertIn("\n530 ", output)
+        self.assertIn("Login failed.\n", output)
+        self.assertIn("ftp> mput temp\\*.mp3\nftp: Not connected.\n", output)
+
+    def test_fails_on_a_refused_connection_without_running_the_login_lines(self):
+        with socket.socket() as closed:
+            closed.bind(("127.0.0.1", 0))  # bound, not listening: connections are refused
+            self.stage("a.mp3", b"a")
+            status, output, _ = self.run_client(closed.getsockname()[1], TOOL_SCRIPT)
+        self.assertEqual(status, 1, output)
+        self.assertNotIn("Connected to", output)
+        self.assertNotIn("DeckHopper", output)
+        self.assertNotIn("Invalid command", output)
+        self.assertIn("ftp> mput temp\\*.mp3\nftp: Not connected.\n", output)
+
+    def test_sends_in_ascii_mode_without_the_scripts_binary_line(self):
+        server = self.start_server(keep_ascii_bytes=True)
+        text = b"one\r\ntwo\r\n"
+        self.stage("notes.mp3", text)
+        status, output, _ = self.run_client(server.port, script(
+            "prompt", "open " + HOST, "DeckHopper", "MovingTracks", "mput temp\\*.mp3", "bye"))
+        self.assertEqual(status, 0, output)
+        self.assertGreater(server.count("TYPE A"), 0)
+        self.assertEqual(server.count("TYPE I"), 0)
+        self.assertEqual(self.read_received("notes.mp3"), text)
+
+    def test_writes_names_beyond_ascii_into_the_transcript_as_utf8(self):
+        server = self.start_server()
+        self.stage("Ünïcödé ♫.mp3", b"x")
+        status, output, _ = self.run_client(server.port, script(
+            "open " + HOST, "DeckHopper", "MovingTracks", "binary", "mput temp\\*.mp3", "y", "bye"))
+        self.assertEqual(status, 0, output)
+        self.assertIn("mput temp\\Ünïcödé ♫.mp3? ", output)
+        self.assertEqual(self.received_names(), ["Ünïcödé ♫.mp3"])
+
+    def test_answers_usage_errors_with_status_two(self):
+        for arguments in (["-x"], ["-s:"], ["host", "-v"]):
+            status, output, errors = self.run_client(0, "bye\r\n", arguments)
+            self.assertEqual(status, 2, arguments)
+            self.assertIn("ftp.exe [-v] [-d] [-i] [-n] [-s:filename] [host]", errors)
+            self.assertEqual(output, "")
+
+
+def main():
+    global OPTIONS
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--ftp-exe", required=True)
+    parser.add_argument("--wine", required=True)
+    parser.add_argument("--server", required=True)
+    OPTIONS, rest = parser.parse_known_args()
+    unittest.main(argv=[sys.argv[0], *rest], verbosity=2)
+
+
+if __name__ == "__main__":
+    main()
