@@ -31,30 +31,14 @@ int NumberForSystemError(DWORD systemError) {
   }
 }
 
-std::string SystemWords(DWORD systemError) {
-  wchar_t* buffer = nullptr;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, systemError, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  std::wstring words = length > 0 ? std::wstring(buffer, length) : std::wstring();
-  LocalFree(buffer);
-  while (!words.empty() && (words.back() == L'\n' || words.back() == L'\r' || words.back() == L' ')) {
-    words.pop_back();
-  }
-  if (words.empty()) {
-    return "system error " + std::to_string(systemError);
-  }
-  try {
-    return Utf8FromWide(words);
-  } catch (const BadText&) {
-    return "system error " + std::to_string(systemError);
-  }
-}
-
 }  // namespace
 
 Error Win32Error(const std::string& what, unsigned long systemError) {
-  return Error(NumberForSystemError(systemError), what + ": " + SystemWords(systemError));
+  std::string words = SystemWords(systemError);
+  if (words.empty()) {
+    words = "system error " + std::to_string(systemError);
+  }
+  return Error(NumberForSystemError(systemError), what + ": " + words);
 }
 
 Error LastWin32Error(const std::string& what) {

@@ -26,20 +26,10 @@ using LocalFile = std::unique_ptr<void, HandleCloser>;
 
 // The system's words for a WinINet or Win32 error number.
 std::string Words(DWORD code) {
-  const HMODULE wininet = GetModuleHandleW(L"wininet.dll");
-  const DWORD source = code >= INTERNET_ERROR_BASE && code <= INTERNET_ERROR_LAST && wininet
-                           ? FORMAT_MESSAGE_FROM_HMODULE
-                           : FORMAT_MESSAGE_FROM_SYSTEM;
-  wchar_t* buffer = nullptr;
-  const DWORD length =
-      FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | source,
-                     wininet, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  std::wstring words = length > 0 ? std::wstring(buffer, length) : std::wstring();
-  LocalFree(buffer);
-  while (!words.empty() && std::wstring_view(L"\r\n .").find(words.back()) != std::wstring_view::npos) {
-    words.pop_back();
-  }
-  return words.empty() ? "WinINet error " + std::to_string(code) : Utf8FromWide(words);
+  const bool wininetError = code >= INTERNET_ERROR_BASE && code <= INTERNET_ERROR_LAST;
+  const std::string words =
+      SystemWords(code, wininetError ? GetModuleHandleW(L"wininet.dll") : nullptr);
+  return words.empty() ? "WinINet error " + std::to_string(code) : words;
 }
 
 // The lines of the last reply WinINet kept for this thread.

@@ -35,4 +35,25 @@ std::string Utf8FromWide(std::wstring_view text) {
   return utf8;
 }
 
+std::string SystemWords(unsigned long code, void* module) {
+  const DWORD source = module != nullptr ? FORMAT_MESSAGE_FROM_HMODULE : FORMAT_MESSAGE_FROM_SYSTEM;
+  wchar_t* buffer = nullptr;
+  const DWORD length =
+      FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | source,
+                     module, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::wstring words = length > 0 ? std::wstring(buffer, length) : std::wstring();
+  LocalFree(buffer);
+  const auto trailing = [](wchar_t c) {
+    return c == L'\r' || c == L'\n' || c == L' ' || c == L'.';
+  };
+  while (!words.empty() && trailing(words.back())) {
+    words.pop_back();
+  }
+  try {
+    return Utf8FromWide(words);
+  } catch (const BadText&) {
+    return {};
+  }
+}
+
 }  // namespace tunelift

@@ -1,5 +1,6 @@
 #pragma once
 // Text crosses into Win32 here only: UTF-8 inside the tool, UTF-16 for the *W functions.
+// The system's words for an error come out here too.
 // For Win32 sources alone.
 
 #include <stdexcept>
@@ -16,5 +17,10 @@ public:
 
 std::wstring WideFromUtf8(std::string_view text);
 std::string Utf8FromWide(std::wstring_view text);
+
+// The system's own words for the error number `code` (FormatMessageW), taken from `module`'s
+// messages when one is given (WinINet keeps its own), without a closing full stop or line
+// end; empty when the system has none.
+std::string SystemWords(unsigned long code, void* module = nullptr);
 
 }  // namespace tunelift

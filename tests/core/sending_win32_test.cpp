@@ -46,8 +46,11 @@ protected:
     for (int tries = 0; tries < 1500 && reports.size() < count; ++tries) {
       reports.clear();
       for (const auto& entry : fs::directory_iterator(folder)) {
-        if (entry.path().extension() == ".report") {
-          reports.push_back(Parse(ReadFile(entry.path())));
+        const Report report = entry.path().extension() == ".report"
+                                  ? Parse(ReadFile(entry.path()))
+                                  : Report();
+        if (report.contains("end")) {
+          reports.push_back(report);
         }
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(20));

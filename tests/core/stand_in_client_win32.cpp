@@ -39,7 +39,8 @@ std::string HandleReport(const wchar_t* commandLine) {
   return std::string("handle=") + (open ? "open" : "closed") + "\n";
 }
 
-// Writes the report under a scratch name first, so the test never reads half of it.
+// Writes the report under a scratch name first, so the test never reads half of it; its
+// last line, "end=1", tells a whole report all the same.
 bool WriteReport(const std::string& report) {
   const std::wstring name = L"client-" + std::to_wstring(GetCurrentProcessId()) + L".report";
   const std::wstring scratch = name + L".part";
@@ -66,7 +67,7 @@ int main() {
       "show=" + std::to_string(startup.wShowWindow) + "\n" +
       "useshowwindow=" + ((startup.dwFlags & STARTF_USESHOWWINDOW) ? "1" : "0") + "\n" +
       "cwd=" + Utf8(CurrentFolder()) + "\n" +
-      "commandline=" + Utf8(commandLine) + "\n" + HandleReport(commandLine);
+      "commandline=" + Utf8(commandLine) + "\n" + HandleReport(commandLine) + "end=1\n";
   if (!WriteReport(report)) {
     return 4;
   }

@@ -174,7 +174,8 @@ class FtpExeUnderWine(unittest.TestCase):
         server = self.start_server()
         self.stage("Ünïcödé ♫.mp3", b"x")
         status, output, _ = self.run_client(server.port, script(
-            "open " + HOST, "DeckHopper", "MovingTracks", "binary", "mput temp\\*.mp3", "y", "bye"))
+            "open " + HOST, "DeckHopper", "MovingTracks", "binary", "mput temp\\*.mp3", "y",
+            "bye"))
         self.assertEqual(status, 0, output)
         self.assertIn("mput temp\\Ünïcödé ♫.mp3? ", output)
         self.assertEqual(self.received_names(), ["Ünïcödé ♫.mp3"])
