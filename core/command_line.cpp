@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <utility>
 
+#include "error.h"
+
 namespace tunelift {
 namespace {
 
@@ -55,6 +57,20 @@ std::vector<std::string> SplitCommandLine(std::string_view commandLine) {
     }
     args.push_back(std::move(arg));
   }
+}
+
+ProgramToStart FindProgramToStart(std::string_view commandLine, const std::string& programFolder,
+                                  const ProgramSearch& find) {
+  std::vector<std::string> args = SplitCommandLine(commandLine);
+  if (args.empty()) {
+    throw Error(errnum::kInvalidCall, "Cannot start a program: the command line is empty");
+  }
+  std::string executable = find(args[0], programFolder);
+  if (executable.empty()) {
+    throw Error(errnum::kFileNotFound, "Cannot start '" + args[0] + "': no such program in '" +
+                                           programFolder + "' or on the search path");
+  }
+  return {std::move(executable), std::move(args)};
 }
 
 }  // namespace tunelift

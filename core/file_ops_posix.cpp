@@ -10,6 +10,7 @@
 #include <system_error>
 #include <vector>
 
+#include "file_deletion.h"
 #include "kernel_copy_linux.h"
 #include "no_follow_posix.h"
 #include "posix_error.h"
@@ -123,18 +124,13 @@ void DeleteMatchingFiles(const std::string& pattern) {
   const SplitPath split{target.folderPath, target.name};
   const std::vector<std::string> names =
       HasWildcard(split.name) ? MatchingNames(split) : std::vector<std::string>{split.name};
-  if (names.empty()) {
-    throw Error(errnum::kFileNotFound, what + ": no file matches");
-  }
-  std::optional<Error> firstFailure;
-  for (const std::string& name : names) {
-    if (unlinkat(target.folder.get(), name.c_str(), 0) != 0 && !firstFailure) {
-      firstFailure = SystemError("Cannot delete '" + split.folder + "/" + name + "'", errno);
+  // unlinkat removes a link as a link.
+  DeleteEachMatch(pattern, names, [&](const std::string& name) -> std::optional<Error> {
+    if (unlinkat(target.folder.get(), name.c_str(), 0) != 0) {
+      return SystemError("Cannot delete '" + split.folder + "/" + name + "'", errno);
     }
-  }
-  if (firstFailure) {
-    throw *firstFailure;
-  }
+    return std::nullopt;
+  });
 }
 
 void DeleteOneFile(const std::string& path) {

@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "file_deletion.h"
 #include "listing/listing.h"
 #include "listing/utf8_path.h"
 #include "listing/wide_text_win32.h"
@@ -193,18 +194,13 @@ void DeleteMatchingFiles(const std::string& pattern) {
   } else {
     files.push_back(pattern);
   }
-  if (files.empty()) {
-    throw Error(errnum::kFileNotFound, "Cannot delete '" + pattern + "': no file matches");
-  }
-  std::optional<Error> firstFailure;
-  for (const std::string& file : files) {
-    if (!DeleteFileW(Wide(file).c_str()) && !firstFailure) {
-      firstFailure = LastWin32Error("Cannot delete '" + file + "'");
+  // DeleteFileW removes a link as a link.
+  DeleteEachMatch(pattern, files, [](const std::string& file) -> std::optional<Error> {
+    if (!DeleteFileW(Wide(file).c_str())) {
+      return LastWin32Error("Cannot delete '" + file + "'");
     }
-  }
-  if (firstFailure) {
-    throw *firstFailure;
-  }
+    return std::nullopt;
+  });
 }
 
 void DeleteFolderTree(const std::string& path) {

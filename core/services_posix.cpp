@@ -117,16 +117,8 @@ public:
   // Processes have no windows here: the style has no effect.
   std::unique_ptr<RunningProgram> Shell(const std::string& commandLine, WindowStyle,
                                         const ShellOptions& options) override {
-    std::vector<std::string> args = SplitCommandLine(commandLine);
-    if (args.empty()) {
-      throw Error(errnum::kInvalidCall, "Cannot start a program: the command line is empty");
-    }
-    std::string executable = FindProgram(args[0], programFolder_);
-    if (executable.empty()) {
-      throw Error(errnum::kFileNotFound, "Cannot start '" + args[0] + "': no such program in '" +
-                                             programFolder_ + "' or on the search path");
-    }
-    return StartProgram(executable, args, options.outputFile);
+    const ProgramToStart program = FindProgramToStart(commandLine, programFolder_, FindProgram);
+    return StartProgram(program.executable, program.args, options.outputFile);
   }
 
 private:

@@ -112,16 +112,9 @@ public:
 
   std::unique_ptr<RunningProgram> Shell(const std::string& commandLine, WindowStyle style,
                                         const ShellOptions& options) override {
-    const std::vector<std::string> args = SplitCommandLine(commandLine);
-    if (args.empty()) {
-      throw Error(errnum::kInvalidCall, "Cannot start a program: the command line is empty");
-    }
-    const std::string executable = FindProgram(args[0], programFolder_);
-    if (executable.empty()) {
-      throw Error(errnum::kFileNotFound, "Cannot start '" + args[0] + "': no such program in '" +
-                                             programFolder_ + "' or on the search path");
-    }
-    return StartProgram(executable, commandLine, style, options);
+    const ProgramToStart program = FindProgramToStart(commandLine, programFolder_, FindProgram);
+    // The command line goes to the program as it was written: Windows programs split it.
+    return StartProgram(program.executable, commandLine, style, options);
   }
 
 private:
