@@ -171,7 +171,13 @@ std::unique_ptr<RunningProgram> StartProgram(const std::string& executable,
   if (!CreateProcessW(Wide(executable).c_str(), line.data(), nullptr, nullptr,
                       redirected ? TRUE : FALSE, flags, nullptr, nullptr,
                       &startup.StartupInfo, &started)) {
-    throw LastWin32Error(what);
+    const Error failure = LastWin32Error(what);
+    if (redirected) {
+      // Nothing started, so nothing half-done stays: the output file, made anew above, goes.
+      redirected.reset();
+      DeleteFileW(Wide(options.outputFile).c_str());
+    }
+    throw failure;
   }
   CloseHandle(started.hThread);
   return std::make_unique<Win32Program>(OwnHandle(started.hProcess));

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "core/error.h"
+#include "core/upload_outcome.h"
 #include "listing/utf8_path.h"
 #include "program_folder.h"
 #include "win32_checks.h"
@@ -76,6 +77,15 @@ protected:
     }
     return !program.Running();
   }
+
+  // Lets the clients go and waits up to 30 s until the area has seen every one of them end.
+  bool ReleaseAndAwaitEnd() {
+    Release();
+    for (int tries = 0; tries < 1500 && area_->UploadRunning(); ++tries) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return !area_->UploadRunning();
+  }
 };
 
 TEST_F(Sending, StartsTheClientMinimisedInTheProgramFolderAndReturnsWhileItRuns) {
@@ -92,6 +102,55 @@ TEST_F(Sending, StartsTheClientMinimisedInTheProgramFolderAndReturnsWhileItRuns)
   const UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, std::stoul(client.at("pid"))));
   ASSERT_NE(process.get(), nullptr);
   EXPECT_EQ(WaitForSingleObject(process.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
+  EXPECT_TRUE(area_->UploadRunning());
+}
+
+TEST_F(Sending, CapturesEachSendsTranscriptForItsOwnerAlone) {
+  area_->LaunchUpload();
+  area_->LaunchUpload();
+  ASSERT_EQ(Reports(2).size(), 2u);
+  ASSERT_TRUE(ReleaseAndAwaitEnd());
+  for (const char* name : {"sendfiles-1.log", "sendfiles-2.log"}) {
+    EXPECT_EQ(ReadFile(root_ / name), "stand-in output\r\nftp: stand-in complaint\r\n") << name;
+    if (FileSystemKeepsAccessLists(root_)) {  // not under Wine
+      EXPECT_TRUE(IsForItsOwnerAlone(root_ / name)) << name;
+    }
+  }
+}
+
+TEST_F(Sending, TellsEachEndedSendOnce) {
+  area_->LaunchUpload();
+  ASSERT_EQ(Reports(1).size(), 1u);
+  EXPECT_TRUE(area_->TakeEndedUploads().empty());
+  ASSERT_TRUE(ReleaseAndAwaitEnd());
+  const std::vector<UploadOutcome> ended = area_->TakeEndedUploads();
+  ASSERT_EQ(ended.size(), 1u);
+  EXPECT_EQ(ended[0].exitStatus, 7);
+  EXPECT_FALSE(ended[0].allSent);
+  EXPECT_EQ(ended[0].filesSent, 0);
+  EXPECT_EQ(ended[0].reason, "stand-in complaint");
+  EXPECT_TRUE(area_->TakeEndedUploads().empty());
+}
+
+TEST_F(Sending, FinishDeletesNothingWhileAClientSends) {
+  WriteFile(StagingPath() / "not yet sent.mp3", "m");
+  area_->LaunchUpload();
+  ASSERT_EQ(Reports(1).size(), 1u);
+  try {
+    area_->RemoveStagingFolder();
+    FAIL() << "the folder must not go while the client sends from it";
+  } catch (const Error& error) {
+    EXPECT_EQ(error.number(), errnum::kFileAlreadyOpen);
+    EXPECT_NE(error.description().find("still sending from the staging folder"),
+              std::string::npos)
+        << error.description();
+  }
+  EXPECT_EQ(Names(StagingPath()), std::vector<std::string>{"not yet sent.mp3"});
+  EXPECT_TRUE(fs::exists(root_ / "sendfiles.ftps"));
+
+  ASSERT_TRUE(ReleaseAndAwaitEnd());
+  EXPECT_TRUE(area_->RemoveStagingFolder());
+  EXPECT_FALSE(fs::exists(StagingPath()));
 }
 
 TEST_F(Sending, TracksTheStartedProgramUntilItEnds) {
@@ -128,9 +187,24 @@ TEST_F(Sending, SendsTheOutputIntoAFileForItsOwnerAloneAndPassesNoOtherHandle) {
   EXPECT_EQ(reports.front().at("handle"), "closed");
   Release();
   ASSERT_TRUE(Ends(*client));
-  EXPECT_EQ(ReadFile(root_ / "client.log"), "stand-in output\r\nstand-in errors\r\n");
+  EXPECT_EQ(ReadFile(root_ / "client.log"), "stand-in output\r\nftp: stand-in complaint\r\n");
   if (FileSystemKeepsAccessLists(root_)) {  // not under Wine
     EXPECT_TRUE(IsForItsOwnerAlone(root_ / "client.log"));
+  }
+}
+
+TEST_F(Sending, StartsNothingWhenTheOutputFileCannotBeMade) {
+  services_->ChDir(Text(root_));
+  try {
+    services_->Shell("ftp.exe", WindowStyle::MinimizedFocus,
+                     {.outputFile = Text(root_ / "missing" / "client.log")});
+    FAIL() << "an output file that cannot be made must stop the start";
+  } catch (const Error& error) {
+    EXPECT_NE(error.description().find("client.log"), std::string::npos) << error.description();
+  }
+  std::this_thread::sleep_for(std::chrono::seconds(1));  // a client would have reported by now
+  for (const auto& entry : fs::directory_iterator(root_)) {
+    EXPECT_NE(entry.path().extension(), ".report") << "a client started without its output";
   }
 }
 
@@ -163,6 +237,9 @@ TEST_F(Sending, ReportsAClientThatCannotStart) {
   fs::remove(root_ / "ftp.exe");
   WriteFile(root_ / "ftp.exe", "not a program");
   EXPECT_THROW(area_->LaunchUpload(), Error);
+  // Nothing half-done: no transcript, no send to wait for.
+  EXPECT_FALSE(fs::exists(root_ / "sendfiles-1.log"));
+  EXPECT_FALSE(area_->UploadRunning());
 }
 
 }  // namespace

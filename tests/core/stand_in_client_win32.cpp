@@ -1,7 +1,7 @@
 // Stands in for the FTP client on Windows: writes how it was started into
-// "client-<pid>.report" in its current directory, says something on its standard output and
-// error, then waits until a file "client-release" appears there (a minute at most) and ends
-// with status 7.
+// "client-<pid>.report" in its current directory, says one line on its standard output and a
+// complaint on its standard error, as the client does, then waits until a file
+// "client-release" appears there (a minute at most) and ends with status 7.
 // With "--handle=N" it also reports whether the handle value N is open in it.
 
 #include <windows.h>
@@ -72,7 +72,7 @@ int main() {
     return 4;
   }
   std::fputs("stand-in output\n", stdout);
-  std::fputs("stand-in errors\n", stderr);
+  std::fputs("ftp: stand-in complaint\n", stderr);
   std::fflush(nullptr);
   for (int waited = 0; waited < 3000; ++waited) {
     if (GetFileAttributesW(L"client-release") != INVALID_FILE_ATTRIBUTES) {
