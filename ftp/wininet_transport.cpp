@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <algorithm>
 #include <chrono>
 #include <vector>
 
@@ -86,8 +87,9 @@ struct WinInetTransport::State {
     }
   }
 
-  // Reports the reply to the goodbye, where WinINet kept one: the last reply changed.
-  void ReportGoodbye() {
+  // Reports the reply to the step that just ended where WinINet kept a new one (the last
+  // reply changed): a goodbye, or the end of an upload cut short.
+  void ReportNewReply() {
     const std::vector<std::string> reply = LastReply();
     if (reply != lastReply) {
       ReportReply();
@@ -114,6 +116,41 @@ struct WinInetTransport::State {
     InternetSetOptionW(handle, INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof connect);
     InternetSetOptionW(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &stall, sizeof stall);
     InternetSetOptionW(handle, INTERNET_OPTION_SEND_TIMEOUT, &stall, sizeof stall);
+  }
+
+  // Sends the `size` bytes of `file`, `shown` by that name, to the upload `remote`: no more,
+  // so that a file that keeps growing cannot keep the upload going.
+  void SendContent(HANDLE file, std::int64_t size, HINTERNET remote, const std::string& shown,
+                   const std::string& remoteName) {
+    std::vector<char> buffer(64 * 1024);
+    std::int64_t sent = 0;
+    DWORD got = 0;
+    while (sent < size) {
+      const auto wanted = static_cast<DWORD>(
+          std::min<std::int64_t>(static_cast<std::int64_t>(buffer.size()), size - sent));
+      if (!ReadFile(file, buffer.data(), wanted, &got, nullptr)) {
+        const DWORD code = GetLastError();
+        throw TransportError(Stage::Local, static_cast<int>(code),
+                             "Cannot read " + shown + ": " + Words(code));
+      }
+      if (got == 0) {
+        throw TransportError(Stage::Local, ERROR_HANDLE_EOF,
+                             "Cannot send " + shown + ": it shrank while it was sent");
+      }
+      DWORD written = 0;
+      if (!InternetWriteFile(remote, buffer.data(), got, &written) || written != got) {
+        Fail(Stage::Command, "Cannot send " + remoteName);
+      }
+      sent += got;
+      observer.OnProgress(sent, size);
+    }
+    // Anything after the measured size would not be the file that was measured. WinINet
+    // cannot abort an upload: the server keeps what was sent, but it is not reported as sent.
+    char extra = 0;
+    if (ReadFile(file, &extra, 1, &got, nullptr) && got == 1) {
+      throw TransportError(Stage::Local, ERROR_FILE_TOO_LARGE,
+                           "Cannot send " + shown + ": it grew while it was sent");
+    }
   }
 
   HINTERNET Session() const {
@@ -218,22 +255,16 @@ StoreResult WinInetTransport::Store(const std::filesystem::path& local,
   if (!remote) {
     state_->Fail(Stage::Command, "Cannot send " + remoteName);
   }
-  std::vector<char> buffer(64 * 1024);
-  std::int64_t sent = 0;
-  DWORD got = 0;
-  while (ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr) &&
-         got > 0) {
-    DWORD written = 0;
-    if (!InternetWriteFile(remote.get(), buffer.data(), got, &written) || written != got) {
-      state_->Fail(Stage::Command, "Cannot send " + remoteName);
+  try {
+    state_->SendContent(file.get(), size.QuadPart, remote.get(), Utf8FromWide(local.wstring()),
+                        remoteName);
+  } catch (const TransportError&) {
+    // WinINet cannot abort an upload: closing the handle ends it, and the server's answer to
+    // what was sent shows here, not at the goodbye.
+    if (InternetCloseHandle(remote.release())) {
+      state_->ReportNewReply();
     }
-    sent += got;
-    state_->observer.OnProgress(sent, size.QuadPart);
-  }
-  if (sent != size.QuadPart) {
-    const DWORD code = GetLastError();
-    throw TransportError(Stage::Local, static_cast<int>(code),
-                         "Cannot read " + Utf8FromWide(local.wstring()) + ": " + Words(code));
+    throw;
   }
   // Closing the file's handle ends the transfer and reads the server's verdict.
   if (!InternetCloseHandle(remote.release())) {
@@ -241,14 +272,14 @@ StoreResult WinInetTransport::Store(const std::filesystem::path& local,
   }
   state_->ReportReply();
   const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - started;
-  return StoreResult{.bytesSent = sent, .seconds = seconds.count()};
+  return StoreResult{.bytesSent = size.QuadPart, .seconds = seconds.count()};
 }
 
 void WinInetTransport::Close() noexcept {
   if (state_->session) {
     state_->session.reset();  // WinINet says goodbye (QUIT) as it closes the connection
     try {
-      state_->ReportGoodbye();
+      state_->ReportNewReply();
     } catch (const std::exception&) {
       // A goodbye that cannot be shown changes nothing.
     }

@@ -180,6 +180,17 @@ class FtpExeUnderWine(unittest.TestCase):
         self.assertIn("mput temp\\Ünïcödé ♫.mp3? ", output)
         self.assertEqual(self.received_names(), ["Ünïcödé ♫.mp3"])
 
+    def test_sends_no_more_of_a_file_than_its_size_said(self):
+        # Wine gives a file of /proc the size 0 and reads what it holds all the same.
+        server = self.start_server()
+        status, output, _ = self.run_client(server.port, script(
+            "open " + HOST, "DeckHopper", "MovingTracks", "binary",
+            "put Z:\\proc\\self\\status status.txt", "bye"))
+        self.assertEqual(status, 1, output)
+        self.assertIn("\nftp: status.txt was not sent: Cannot send Z:\\proc\\self\\status: it "
+                      "grew while it was sent (error 223)\n", output)
+        self.assertEqual(self.read_received("status.txt"), b"")
+
     def test_answers_usage_errors_with_status_two(self):
         for arguments in (["-x"], ["-s:"], ["host", "-v"]):
             status, output, errors = self.run_client(0, "bye\r\n", arguments)
