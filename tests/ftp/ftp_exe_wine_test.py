@@ -86,7 +86,8 @@ class FtpExeUnderWine(unittest.TestCase):
 
     def run_client(self, port, commands, arguments=("-s:sendfiles.ftps",)):
         """Runs ftp.exe in the program folder as Tunelift starts it; returns (status, output)."""
-        with open(os.path.join(self.program, "sendfiles.ftps"), "w", newline="") as file:
+        with open(os.path.join(self.program, "sendfiles.ftps"), "w", encoding="utf-8",
+                  newline="") as file:
             file.write(commands)
         environment = dict(os.environ)
         environment["TUNELIFT_FTP_CONNECT_TO"] = "%s:21:127.0.0.1:%d" % (HOST, port)
@@ -190,6 +191,20 @@ class FtpExeUnderWine(unittest.TestCase):
         self.assertIn("\nftp: status.txt was not sent: Cannot send Z:\\proc\\self\\status: it "
                       "grew while it was sent (error 223)\n", output)
         self.assertEqual(self.read_received("status.txt"), b"")
+
+    def test_lets_no_script_line_or_name_steer_the_terminal(self):
+        server = self.start_server()
+        self.stage("a.mp3", b"a")
+        hostile = "\x1b]0;title\x07 \u009b2J \u202e"
+        status, output, errors = self.run_client(server.port, script(
+            "open " + HOST, "DeckHopper", "MovingTracks", "binary",
+            "put temp\\a.mp3 \"red " + hostile + ".mp3\"", hostile, "bye"))
+        self.assertEqual(status, 1, output)
+        for control in ("\x1b", "\x07", "\u009b", "\u202e"):
+            self.assertNotIn(control, output + errors)
+        self.assertIn("ftp> ?]0;title? ?2J ?\nftp: Invalid command.", output)
+        self.assertIn("Refusing the remote name \"red ?]0;title? ?2J ?.mp3\"", output)
+        self.assertEqual(server.count("STOR"), 0)
 
     def test_answers_usage_errors_with_status_two(self):
         for arguments in (["-x"], ["-s:"], ["host", "-v"]):
