@@ -13,7 +13,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "window/file_list_box.h"
+#include "window/qt/file_list_box.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "scripted_dialogs.h"
 #include "tests/support/ftp_server.h"
 #include "tests/support/loopback.h"
-#include "window/desktop_notices.h"
+#include "window/qt/desktop_notices.h"
 #include "window_fixture.h"
 
 namespace tunelift::testing {

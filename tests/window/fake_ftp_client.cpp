@@ -1,17 +1,15 @@
-// Stands in for ftp.exe in the window's tests: appends one line to ftp-runs.txt in the folder
-// it was started in, holding that folder and then each argument, separated by tabs. Then, when
-// the folder holds ftp-hold.lock, it waits until the test lets go of that lock; when it holds
+// Stands in for ftp.exe in the window's tests, on every platform: appends one line to
+// ftp-runs.txt in the folder it was started in, holding that folder and then each argument,
+// separated by tabs. Then, while the folder holds ftp-hold, it waits; when it holds
 // ftp-replay.txt, it writes that file's lines after the first to standard output and exits
 // with the status on its first line. Otherwise it exits with 0.
 
-#include <sys/file.h>
-#include <fcntl.h>
-#include <unistd.h>
-
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -30,10 +28,9 @@ bool Record(int argc, char* argv[]) {
 }
 
 void WaitForRelease() {
-  const int hold = open("ftp-hold.lock", O_RDONLY | O_CLOEXEC);
-  if (hold >= 0) {
-    flock(hold, LOCK_SH);
-    close(hold);
+  std::error_code ignored;  // a hold that cannot be seen holds nothing
+  while (std::filesystem::exists("ftp-hold", ignored)) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
 }
 

@@ -1,4 +1,4 @@
-#include "window/desktop_start.h"
+#include "window/qt/desktop_start.h"
 
 #include <QByteArray>
 #include <QStringList>

@@ -13,7 +13,7 @@
 #include <sstream>
 
 #include "ink_lines.h"
-#include "window/dialog_font.h"
+#include "window/qt/dialog_font.h"
 #include "window_fixture.h"
 
 namespace tunelift::testing {

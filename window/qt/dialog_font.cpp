@@ -1,10 +1,10 @@
-#include "window/dialog_font.h"
+#include "window/qt/dialog_font.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFontDatabase>
 
-#include "window/path_text.h"
+#include "window/qt/path_text.h"
 
 namespace tunelift {
 namespace {

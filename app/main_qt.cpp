@@ -7,11 +7,11 @@
 
 #include "core/error.h"
 #include "core/native_services.h"
-#include "window/desktop_start.h"
-#include "window/dialog_font.h"
+#include "window/qt/desktop_start.h"
+#include "window/qt/dialog_font.h"
 #include "window/form_handlers.h"
-#include "window/main_window.h"
-#include "window/qt_dialogs.h"
+#include "window/qt/main_window.h"
+#include "window/qt/qt_dialogs.h"
 
 int main(int argc, char* argv[]) {
   const std::unique_ptr<QApplication> app = tunelift::StartOnDesktop(argc, argv);

@@ -1,4 +1,4 @@
-#include "window/qt_dialogs.h"
+#include "window/qt/qt_dialogs.h"
 
 #include <QDir>
 #include <QScreen>
@@ -7,7 +7,7 @@
 #include <stdexcept>
 
 #include "core/error.h"
-#include "window/path_text.h"
+#include "window/qt/path_text.h"
 
 namespace tunelift {
 namespace {

@@ -10,7 +10,7 @@
 #include <stdexcept>
 
 #include "core/native_services.h"
-#include "window/dialog_font.h"
+#include "window/qt/dialog_font.h"
 
 namespace tunelift::testing {
 

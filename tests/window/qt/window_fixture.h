@@ -13,8 +13,8 @@
 
 #include "core/services.h"
 #include "scripted_dialogs.h"
-#include "window/main_window.h"
-#include "window/path_text.h"
+#include "window/qt/main_window.h"
+#include "window/qt/path_text.h"
 
 namespace tunelift::testing {
 

@@ -4,8 +4,6 @@
 // looked for in the program folder first. These tests run without a session bus, so the
 // end of a send is told in a (scripted) message box.
 
-#include <fcntl.h>
-#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,55 +16,11 @@
 
 #include "window/dialogs.h"
 #include <QTimer>
+#include "stand_in_client.h"
 #include "window_fixture.h"
 
 namespace tunelift::testing {
 namespace {
-
-// One line per started client: its current directory, then its arguments.
-std::vector<std::vector<std::string>> ClientRuns(const fs::path& programFolder) {
-  std::vector<std::vector<std::string>> runs;
-  std::istringstream lines(ReadFile(programFolder / "ftp-runs.txt"));
-  for (std::string line; std::getline(lines, line);) {
-    std::vector<std::string> fields;
-    std::istringstream parts(line);
-    for (std::string field; std::getline(parts, field, '\t');) {
-      fields.push_back(field);
-    }
-    runs.push_back(fields);
-  }
-  return runs;
-}
-
-void InstallStandInClient(const fs::path& programFolder) {
-  const fs::path client = programFolder / "ftp.exe";
-  fs::copy_file(TUNELIFT_FAKE_FTP_CLIENT, client);
-  fs::permissions(client, fs::perms::owner_all);
-}
-
-// Keeps every stand-in client started in `programFolder` from ending while it lives.
-class ClientHold {
-public:
-  explicit ClientHold(const fs::path& programFolder)
-      : fd_(open((programFolder / "ftp-hold.lock").c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0600)) {
-    if (fd_ < 0 || flock(fd_, LOCK_EX) != 0) {
-      throw std::runtime_error("cannot hold the stand-in client");
-    }
-  }
-  ~ClientHold() { Release(); }
-  ClientHold(const ClientHold&) = delete;
-  ClientHold& operator=(const ClientHold&) = delete;
-
-  void Release() {
-    if (fd_ >= 0) {
-      close(fd_);
-      fd_ = -1;
-    }
-  }
-
-private:
-  int fd_;
-};
 
 // True once a child of this process has ended and waits to be reaped.
 bool AChildHasEnded() {

@@ -15,7 +15,7 @@
 
 #include "core/error.h"
 #include "window/dialogs.h"
-#include "window/qt_dialogs.h"
+#include "window/qt/qt_dialogs.h"
 #include "window_fixture.h"
 
 namespace tunelift::testing {

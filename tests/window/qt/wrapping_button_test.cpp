@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "ink_lines.h"
-#include "window/wrapping_button.h"
+#include "window/qt/wrapping_button.h"
 
 namespace tunelift::testing {
 namespace {

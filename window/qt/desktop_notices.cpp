@@ -1,4 +1,4 @@
-#include "window/desktop_notices.h"
+#include "window/qt/desktop_notices.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -11,7 +11,7 @@
 #include <QtGlobal>
 #include <exception>
 
-#include "window/path_text.h"
+#include "window/qt/path_text.h"
 
 namespace tunelift {
 namespace {

@@ -1,11 +1,11 @@
-#include "window/main_window.h"
+#include "window/qt/main_window.h"
 
 #include <QApplication>
 #include <QPushButton>
 #include <string_view>
 
-#include "window/path_text.h"
-#include "window/wrapping_button.h"
+#include "window/qt/path_text.h"
+#include "window/qt/wrapping_button.h"
 
 namespace tunelift {
 namespace {

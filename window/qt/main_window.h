@@ -8,9 +8,9 @@
 #include <QWidget>
 
 #include "core/services.h"
-#include "window/desktop_notices.h"
+#include "window/qt/desktop_notices.h"
 #include "window/dialogs.h"
-#include "window/file_list_box.h"
+#include "window/qt/file_list_box.h"
 #include "window/form_handlers.h"
 #include "window/form_view.h"
 #include "window/layout.h"

@@ -5,7 +5,7 @@
 #include <set>
 
 #include "core/error.h"
-#include "window/file_list_box.h"
+#include "window/qt/file_list_box.h"
 #include "window_fixture.h"
 
 namespace tunelift::testing {

@@ -1,0 +1,13 @@
+#include "scripted_view.h"
+
+namespace tunelift::testing {
+
+std::vector<std::string> ScriptedView::Shown() const {
+  std::vector<std::string> shown;
+  for (const ListEntry& entry : list_.Entries()) {
+    shown.push_back(entry.shown);
+  }
+  return shown;
+}
+
+}  // namespace tunelift::testing

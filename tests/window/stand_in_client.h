@@ -1,0 +1,37 @@
+#pragma once
+// The window's tests' stand-in for ftp.exe (fake_ftp_client.cpp), on every platform: put
+// into a program folder as ftp.exe, it is found before any other client. It records how it
+// was started, waits while the test holds it, and ends with the transcript and exit status
+// the test gives it in ftp-replay.txt.
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tunelift::testing {
+
+void InstallStandInClient(const std::filesystem::path& programFolder);
+
+// One entry per client started in `programFolder`: its current directory, then its arguments.
+std::vector<std::vector<std::string>> ClientRuns(const std::filesystem::path& programFolder);
+
+// What the next clients started in `programFolder` print and the status they end with.
+void ReplayForClients(const std::filesystem::path& programFolder, int exitStatus,
+                      std::string_view transcript);
+
+// Keeps every stand-in client started in `programFolder` from ending while it lives.
+class ClientHold {
+public:
+  explicit ClientHold(const std::filesystem::path& programFolder);
+  ~ClientHold() { Release(); }
+  ClientHold(const ClientHold&) = delete;
+  ClientHold& operator=(const ClientHold&) = delete;
+
+  void Release() noexcept;
+
+private:
+  std::filesystem::path hold_;
+};
+
+}  // namespace tunelift::testing
