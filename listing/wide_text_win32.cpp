@@ -19,6 +19,18 @@ std::wstring WideFromUtf8(std::string_view text) {
   return wide;
 }
 
+std::wstring WideForDisplay(std::string_view text) {
+  if (text.empty()) {
+    return {};
+  }
+  // Without MB_ERR_INVALID_CHARS each byte that is not UTF-8 becomes U+FFFD.
+  const int length = static_cast<int>(text.size());
+  const int needed = MultiByteToWideChar(CP_UTF8, 0, text.data(), length, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(needed > 0 ? needed : 0), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), length, wide.data(), needed);
+  return wide;
+}
+
 std::string Utf8FromWide(std::wstring_view text) {
   if (text.empty()) {
     return {};

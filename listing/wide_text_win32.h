@@ -17,6 +17,9 @@ public:
 
 std::wstring WideFromUtf8(std::string_view text);
 std::string Utf8FromWide(std::wstring_view text);
+// Text for the eye (a message, a caption): never fails; bytes that are not UTF-8 show as the
+// replacement character U+FFFD. Never for a name that a file call takes.
+std::wstring WideForDisplay(std::string_view text);
 
 // The system's own words for the error number `code` (FormatMessageW), taken from `module`'s
 // messages when one is given (WinINet keeps its own), without a closing full stop or line

@@ -26,6 +26,10 @@ public:
   virtual void Refresh() = 0;
 };
 
+// How often the send timer runs: often enough that the news of a send comes at once to the
+// user's eye; rare enough to cost nothing.
+inline constexpr int kSendTimerIntervalMs = 250;
+
 class FormView {
 public:
   virtual ~FormView() = default;

@@ -34,10 +34,6 @@ QWidget* MakeWidget(const ControlSpec& control, QWidget* parent) {
 
 }  // namespace
 
-// Often enough that the news of a send comes at once to the user's eye; rare enough to cost
-// nothing.
-constexpr int kSendTimerIntervalMs = 250;
-
 MainWindow::MainWindow(FileServices& services, Dialogs& dialogs, QWidget* parent)
     : QWidget(parent),
       handlers_(services, *this, dialogs),

@@ -1,0 +1,61 @@
+#include "window/win32/control_layout.h"
+
+#include <cstddef>
+
+namespace tunelift {
+namespace {
+
+constexpr int kFirstControlId = 100;
+static_assert(kFirstControlId > IDCANCEL);
+
+constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
+
+}  // namespace
+
+NativeControl NativeControlFor(const ControlSpec& control) {
+  switch (control.kind) {
+    case ControlKind::PushButton: {
+      // Captions wider than the button break at spaces onto centred lines; only the Finish
+      // caption is that wide.
+      return {L"BUTTON", kChild | WS_TABSTOP | BS_PUSHBUTTON | BS_MULTILINE, 0};
+    }
+    case ControlKind::Label:
+      // A plain left-aligned label wraps its text at word boundaries within its box; "&" in a
+      // text is a character, not a mnemonic mark.
+      return {L"STATIC", kChild | SS_LEFT | SS_NOPREFIX, 0};
+    case ControlKind::FileListBox:
+      // The list keeps the height it was given rather than one of whole entries, and keeps
+      // the order it is given: the list's rules sort it.
+      return {L"LISTBOX",
+              kChild | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT |
+                  LBS_HASSTRINGS,
+              WS_EX_CLIENTEDGE};
+  }
+  return {L"STATIC", kChild, 0};
+}
+
+int ControlId(std::string_view name) {
+  for (std::size_t i = 0; i < kControls.size(); ++i) {
+    if (kControls[i].name == name) {
+      return kFirstControlId + static_cast<int>(i);
+    }
+  }
+  return 0;
+}
+
+const ControlSpec* ControlWithId(int id) {
+  const int index = id - kFirstControlId;
+  if (index < 0 || static_cast<std::size_t>(index) >= kControls.size()) {
+    return nullptr;
+  }
+  return &kControls[static_cast<std::size_t>(index)];
+}
+
+RECT ControlRect(const ControlSpec& control, int dpi) {
+  const int left = TwipsToPixels(control.left, dpi);
+  const int top = TwipsToPixels(control.top, dpi);
+  return {left, top, left + TwipsToPixels(control.width, dpi),
+          top + TwipsToPixels(control.height, dpi)};
+}
+
+}  // namespace tunelift

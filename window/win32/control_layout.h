@@ -1,0 +1,41 @@
+#pragma once
+// How each control of the layout table becomes a native control: its window class and
+// styles, its identifier, and its place in pixels at the display's DPI.
+
+#include <windows.h>
+
+#include <string_view>
+
+#include "window/layout.h"
+
+namespace tunelift {
+
+// Pixels for `twips` at `dpi` dots per inch (1440 twips to the inch), rounded to the nearest:
+// at the usual 96 DPI, the table's 15 twips per pixel.
+constexpr int TwipsToPixels(int twips, int dpi) {
+  constexpr int kTwipsPerInch = 1440;
+  return (twips * dpi + kTwipsPerInch / 2) / kTwipsPerInch;
+}
+static_assert(TwipsToPixels(kClientWidth, 96) == ToPixels(kClientWidth));
+
+struct NativeControl {
+  const wchar_t* windowClass;
+  DWORD style;
+  DWORD exStyle;
+};
+
+// The platform's own control for `control`: push buttons (the Finish caption breaking onto
+// centred lines as multi-line buttons do), labels that wrap, a list box. None is a default
+// button, and only the controls that take the focus are tab stops.
+NativeControl NativeControlFor(const ControlSpec& control);
+
+// The control's identifier within the window: its place in the table, from 100 on, so that no
+// control has the numbers of the dialog manager's Enter and Escape (IDOK and IDCANCEL).
+int ControlId(std::string_view name);
+// The control with identifier `id`; nullptr for any other number.
+const ControlSpec* ControlWithId(int id);
+
+// The control's rectangle in the window's client area, in pixels at `dpi`.
+RECT ControlRect(const ControlSpec& control, int dpi);
+
+}  // namespace tunelift

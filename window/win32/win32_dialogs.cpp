@@ -1,0 +1,169 @@
+#include "window/win32/win32_dialogs.h"
+
+#include <cderr.h>
+
+#include <algorithm>
+#include <string_view>
+
+#include "core/win32_error.h"
+#include "listing/wide_text_win32.h"
+
+namespace tunelift {
+namespace {
+
+static_assert(msgbox::kOkOnly == MB_OK && msgbox::kYesNo == MB_YESNO);
+static_assert(msgbox::kIconQuestion == MB_ICONQUESTION &&
+              msgbox::kIconExclamation == MB_ICONEXCLAMATION &&
+              msgbox::kIconInformation == MB_ICONINFORMATION &&
+              msgbox::kIconCritical == MB_ICONHAND);
+static_assert(msgbox::kIdOk == IDOK && msgbox::kIdYes == IDYES && msgbox::kIdNo == IDNO);
+static_assert(ofn::kHideReadOnly == OFN_HIDEREADONLY && ofn::kFileMustExist == OFN_FILEMUSTEXIST &&
+              ofn::kExplorer == OFN_EXPLORER && ofn::kLongNames == OFN_LONGNAMES);
+
+// Room for any path the dialog can return: the longest a Win32 path can be.
+constexpr std::size_t kFileBufferLength = 32768;
+
+// The owner the thread's next dialog is centred on (none once it has been), for the hook.
+thread_local HWND centreOwner = nullptr;
+
+// "Description|pattern|Description|pattern" as the dialog takes it: each part ended by a
+// NUL, the whole by a second one.
+std::wstring FilterPairs(const std::string& filter) {
+  std::wstring pairs = Wide(filter);
+  std::replace(pairs.begin(), pairs.end(), L'|', L'\0');
+  pairs.append(2, L'\0');
+  return pairs;
+}
+
+// What each of CommDlgExtendedError's numbers means, in the words of its documentation.
+std::string_view DialogErrorWords(unsigned long code) {
+  switch (code) {
+    case CDERR_DIALOGFAILURE: return "The dialog box could not be created.";
+    case CDERR_STRUCTSIZE: return "The dialog was given a structure of the wrong size.";
+    case CDERR_INITIALIZATION: return "The dialog failed during initialization; memory may be short.";
+    case CDERR_NOTEMPLATE: return "The dialog's template is missing.";
+    case CDERR_NOHINSTANCE: return "The dialog's template has no instance handle.";
+    case CDERR_LOADSTRFAILURE: return "The dialog could not load a string.";
+    case CDERR_FINDRESFAILURE: return "The dialog could not find a resource.";
+    case CDERR_LOADRESFAILURE: return "The dialog could not load a resource.";
+    case CDERR_LOCKRESFAILURE: return "The dialog could not lock a resource.";
+    case CDERR_MEMALLOCFAILURE: return "The dialog could not allocate memory.";
+    case CDERR_MEMLOCKFAILURE: return "The dialog could not lock memory.";
+    case CDERR_NOHOOK: return "The dialog's hook procedure is missing.";
+    case CDERR_REGISTERMSGFAIL: return "The dialog could not register a window message.";
+    case FNERR_SUBCLASSFAILURE: return "The dialog could not subclass a list box; memory is short.";
+    case FNERR_INVALIDFILENAME: return "A file name is invalid.";
+    case FNERR_BUFFERTOOSMALL: return "The chosen file's name is too long for the dialog's buffer.";
+    default: return "The open-file dialog failed.";
+  }
+}
+
+// Moves `dialog` into the middle of `owner`, as far as the owner's screen allows.
+void MoveIntoMiddle(HWND dialog, HWND owner) {
+  RECT ownerRect{};
+  RECT dialogRect{};
+  MONITORINFO screen{};
+  screen.cbSize = sizeof screen;
+  if (!GetWindowRect(owner, &ownerRect) || !GetWindowRect(dialog, &dialogRect) ||
+      !GetMonitorInfoW(MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST), &screen)) {
+    return;  // the system places it, as it would have anyway
+  }
+  const LONG width = dialogRect.right - dialogRect.left;
+  const LONG height = dialogRect.bottom - dialogRect.top;
+  const RECT& work = screen.rcWork;
+  const LONG left = std::clamp(ownerRect.left + (ownerRect.right - ownerRect.left - width) / 2,
+                               work.left, std::max(work.left, work.right - width));
+  const LONG top = std::clamp(ownerRect.top + (ownerRect.bottom - ownerRect.top - height) / 2,
+                              work.top, std::max(work.top, work.bottom - height));
+  SetWindowPos(dialog, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+LRESULT CALLBACK CentreWhenActivated(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_ACTIVATE && centreOwner != nullptr) {
+    const HWND activated = reinterpret_cast<HWND>(wParam);
+    if (GetWindow(activated, GW_OWNER) == centreOwner) {
+      MoveIntoMiddle(activated, centreOwner);
+      centreOwner = nullptr;  // the user may move it afterwards
+    }
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+}  // namespace
+
+CentreOnOwner::CentreOnOwner(HWND owner)
+    : previousOwner_(centreOwner),
+      hook_(SetWindowsHookExW(WH_CBT, CentreWhenActivated, nullptr, GetCurrentThreadId())) {
+  const bool ownerShows = owner != nullptr && IsWindowVisible(owner);
+  // Without its hook the dialog only shows where the system puts it; that is no failure.
+  centreOwner = hook_ != nullptr && ownerShows ? owner : nullptr;
+}
+
+CentreOnOwner::~CentreOnOwner() {
+  if (hook_ != nullptr) {
+    UnhookWindowsHookEx(hook_);
+  }
+  centreOwner = previousOwner_;
+}
+
+OpenFileRequest::OpenFileRequest(const OpenFileSettings& settings, HWND owner)
+    : filter_(FilterPairs(settings.filter)),
+      initDir_(Wide(settings.initDir)),
+      title_(Wide(settings.dialogTitle)),
+      file_(kFileBufferLength, L'\0') {
+  request_.lStructSize = sizeof request_;
+  request_.hwndOwner = owner;
+  request_.lpstrFilter = filter_.c_str();
+  request_.nFilterIndex = static_cast<DWORD>(settings.filterIndex);
+  request_.lpstrFile = file_.data();
+  request_.nMaxFile = static_cast<DWORD>(file_.size());
+  request_.lpstrInitialDir = initDir_.empty() ? nullptr : initDir_.c_str();
+  request_.lpstrTitle = title_.empty() ? nullptr : title_.c_str();
+  request_.Flags = static_cast<DWORD>(settings.flags);
+}
+
+std::string OpenFileRequest::ChosenPath() const {
+  return Utf8FromWide(std::wstring_view(file_.data()));
+}
+
+Error DialogError(unsigned long code) {
+  return Error(static_cast<int>(code), std::string(DialogErrorWords(code)));
+}
+
+HWND Win32Dialogs::LiveOwner() const {
+  return owner_ != nullptr && IsWindow(owner_) ? owner_ : nullptr;
+}
+
+std::string Win32Dialogs::ShowOpen(const OpenFileSettings& settings) {
+  OpenFileRequest request(settings, LiveOwner());
+  BOOL chosen = FALSE;
+  {
+    CentreOnOwner centre(LiveOwner());
+    chosen = GetOpenFileNameW(&request.Get());
+  }
+  if (chosen) {
+    return request.ChosenPath();
+  }
+  const DWORD failure = CommDlgExtendedError();
+  if (failure != 0) {
+    throw DialogError(failure);
+  }
+  if (settings.cancelError) {
+    throw Error(kCancelErrorNumber, "Cancel was selected.");
+  }
+  return {};
+}
+
+int Win32Dialogs::MsgBox(const std::string& prompt, int style, const std::string& title) {
+  const std::wstring text = WideForDisplay(prompt);
+  const std::wstring caption = WideForDisplay(title.empty() ? kApplicationTitle : title);
+  const HWND owner = LiveOwner();
+  CentreOnOwner centre(owner);
+  const int answer = MessageBoxW(owner, text.c_str(), caption.c_str(), static_cast<UINT>(style));
+  if (answer == 0) {
+    throw LastWin32Error("Cannot show the message box \"" + prompt + "\"");
+  }
+  return answer;
+}
+
+}  // namespace tunelift

@@ -1,0 +1,359 @@
+#include "window/win32/win32_window.h"
+
+#include <commctrl.h>
+
+#include <cstdlib>
+#include <utility>
+
+#include "core/win32_error.h"
+#include "listing/wide_text_win32.h"
+#include "window/win32/control_layout.h"
+
+namespace tunelift {
+namespace {
+
+constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+constexpr DWORD kWindowExStyle = 0;
+
+// The window's own messages and timers.
+constexpr UINT kIconMessage = WM_APP + 1;
+constexpr UINT_PTR kSendTimerId = 1;
+constexpr UINT_PTR kNoticeTimerId = 2;
+
+// Pressing Enter presses the default button, and the dialog manager makes every push button
+// the default one while it has the focus. This window has no default button: a button asked
+// to become one stays a plain push button, so Enter reaches the window as IDOK, which no
+// control answers to.
+LRESULT CALLBACK NeverDefault(HWND button, UINT message, WPARAM wParam, LPARAM lParam,
+                              UINT_PTR /*subclassId*/, DWORD_PTR /*data*/) {
+  if (message == BM_SETSTYLE && (wParam & BS_TYPEMASK) == BS_DEFPUSHBUTTON) {
+    wParam = (wParam & ~static_cast<WPARAM>(BS_TYPEMASK)) | BS_PUSHBUTTON;
+  }
+  return DefSubclassProc(button, message, wParam, lParam);
+}
+
+void RegisterWindowClass(WNDPROC windowProc) {
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
+  if (GetClassInfoExW(instance, kWindowClassName, &windowClass)) {
+    return;  // made by an earlier window of this program
+  }
+  windowClass.lpfnWndProc = windowProc;
+  windowClass.hInstance = instance;
+  windowClass.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+  windowClass.lpszClassName = kWindowClassName;
+  if (RegisterClassExW(&windowClass) == 0) {
+    throw LastWin32Error("Cannot register the window class");
+  }
+}
+
+// The size of the whole window whose client area is `width` by `height` pixels.
+SIZE WindowSizeFor(int width, int height) {
+  RECT frame{0, 0, width, height};
+  if (!AdjustWindowRectEx(&frame, kWindowStyle, FALSE, kWindowExStyle)) {
+    throw LastWin32Error("Cannot measure the window's frame");
+  }
+  return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
+// Whether every label that shows holds its whole text in `font`.
+bool LabelsFit(HFONT font, int dpi) {
+  const int clientWidth = TwipsToPixels(kClientWidth, dpi);
+  for (const ControlSpec& control : kControls) {
+    const RECT place = ControlRect(control, dpi);
+    if (control.kind == ControlKind::Label && place.left < clientWidth &&
+        !TextFits(font, WideFromUtf8(control.text), place.right - place.left,
+                  place.bottom - place.top)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The dialog font, unless a label would lose words in it and the face the window was laid
+// out in holds them all.
+UniqueFont FontForLayout(int dpi) {
+  UniqueFont dialogFont = CreateDialogFont(dpi);
+  if (LabelsFit(dialogFont.get(), dpi)) {
+    return dialogFont;
+  }
+  UniqueFont layoutFont = CreateDialogFont(dpi, kLayoutFontFace);
+  return LabelsFit(layoutFont.get(), dpi) ? std::move(layoutFont) : std::move(dialogFont);
+}
+
+const ClickBinding* BindingFor(int controlId) {
+  const ControlSpec* control = ControlWithId(controlId);
+  if (control == nullptr) {
+    return nullptr;
+  }
+  for (const ClickBinding& binding : kClickBindings) {
+    if (binding.control == control->name) {
+      return &binding;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+Win32Window::Win32Window(FileServices& services, Dialogs& dialogs, int dpi)
+    : handlers_(services, *this, dialogs),
+      dialogs_(dialogs),
+      dpi_(dpi),
+      font_(FontForLayout(dpi)) {
+  RegisterWindowClass(&WindowProc);
+  const SIZE size = WindowSizeFor(TwipsToPixels(kClientWidth, dpi_),
+                                  TwipsToPixels(kClientHeight, dpi_));
+  const std::wstring caption = WideFromUtf8(kFormCaption);
+  // The window's messages reach this object from the first on: WM_NCCREATE carries it.
+  window_ = CreateWindowExW(kWindowExStyle, kWindowClassName, caption.c_str(), kWindowStyle,
+                            CW_USEDEFAULT, CW_USEDEFAULT, size.cx, size.cy, nullptr, nullptr,
+                            GetModuleHandleW(nullptr), this);
+  if (window_ == nullptr) {
+    throw LastWin32Error("Cannot make the window");
+  }
+  try {
+    CreateControls();
+  } catch (...) {
+    DestroyWindow(window_);
+    throw;
+  }
+  file1_ = std::make_unique<StagedListBox>(Control("File1"), std::string(kFile1Pattern));
+  notices_ = std::make_unique<NotificationArea>(window_, kIconMessage, kNoticeTimerId);
+}
+
+Win32Window::~Win32Window() {
+  if (window_ != nullptr) {
+    DestroyWindow(window_);
+  }
+}
+
+bool Win32Window::Load() {
+  return handlers_.Run(&FormHandlers::Form_Load);
+}
+
+void Win32Window::Show(int showCommand) {
+  lastFocus_ = Control(kFocusOrder.front());
+  ShowWindow(window_, showCommand);
+  UpdateWindow(window_);
+  if (GetActiveWindow() == window_) {
+    SetFocus(lastFocus_);
+  }
+}
+
+HWND Win32Window::Control(std::string_view name) const {
+  return window_ != nullptr ? GetDlgItem(window_, ControlId(name)) : nullptr;
+}
+
+// The dialog manager moves the focus through the controls in the order they were made, so
+// the controls that take the focus are made first, in tab-index order.
+void Win32Window::CreateControls() {
+  for (std::string_view name : kFocusOrder) {
+    CreateControl(*FindControl(name));
+  }
+  for (const ControlSpec& control : kControls) {
+    if (!TakesFocus(control.kind)) {
+      CreateControl(control);
+    }
+  }
+}
+
+HWND Win32Window::CreateControl(const ControlSpec& control) {
+  const NativeControl native = NativeControlFor(control);
+  const RECT place = ControlRect(control, dpi_);
+  const std::wstring text = WideFromUtf8(control.text);
+  const auto id = static_cast<INT_PTR>(ControlId(control.name));
+  HWND made = CreateWindowExW(native.exStyle, native.windowClass, text.c_str(), native.style,
+                              place.left, place.top, place.right - place.left,
+                              place.bottom - place.top, window_, reinterpret_cast<HMENU>(id),
+                              GetModuleHandleW(nullptr), nullptr);
+  if (made == nullptr) {
+    throw LastWin32Error("Cannot make the control " + std::string(control.name));
+  }
+  SendMessageW(made, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+  if (control.kind == ControlKind::PushButton) {
+    SetWindowSubclass(made, &NeverDefault, 0, 0);
+  }
+  return made;
+}
+
+LRESULT CALLBACK Win32Window::WindowProc(HWND window, UINT message, WPARAM wParam,
+                                         LPARAM lParam) {
+  auto* self = reinterpret_cast<Win32Window*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (message == WM_NCCREATE) {
+    self = static_cast<Win32Window*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  if (self == nullptr) {
+    return DefWindowProcW(window, message, wParam, lParam);
+  }
+  if (message == WM_NCDESTROY) {
+    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    self->window_ = nullptr;
+    return DefWindowProcW(window, message, wParam, lParam);
+  }
+  self->window_ = window;  // known from WM_NCCREATE on, before CreateWindowExW returns
+  return self->OnMessage(message, wParam, lParam);
+}
+
+LRESULT Win32Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND:
+      OnCommand(LOWORD(wParam), HIWORD(wParam));
+      return 0;
+    case WM_TIMER:
+      if (wParam == kSendTimerId) {
+        handlers_.Run(&FormHandlers::SendTimer_Timer);
+      } else if (wParam == kNoticeTimerId && notices_) {
+        notices_->OnNoticeTimer();
+      }
+      return 0;
+    case kIconMessage:
+      if (notices_) {
+        notices_->OnIconMessage(lParam);
+      }
+      return 0;
+    case WM_ACTIVATE:
+      OnActivate(LOWORD(wParam) != WA_INACTIVE);
+      return 0;
+    case WM_SETFOCUS:
+      OnActivate(true);
+      return 0;
+    case WM_SETCURSOR:
+      if (OnSetCursor()) {
+        return TRUE;
+      }
+      break;
+    case WM_DESTROY:
+      notices_.reset();  // the icon goes with its window
+      PostQuitMessage(0);
+      return 0;
+    default:
+      if (message == NotificationArea::ShellRestartedMessage() && notices_) {
+        notices_->OnShellRestarted();
+        return 0;
+      }
+      break;
+  }
+  return DefWindowProcW(window_, message, wParam, lParam);
+}
+
+void Win32Window::OnCommand(int controlId, int notification) {
+  if (notification != BN_CLICKED) {
+    return;  // IDOK and IDCANCEL from Enter and Escape come here too, and press nothing
+  }
+  if (const ClickBinding* binding = BindingFor(controlId)) {
+    handlers_.Run(binding->handler);
+  }
+}
+
+// The focus leaves with the window and comes back to the control that had it, as in a dialog.
+void Win32Window::OnActivate(bool activated) {
+  const HWND focus = GetFocus();
+  if (!activated) {
+    if (focus != nullptr && IsChild(window_, focus)) {
+      lastFocus_ = focus;
+    }
+    return;
+  }
+  if (lastFocus_ == nullptr || !IsWindow(lastFocus_)) {
+    lastFocus_ = Control(kFocusOrder.front());
+  }
+  if (focus == nullptr || !IsChild(window_, focus)) {
+    SetFocus(lastFocus_);
+  }
+}
+
+bool Win32Window::OnSetCursor() {
+  if (busyDepth_ == 0) {
+    return false;
+  }
+  SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+  return true;
+}
+
+void Win32Window::SetLabel4Caption(const std::string& caption) {
+  SetWindowTextW(Control("Label4"), WideForDisplay(caption).c_str());
+}
+
+void Win32Window::Unload() {
+  unloaded_ = true;
+  if (window_ != nullptr) {
+    DestroyWindow(window_);
+  }
+}
+
+void Win32Window::BeginBusy() {
+  if (busyDepth_++ == 0) {
+    SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+  }
+}
+
+// The cursor goes back to whatever the window under it shows.
+void Win32Window::EndBusy() noexcept {
+  if (busyDepth_ == 0 || --busyDepth_ > 0) {
+    return;
+  }
+  POINT at{};
+  if (window_ == nullptr || !GetCursorPos(&at)) {
+    return;
+  }
+  const HWND under = WindowFromPoint(at);
+  if (under == window_ || IsChild(window_, under)) {
+    SendMessageW(under, WM_SETCURSOR, reinterpret_cast<WPARAM>(under),
+                 MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+  }
+}
+
+void Win32Window::ShowSending(std::string_view tooltip) {
+  if (notices_) {
+    notices_->ShowSending(std::string(tooltip));
+  }
+}
+
+void Win32Window::HideSending() noexcept {
+  if (notices_) {
+    notices_->HideSending();
+  }
+}
+
+// Where the system has no notification area, the notice comes as a message box.
+void Win32Window::TellSendEnded(const SendNotice& notice) {
+  if (notices_ && notices_->Tell(notice)) {
+    return;
+  }
+  dialogs_.MsgBox(MessageBoxText(notice), MessageBoxStyle(notice));
+}
+
+void Win32Window::SetSendTimer(bool enabled) {
+  if (window_ == nullptr) {
+    return;
+  }
+  if (!enabled) {
+    KillTimer(window_, kSendTimerId);
+  } else if (SetTimer(window_, kSendTimerId, kSendTimerIntervalMs, nullptr) == 0) {
+    throw LastWin32Error("Cannot start the timer that follows the send");
+  }
+}
+
+void DeliverMessage(const Win32Window& window, MSG& message) {
+  if (window.Handle() != nullptr && IsDialogMessageW(window.Handle(), &message)) {
+    return;
+  }
+  TranslateMessage(&message);
+  DispatchMessageW(&message);
+}
+
+int RunMessageLoop(const Win32Window& window) {
+  MSG message{};
+  BOOL got = FALSE;
+  while ((got = GetMessageW(&message, nullptr, 0, 0)) > 0) {
+    DeliverMessage(window, message);
+  }
+  return got < 0 ? EXIT_FAILURE : static_cast<int>(message.wParam);
+}
+
+}  // namespace tunelift
