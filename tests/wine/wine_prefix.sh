@@ -15,6 +15,15 @@ case "$action" in
       "$wine" wineboot --init
       "$wineserver" --wait
     fi
+    # Headless, Wine's null display driver draws the windows nowhere: windows can then be
+    # made and driven through their messages without an X server.
+    "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+    # Wine's own faces (fonts-wine: Tahoma, MS Sans Serif), which this Wine does not look
+    # for where Debian puts them, so that text is measured in the faces Windows has.
+    cp -n /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/"
+    # Programs started so far keep the driver they began with.
+    "$wineserver" --kill 2>/dev/null || true
+    "$wineserver" --wait 2>/dev/null || true
     mkdir -p "$drive"
     ln -sfn "$drive" "$prefix/dosdevices/t:"
     # One server for every test: a Wine start then costs a fraction of a second, not seconds.

@@ -1,0 +1,151 @@
+// The window as the system sees it: each control's class, place, size, text and styles read
+// back through Win32 and held against figures written out here, at the usual 96 DPI and at
+// larger ones; the font, and that every label shows its whole text in it.
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cwchar>
+
+#include "listing/wide_text_win32.h"
+#include "window_fixture.h"
+
+namespace tunelift::testing {
+namespace {
+
+struct Expected {
+  const char* name;
+  const wchar_t* windowClass;
+  RECT place;  // left, top, right, bottom in client pixels at 96 DPI
+};
+
+// Twips divided by 15.
+constexpr std::array kAt96Dpi{
+    Expected{"Browse", L"Button", {136, 40, 289, 73}},
+    Expected{"Send", L"Button", {216, 256, 329, 289}},
+    Expected{"File1", L"ListBox", {16, 96, 393, 167}},
+    Expected{"Delete", L"Button", {104, 176, 193, 201}},
+    Expected{"Finish", L"Button", {80, 256, 193, 289}},
+    Expected{"cmdDelete", L"Button", {216, 176, 313, 201}},
+    Expected{"Label3", L"Static", {16, 8, 393, 41}},
+    Expected{"Label2", L"Static", {16, 216, 393, 249}},
+    Expected{"Label1", L"Static", {16, 80, 145, 97}},
+    Expected{"Label4", L"Static", {448, 56, 561, 129}},
+};
+
+RECT ClientRectOf(HWND control) {
+  RECT place{};
+  GetWindowRect(control, &place);
+  MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&place), 2);
+  return place;
+}
+
+std::wstring ClassOf(HWND control) {
+  std::array<wchar_t, 64> name{};
+  GetClassNameW(control, name.data(), static_cast<int>(name.size()));
+  return name.data();
+}
+
+void ExpectPlace(const RECT& actual, const RECT& expected, const char* name) {
+  EXPECT_EQ(actual.left, expected.left) << name;
+  EXPECT_EQ(actual.top, expected.top) << name;
+  EXPECT_EQ(actual.right, expected.right) << name;
+  EXPECT_EQ(actual.bottom, expected.bottom) << name;
+}
+
+class Win32LayoutTest : public Win32WindowTest {};
+
+TEST_F(Win32LayoutTest, TheWindowIsTitledTunelift410By300AndHoldsTheTablesControls) {
+  const HWND window = window_->Handle();
+  EXPECT_EQ(TextOf(window), "Tunelift");
+  RECT client{};
+  GetClientRect(window, &client);
+  EXPECT_EQ(client.right, 410);
+  EXPECT_EQ(client.bottom, 300);
+  EXPECT_EQ(GetWindowLongW(window, GWL_STYLE) & (WS_THICKFRAME | WS_MAXIMIZEBOX), 0)
+      << "nothing resizes the window";
+
+  for (const Expected& expected : kAt96Dpi) {
+    const HWND control = Control(expected.name);
+    ASSERT_NE(control, nullptr) << expected.name;
+    EXPECT_EQ(_wcsicmp(ClassOf(control).c_str(), expected.windowClass), 0) << expected.name;
+    ExpectPlace(ClientRectOf(control), expected.place, expected.name);
+    EXPECT_NE(GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE, 0) << expected.name;
+  }
+  EXPECT_EQ(TextOf(Control("Browse")), "Browse for .MP3 files");
+  EXPECT_EQ(TextOf(Control("Send")), "Send the Music!");
+  EXPECT_EQ(TextOf(Control("Delete")), "Delete All");
+  EXPECT_EQ(TextOf(Control("cmdDelete")), "Delete Selected");
+  EXPECT_EQ(TextOf(Control("Finish")), "           Finish!        (and delete temp files)");
+  EXPECT_EQ(TextOf(Control("Label1")), "You selected these files:");
+  EXPECT_EQ(TextOf(Control("Label2")),
+            "After you have selected the files you want, press Send The Music, and it you "
+            "should be hearing it soon!");
+  EXPECT_EQ(TextOf(Control("Label3")),
+            "Press \"Browse for .MP3 files\" to select and copy the music you want to send.    "
+            "You can send more than one song, but you can only select one song at a time.");
+  EXPECT_EQ(TextOf(Control("Label4")), "Label4");
+}
+
+TEST_F(Win32LayoutTest, ButtonsAreNeverDefaultAndFinishBreaksOntoCentredLines) {
+  for (const char* name : {"Browse", "Send", "Delete", "cmdDelete", "Finish"}) {
+    const LONG style = GetWindowLongW(Control(name), GWL_STYLE);
+    EXPECT_EQ(style & BS_TYPEMASK, BS_PUSHBUTTON) << name;
+    EXPECT_NE(style & WS_TABSTOP, 0) << name;
+  }
+  const LONG finish = GetWindowLongW(Control("Finish"), GWL_STYLE);
+  EXPECT_NE(finish & BS_MULTILINE, 0);
+  EXPECT_TRUE((finish & BS_CENTER) == BS_CENTER || (finish & BS_CENTER) == 0) << "centred";
+  for (const char* name : {"Label1", "Label2", "Label3", "Label4"}) {
+    EXPECT_EQ(GetWindowLongW(Control(name), GWL_STYLE) & (WS_TABSTOP | SS_TYPEMASK), SS_LEFT)
+        << name << " wraps and takes no focus";
+  }
+  const LONG list = GetWindowLongW(Control("File1"), GWL_STYLE);
+  EXPECT_EQ(list & (LBS_SORT | LBS_MULTIPLESEL | LBS_EXTENDEDSEL), 0) << "one entry at a time";
+  EXPECT_NE(list & WS_TABSTOP, 0);
+}
+
+TEST_F(Win32LayoutTest, EveryControlIsIn8PointTypeAndEveryLabelShowsItsWholeText) {
+  const HDC screen = GetDC(nullptr);
+  for (const Expected& expected : kAt96Dpi) {
+    const HWND control = Control(expected.name);
+    const auto font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+    ASSERT_NE(font, nullptr) << expected.name;
+    SelectObject(screen, font);
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(screen, &metrics);
+    EXPECT_EQ(metrics.tmHeight - metrics.tmInternalLeading, 11) << "8 points at 96 DPI";
+    if (std::string_view(expected.name).starts_with("Label") &&
+        std::string_view(expected.name) != "Label4") {
+      const std::wstring text = WideFromUtf8(TextOf(control));
+      RECT needed{0, 0, expected.place.right - expected.place.left, 0};
+      DrawTextW(screen, text.c_str(), -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+      EXPECT_LE(needed.bottom, expected.place.bottom - expected.place.top) << expected.name;
+    }
+  }
+  ReleaseDC(nullptr, screen);
+}
+
+TEST_F(Win32LayoutTest, AtLargerDpiEveryFigureGrowsWithTheDpi) {
+  for (int dpi : {120, 144}) {
+    Win32Window scaled(*services_, dialogs_, dpi);
+    RECT client{};
+    GetClientRect(scaled.Handle(), &client);
+    // 6150 by 4500 twips at dpi / 1440 pixels per twip, rounded.
+    EXPECT_EQ(client.right, dpi == 120 ? 513 : 615);
+    EXPECT_EQ(client.bottom, dpi == 120 ? 375 : 450);
+    // Browse: 2040, 600, 2295 by 495 twips.
+    const RECT browse = ClientRectOf(scaled.Control("Browse"));
+    ExpectPlace(browse, dpi == 120 ? RECT{170, 50, 361, 91} : RECT{204, 60, 434, 110}, "Browse");
+    const auto font = reinterpret_cast<HFONT>(SendMessageW(scaled.Control("Label3"), WM_GETFONT, 0, 0));
+    const HDC screen = GetDC(nullptr);
+    SelectObject(screen, font);
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(screen, &metrics);
+    ReleaseDC(nullptr, screen);
+    EXPECT_EQ(metrics.tmHeight - metrics.tmInternalLeading, MulDiv(8, dpi, 72)) << dpi;
+  }
+}
+
+}  // namespace
+}  // namespace tunelift::testing

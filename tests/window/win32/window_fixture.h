@@ -1,0 +1,53 @@
+#pragma once
+// A real Tunelift window on a fresh program folder, with the real file and process services
+// and scripted dialogs. Clicks and keys go to the controls as messages, and every message goes
+// through the window's own delivery (the dialog manager first), as the program's loop does.
+
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "program_folder.h"
+#include "scripted_dialogs.h"
+#include "window/win32/win32_window.h"
+
+namespace tunelift::testing {
+
+class Win32WindowTest : public ProgramFolderTest {
+protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Runs Form_Load and, when it succeeds, shows the window.
+  bool LoadAndShow();
+  // Delivers every message waiting for this thread.
+  void Pump();
+  // Pumps until `done` holds, 30 s at most; false when it never did.
+  bool PumpUntil(const std::function<bool()>& done);
+
+  HWND Control(std::string_view name) const { return window_->Control(name); }
+  // Clicks the button `name` (BM_CLICK), then delivers what followed.
+  void Click(std::string_view name);
+  // Presses and releases `key` where the focus is, as the keyboard would.
+  void Key(WPARAM key);
+  // The layout table's name of the control with the focus; empty for anything else.
+  std::string FocusedName() const;
+  // The entries the list shows, in order.
+  std::vector<std::string> Listed() const;
+  void SelectEntry(const std::string& shown);
+  bool WindowGone() const { return window_->Handle() == nullptr; }
+
+  static std::string TextOf(HWND control);
+
+  ScriptedDialogs dialogs_;
+  std::unique_ptr<Win32Window> window_;
+  // Whether the end of the program's loop (WM_QUIT) has come.
+  bool quitPosted_ = false;
+};
+
+}  // namespace tunelift::testing
