@@ -74,4 +74,24 @@ void StagedList::Refresh() {
   }
 }
 
+void StagedListControl::SetPath(const std::string& folder) {
+  list_.Select(-1);
+  ReadAndShow([this, &folder] { list_.SetPath(folder); });
+}
+
+void StagedListControl::Refresh() {
+  list_.Select(SelectedRow());
+  ReadAndShow([this] { list_.Refresh(); });
+}
+
+void StagedListControl::ReadAndShow(const std::function<void()>& read) {
+  try {
+    read();
+  } catch (...) {
+    ShowEntries();  // an unreadable folder shows an empty list, not names that may be gone
+    throw;
+  }
+  ShowEntries();
+}
+
 }  // namespace tunelift

@@ -5,7 +5,9 @@
 // is read again. Each window's list control holds one, draws its entries and forwards the
 // user's selection to it, so both windows list by the same rules.
 
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "window/form_view.h"
@@ -43,6 +45,36 @@ private:
   std::string path_;
   std::vector<ListEntry> entries_;
   int selected_ = -1;
+};
+
+// A window's list control: the rules read the folder and keep the selection; the control only
+// draws what they hold and tells which row the user selected. The folder is read only on
+// SetPath and Refresh. Each window's list control is one of these.
+class StagedListControl : public FileList {
+public:
+  explicit StagedListControl(std::string pattern) : list_(std::move(pattern)) {}
+
+  const std::string& Pattern() const { return list_.Pattern(); }
+
+  std::string Path() const override { return list_.Path(); }
+  void SetPath(const std::string& folder) override;
+  int ListIndex() const override { return SelectedRow(); }
+  std::string List(int index) const override { return list_.List(index); }
+  // Keeps the selected name selected when it is still there.
+  void Refresh() override;
+
+protected:
+  const StagedList& Rules() const { return list_; }
+
+private:
+  // The row the user selected in the control; -1 for none.
+  virtual int SelectedRow() const = 0;
+  // Puts the rules' entries into the control and selects the one they kept.
+  virtual void ShowEntries() = 0;
+  // Runs `read` on the rules' list, then draws what it holds, also when `read` failed.
+  void ReadAndShow(const std::function<void()>& read);
+
+  StagedList list_;
 };
 
 }  // namespace tunelift

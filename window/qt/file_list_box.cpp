@@ -2,7 +2,6 @@
 
 #include <QPainter>
 #include <QStyleOptionFocusRect>
-#include <functional>
 #include <utility>
 
 #include "window/qt/path_text.h"
@@ -10,42 +9,22 @@
 namespace tunelift {
 
 FileListBox::FileListBox(std::string pattern, QWidget* parent)
-    : QListWidget(parent), list_(std::move(pattern)) {
+    : QListWidget(parent), StagedListControl(std::move(pattern)) {
   setSelectionMode(QAbstractItemView::SingleSelection);
 }
 
-void FileListBox::SetPath(const std::string& folder) {
-  list_.Select(-1);
-  ReadAndShow([this, &folder] { list_.SetPath(folder); });
-}
-
-int FileListBox::ListIndex() const {
+int FileListBox::SelectedRow() const {
   const QList<QListWidgetItem*> selected = selectedItems();
   return selected.isEmpty() ? -1 : row(selected.first());
 }
 
-void FileListBox::Refresh() {
-  list_.Select(ListIndex());
-  ReadAndShow([this] { list_.Refresh(); });
-}
-
-void FileListBox::ReadAndShow(const std::function<void()>& read) {
-  try {
-    read();
-  } catch (...) {
-    ShowEntries();  // an unreadable folder shows an empty list, not names that may be gone
-    throw;
-  }
-  ShowEntries();
-}
-
 void FileListBox::ShowEntries() {
   clear();
-  for (const ListEntry& entry : list_.Entries()) {
+  for (const ListEntry& entry : Rules().Entries()) {
     addItem(ToQString(entry.shown));
   }
-  if (list_.ListIndex() >= 0) {
-    setCurrentRow(list_.ListIndex());
+  if (Rules().ListIndex() >= 0) {
+    setCurrentRow(Rules().ListIndex());
   }
 }
 

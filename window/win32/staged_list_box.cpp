@@ -28,37 +28,17 @@ private:
 }  // namespace
 
 StagedListBox::StagedListBox(HWND listBox, std::string pattern)
-    : listBox_(listBox), list_(std::move(pattern)) {}
+    : StagedListControl(std::move(pattern)), listBox_(listBox) {}
 
-void StagedListBox::SetPath(const std::string& folder) {
-  list_.Select(-1);
-  ReadAndShow([this, &folder] { list_.SetPath(folder); });
-}
-
-int StagedListBox::ListIndex() const {
+int StagedListBox::SelectedRow() const {
   const LRESULT selected = SendMessageW(listBox_, LB_GETCURSEL, 0, 0);
   return selected == LB_ERR ? -1 : static_cast<int>(selected);
-}
-
-void StagedListBox::Refresh() {
-  list_.Select(ListIndex());
-  ReadAndShow([this] { list_.Refresh(); });
-}
-
-void StagedListBox::ReadAndShow(const std::function<void()>& read) {
-  try {
-    read();
-  } catch (...) {
-    ShowEntries();  // an unreadable folder shows an empty list, not names that may be gone
-    throw;
-  }
-  ShowEntries();
 }
 
 void StagedListBox::ShowEntries() {
   RedrawOnce redraw(listBox_);
   SendMessageW(listBox_, LB_RESETCONTENT, 0, 0);
-  for (const ListEntry& entry : list_.Entries()) {
+  for (const ListEntry& entry : Rules().Entries()) {
     // The shown text is UTF-8 by the rules' making; the name on disk never goes to the control.
     const std::wstring shown = WideFromUtf8(entry.shown);
     if (SendMessageW(listBox_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(shown.c_str())) < 0) {
@@ -66,11 +46,11 @@ void StagedListBox::ShowEntries() {
       // Selected would take another file than the one the user sees: it shows none instead.
       SendMessageW(listBox_, LB_RESETCONTENT, 0, 0);
       throw Error(errnum::kOutOfMemory, "The list has no room for the " +
-                                            std::to_string(list_.Entries().size()) +
-                                            " names in '" + list_.Path() + "'.");
+                                            std::to_string(Rules().Entries().size()) +
+                                            " names in '" + Rules().Path() + "'.");
     }
   }
-  SendMessageW(listBox_, LB_SETCURSEL, static_cast<WPARAM>(list_.ListIndex()), 0);
+  SendMessageW(listBox_, LB_SETCURSEL, static_cast<WPARAM>(Rules().ListIndex()), 0);
 }
 
 }  // namespace tunelift
