@@ -58,4 +58,12 @@ RECT ControlRect(const ControlSpec& control, int dpi) {
           top + TwipsToPixels(control.height, dpi)};
 }
 
+RECT TextArea(const ControlSpec& control, int dpi) {
+  RECT area = ControlRect(control, dpi);
+  if (control.kind == ControlKind::PushButton) {
+    InflateRect(&area, -GetSystemMetrics(SM_CXEDGE), -GetSystemMetrics(SM_CYEDGE));
+  }
+  return area;
+}
+
 }  // namespace tunelift

@@ -37,5 +37,8 @@ const ControlSpec* ControlWithId(int id);
 
 // The control's rectangle in the window's client area, in pixels at `dpi`.
 RECT ControlRect(const ControlSpec& control, int dpi);
+// The part of that rectangle the control's text is drawn in: a label's whole box, a push
+// button's inside its raised edge.
+RECT TextArea(const ControlSpec& control, int dpi);
 
 }  // namespace tunelift

@@ -6,7 +6,6 @@
 #include <windows.h>
 
 #include <memory>
-#include <string>
 #include <type_traits>
 
 namespace tunelift {
@@ -26,11 +25,10 @@ using UniqueFont = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
 // program (96 unless the program is aware of the display's scaling).
 int ScreenDpi();
 
-// The 8-point font `face` at `dpi`; throws tunelift::Error when the system cannot make it.
-UniqueFont CreateDialogFont(int dpi, const wchar_t* face = kDialogFontFace);
-
-// Whether `text`, drawn in `font` and wrapped at word boundaries as labels and multi-line
-// buttons wrap it, fits within `width` by `height` pixels.
-bool TextFits(HFONT font, const std::wstring& text, int width, int height);
+// The font the window is drawn in at `dpi`: the 8-point dialog font. Where a caption or label
+// would lose words in it, the face the window was laid out in, if the system has it in that
+// size; else the dialog font as many pixels smaller as it takes for every text to show.
+// Throws tunelift::Error when the system cannot make a font.
+UniqueFont CreateWindowFont(int dpi);
 
 }  // namespace tunelift

@@ -3,7 +3,6 @@
 #include <commctrl.h>
 
 #include <cstdlib>
-#include <utility>
 
 #include "core/win32_error.h"
 #include "listing/wide_text_win32.h"
@@ -59,31 +58,6 @@ SIZE WindowSizeFor(int width, int height) {
   return {frame.right - frame.left, frame.bottom - frame.top};
 }
 
-// Whether every label that shows holds its whole text in `font`.
-bool LabelsFit(HFONT font, int dpi) {
-  const int clientWidth = TwipsToPixels(kClientWidth, dpi);
-  for (const ControlSpec& control : kControls) {
-    const RECT place = ControlRect(control, dpi);
-    if (control.kind == ControlKind::Label && place.left < clientWidth &&
-        !TextFits(font, WideFromUtf8(control.text), place.right - place.left,
-                  place.bottom - place.top)) {
-      return false;
-    }
-  }
-  return true;
-}
-
-// The dialog font, unless a label would lose words in it and the face the window was laid
-// out in holds them all.
-UniqueFont FontForLayout(int dpi) {
-  UniqueFont dialogFont = CreateDialogFont(dpi);
-  if (LabelsFit(dialogFont.get(), dpi)) {
-    return dialogFont;
-  }
-  UniqueFont layoutFont = CreateDialogFont(dpi, kLayoutFontFace);
-  return LabelsFit(layoutFont.get(), dpi) ? std::move(layoutFont) : std::move(dialogFont);
-}
-
 const ClickBinding* BindingFor(int controlId) {
   const ControlSpec* control = ControlWithId(controlId);
   if (control == nullptr) {
@@ -103,7 +77,7 @@ Win32Window::Win32Window(FileServices& services, Dialogs& dialogs, int dpi)
     : handlers_(services, *this, dialogs),
       dialogs_(dialogs),
       dpi_(dpi),
-      font_(FontForLayout(dpi)) {
+      font_(CreateWindowFont(dpi)) {
   RegisterWindowClass(&WindowProc);
   const SIZE size = WindowSizeFor(TwipsToPixels(kClientWidth, dpi_),
                                   TwipsToPixels(kClientHeight, dpi_));
