@@ -37,7 +37,6 @@ public:
   // Puts the icon back after the shell has started again (its "TaskbarCreated" message).
   void OnShellRestarted();
 
-  bool IconShown() const { return iconShown_; }
   // The message the shell broadcasts when it has started again.
   static UINT ShellRestartedMessage();
 

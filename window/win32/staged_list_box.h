@@ -16,8 +16,6 @@ public:
   // `listBox` is a list box control without sorting; it must outlive this object.
   StagedListBox(HWND listBox, std::string pattern);
 
-  HWND Handle() const { return listBox_; }
-
 private:
   int SelectedRow() const override;
   void ShowEntries() override;

@@ -1,10 +1,13 @@
 #include "window/win32/win32_dialogs.h"
 
 #include <cderr.h>
+#include <commdlg.h>
 
 #include <algorithm>
 #include <string_view>
+#include <vector>
 
+#include "core/error.h"
 #include "core/win32_error.h"
 #include "listing/wide_text_win32.h"
 
@@ -89,7 +92,40 @@ LRESULT CALLBACK CentreWhenActivated(int code, WPARAM wParam, LPARAM lParam) {
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-}  // namespace
+// One call of GetOpenFileNameW for `settings`: the structure and the texts it points into.
+class OpenFileRequest {
+public:
+  // Throws tunelift::Error for a setting that is not UTF-8 text.
+  OpenFileRequest(const OpenFileSettings& settings, HWND owner);
+  OpenFileRequest(const OpenFileRequest&) = delete;
+  OpenFileRequest& operator=(const OpenFileRequest&) = delete;
+
+  OPENFILENAMEW& Get() { return request_; }
+  // The chosen file's full path, once the dialog has returned it.
+  std::string ChosenPath() const;
+
+private:
+  std::wstring filter_;
+  std::wstring initDir_;
+  std::wstring title_;
+  std::vector<wchar_t> file_;
+  OPENFILENAMEW request_{};
+};
+
+// While it lives, the first dialog or message box this thread shows for `owner` is moved into
+// the middle of the owner, within the owner's screen, as soon as it is activated. Without a
+// visible owner, the dialog stays where the system puts it.
+class CentreOnOwner {
+public:
+  explicit CentreOnOwner(HWND owner);
+  ~CentreOnOwner();
+  CentreOnOwner(const CentreOnOwner&) = delete;
+  CentreOnOwner& operator=(const CentreOnOwner&) = delete;
+
+private:
+  HWND previousOwner_;
+  HHOOK hook_;
+};
 
 CentreOnOwner::CentreOnOwner(HWND owner)
     : previousOwner_(centreOwner),
@@ -126,9 +162,13 @@ std::string OpenFileRequest::ChosenPath() const {
   return Utf8FromWide(std::wstring_view(file_.data()));
 }
 
+// The error for a dialog that failed with CommDlgExtendedError's `code`: that number and what
+// it means.
 Error DialogError(unsigned long code) {
   return Error(static_cast<int>(code), std::string(DialogErrorWords(code)));
 }
+
+}  // namespace
 
 HWND Win32Dialogs::LiveOwner() const {
   return owner_ != nullptr && IsWindow(owner_) ? owner_ : nullptr;

@@ -43,7 +43,6 @@ public:
   HWND Handle() const { return window_; }
   // The control made for the layout table's `name`; nullptr once the window is gone.
   HWND Control(std::string_view name) const;
-  int Dpi() const { return dpi_; }
 
   FileList& File1() override { return *file1_; }
   void SetLabel4Caption(const std::string& caption) override;

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <commdlg.h>
 #include <dlgs.h>
 
 #include <array>
