@@ -27,7 +27,9 @@ inline constexpr std::string_view kFormName = "Tunelift";
 inline constexpr std::string_view kFormCaption = "Tunelift";
 inline constexpr int kClientWidth = 6150;
 inline constexpr int kClientHeight = 4500;
-inline constexpr int kTwipsPerPixel = 15;
+inline constexpr int kTwipsPerInch = 1440;
+inline constexpr int kUsualDpi = 96;
+inline constexpr int kTwipsPerPixel = kTwipsPerInch / kUsualDpi;  // 15
 
 // The pattern of the file list: only MP3 files show, whatever the case of their names.
 inline constexpr std::string_view kFile1Pattern = "*.mp3";
@@ -57,9 +59,15 @@ inline constexpr std::array kControls{
                 240, 1200, 1935, 255, 3},
 };
 
-// Logical pixels at the usual 15 twips per pixel; every figure of the table divides evenly.
+// Pixels for `twips` at `dpi` dots per inch, rounded to the nearest.
+constexpr int TwipsToPixels(int twips, int dpi) {
+  return (twips * dpi + kTwipsPerInch / 2) / kTwipsPerInch;
+}
+
+// Logical pixels at the usual 96 DPI, 15 twips per pixel; every figure of the table divides
+// evenly.
 constexpr int ToPixels(int twips) {
-  return twips / kTwipsPerPixel;
+  return TwipsToPixels(twips, kUsualDpi);
 }
 
 constexpr bool FiguresAreWholePixels() {

@@ -10,14 +10,6 @@
 
 namespace tunelift {
 
-// Pixels for `twips` at `dpi` dots per inch (1440 twips to the inch), rounded to the nearest:
-// at the usual 96 DPI, the table's 15 twips per pixel.
-constexpr int TwipsToPixels(int twips, int dpi) {
-  constexpr int kTwipsPerInch = 1440;
-  return (twips * dpi + kTwipsPerInch / 2) / kTwipsPerInch;
-}
-static_assert(TwipsToPixels(kClientWidth, 96) == ToPixels(kClientWidth));
-
 struct NativeControl {
   const wchar_t* windowClass;
   DWORD style;
