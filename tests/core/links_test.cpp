@@ -4,16 +4,11 @@
 #include <sys/stat.h>
 
 #include "core/error.h"
+#include "posix_checks.h"
 #include "program_folder.h"
 
 namespace tunelift::testing {
 namespace {
-
-mode_t ModeOf(const fs::path& path) {
-  struct stat info {};
-  EXPECT_EQ(stat(path.c_str(), &info), 0) << path;
-  return info.st_mode & 07777;
-}
 
 // The user's own files outside the program folder, which links point at.
 class Links : public ProgramFolderTest {

@@ -11,17 +11,11 @@
 #include <memory>
 
 #include "core/error.h"
-#include "file_size_limit_posix.h"
+#include "posix_checks.h"
 #include "program_folder.h"
 
 namespace tunelift::testing {
 namespace {
-
-mode_t ModeOf(const fs::path& path) {
-  struct stat info {};
-  EXPECT_EQ(stat(path.c_str(), &info), 0) << path;
-  return info.st_mode & 07777;
-}
 
 using WriteUploadScript = ProgramFolderTest;
 

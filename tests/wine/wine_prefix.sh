@@ -5,9 +5,8 @@
 # Usage: wine_prefix.sh prepare|stop WINE64 WINESERVER PREFIX DRIVE-T-FOLDER
 set -eu
 action=$1 wine=$2 wineserver=$3 prefix=$4 drive=$5
-export WINEPREFIX="$prefix" WINEDEBUG=-all DISPLAY= WAYLAND_DISPLAY=
-# Wine would offer to download Mono and Gecko; the tests need neither.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX="$prefix"
+. "$(dirname "$0")/environment.sh"
 
 case "$action" in
   prepare)

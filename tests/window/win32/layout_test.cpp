@@ -42,12 +42,6 @@ RECT ClientRectOf(HWND control) {
   return place;
 }
 
-std::wstring ClassOf(HWND control) {
-  std::array<wchar_t, 64> name{};
-  GetClassNameW(control, name.data(), static_cast<int>(name.size()));
-  return name.data();
-}
-
 void ExpectPlace(const RECT& actual, const RECT& expected, const char* name) {
   EXPECT_EQ(actual.left, expected.left) << name;
   EXPECT_EQ(actual.top, expected.top) << name;

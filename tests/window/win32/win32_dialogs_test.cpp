@@ -14,23 +14,11 @@
 #include <thread>
 
 #include "listing/wide_text_win32.h"
-#include "program_folder.h"
 #include "window/win32/win32_window.h"
+#include "window_fixture.h"
 
 namespace tunelift::testing {
 namespace {
-
-std::wstring TextOf(HWND window) {
-  std::array<wchar_t, 1024> text{};
-  GetWindowTextW(window, text.data(), static_cast<int>(text.size()));
-  return text.data();
-}
-
-std::wstring ClassOf(HWND window) {
-  std::array<wchar_t, 64> name{};
-  GetClassNameW(window, name.data(), static_cast<int>(name.size()));
-  return name.data();
-}
 
 // The dialog that `thread` shows now; nullptr when it shows none.
 HWND DialogOf(DWORD thread) {
@@ -61,8 +49,8 @@ HWND AwaitDialogOf(DWORD thread) {
 }
 
 // The texts of the dialog's labels, one after another.
-std::wstring LabelTexts(HWND dialog) {
-  std::wstring texts;
+std::string LabelTexts(HWND dialog) {
+  std::string texts;
   for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr;
        child = GetWindow(child, GW_HWNDNEXT)) {
     if (ClassOf(child) == L"Static") {
@@ -102,14 +90,14 @@ POINT Centre(HWND window) {
 // What the user saw of a dialog, read while it showed.
 struct Seen {
   bool shown = false;
-  std::wstring title;
-  std::wstring labels;
+  std::string title;
+  std::string labels;
   std::wstring folder;
   bool hasYes = false;
   bool hasNo = false;
   bool hasOk = false;
   POINT centre{};
-  std::wstring leftOpen;  // the dialogs that stayed up after the answer
+  std::string leftOpen;  // the dialogs that stayed up after the answer
 };
 
 class Win32DialogsTest : public ProgramFolderTest {
@@ -161,7 +149,7 @@ protected:
         Sleep(50);
       }
       while (const HWND left = DialogOf(thread)) {
-        seen_.leftOpen += TextOf(left) + L": " + LabelTexts(left) + L"; ";
+        seen_.leftOpen += TextOf(left) + ": " + LabelTexts(left) + "; ";
         Press(left, IDCANCEL);
         Press(left, IDOK);
         Sleep(200);
@@ -195,8 +183,8 @@ TEST_F(Win32DialogsTest, APathTypedIntoTheRealOpenFileDialogIsStaged) {
   AwaitUser();
 
   ASSERT_TRUE(seen_.shown);
-  EXPECT_EQ(seen_.leftOpen, L"");
-  EXPECT_EQ(seen_.title, L"Open File");
+  EXPECT_EQ(seen_.leftOpen, "");
+  EXPECT_EQ(seen_.title, "Open File");
   EXPECT_TRUE(fs::equivalent(fs::path(seen_.folder), root_)) << "opens in the program folder";
   EXPECT_EQ(ReadFile(In(StagingPath(), "typed in.mp3")), "typed music");
   EXPECT_EQ(window_->File1().List(0), "typed in.mp3");
@@ -228,8 +216,8 @@ TEST_F(Win32DialogsTest, AQuestionBoxHasYesAndNoTheApplicationsTitleAndSitsOverT
   EXPECT_EQ(dialogs_.MsgBox("Delete every staged file?", 36), msgbox::kIdNo);
   AwaitUser();
   ASSERT_TRUE(seen_.shown);
-  EXPECT_EQ(seen_.title, L"Tunelift");
-  EXPECT_NE(seen_.labels.find(L"Delete every staged file?"), std::wstring::npos);
+  EXPECT_EQ(seen_.title, "Tunelift");
+  EXPECT_NE(seen_.labels.find("Delete every staged file?"), std::string::npos);
   EXPECT_TRUE(seen_.hasYes && seen_.hasNo);
   const POINT window = Centre(window_->Handle());
   EXPECT_LE(std::abs(seen_.centre.x - window.x), 2);
@@ -242,7 +230,7 @@ TEST_F(Win32DialogsTest, AWarningBoxShowsItsOwnTitleAndOneOkButton) {
                             "Folder not Found"),
             msgbox::kIdOk);
   AwaitUser();
-  EXPECT_EQ(seen_.title, L"Folder not Found");
+  EXPECT_EQ(seen_.title, "Folder not Found");
   EXPECT_TRUE(seen_.hasOk);
   EXPECT_FALSE(seen_.hasYes || seen_.hasNo);
 }

@@ -1,6 +1,7 @@
 #include "window_fixture.h"
 
 #include <algorithm>
+#include <array>
 #include <thread>
 
 #include "listing/wide_text_win32.h"
@@ -97,11 +98,17 @@ void Win32WindowTest::SelectEntry(const std::string& shown) {
   SendMessageW(Control("File1"), LB_SETCURSEL, static_cast<WPARAM>(at - listed.begin()), 0);
 }
 
-std::string Win32WindowTest::TextOf(HWND control) {
-  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
-  text.resize(static_cast<std::size_t>(GetWindowTextW(control, text.data(),
+std::string TextOf(HWND window) {
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(),
                                                       static_cast<int>(text.size()))));
   return Utf8FromWide(text);
+}
+
+std::wstring ClassOf(HWND window) {
+  std::array<wchar_t, 256> name{};  // 256: the longest class name there is
+  GetClassNameW(window, name.data(), static_cast<int>(name.size()));
+  return name.data();
 }
 
 }  // namespace tunelift::testing

@@ -18,6 +18,11 @@
 
 namespace tunelift::testing {
 
+// A window's text (a control's caption, a window's title), as UTF-8.
+std::string TextOf(HWND window);
+// A window's class name, such as "Button" or "#32770".
+std::wstring ClassOf(HWND window);
+
 class Win32WindowTest : public ProgramFolderTest {
 protected:
   void SetUp() override;
@@ -41,8 +46,6 @@ protected:
   std::vector<std::string> Listed() const;
   void SelectEntry(const std::string& shown);
   bool WindowGone() const { return window_->Handle() == nullptr; }
-
-  static std::string TextOf(HWND control);
 
   ScriptedDialogs dialogs_;
   std::unique_ptr<Win32Window> window_;
