@@ -1,12 +1,25 @@
 // Removing what the tool left on disk: the staging folder and the upload script.
 
+#include <chrono>
+#include <functional>
+#include <thread>
+
 #include "core/error.h"
 #include "program_folder.h"
+#include "replay_client.h"
 
 namespace tunelift::testing {
 namespace {
 
 using Finishing = ProgramFolderTest;
+
+// Waits up to 30 s for `done`; false when it never held.
+bool Eventually(const std::function<bool()>& done) {
+  for (int tries = 0; tries < 1500 && !done(); ++tries) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return done();
+}
 
 TEST_F(Finishing, RemovesTheStagingFolderWithEverythingInIt) {
   area_->PrepareFolders();
@@ -54,6 +67,32 @@ TEST_F(Finishing, RemovesEverySendsTranscriptWithTheScript) {
   WriteFile(root_ / "notes.log", "mine");
   area_->RemoveUploadScript();
   EXPECT_EQ(Names(root_), (std::vector<std::string>{"notes.log", "temp"}));
+}
+
+TEST_F(Finishing, DeletesNothingWhileAClientSendsAndEverythingOnceItHasEnded) {
+  area_->PrepareFolders();
+  area_->WriteUploadScript();
+  InstallStandInClient(root_);
+  WriteFile(StagingPath() / "not yet sent.mp3", "m");
+  ClientHold hold(root_);
+  area_->LaunchUpload();
+  ASSERT_TRUE(Eventually([&] { return ClientRuns(root_).size() == 1; }));
+  try {
+    area_->RemoveStagingFolder();
+    FAIL() << "the folder must not go while the client sends from it";
+  } catch (const Error& error) {
+    EXPECT_EQ(error.number(), errnum::kFileAlreadyOpen);
+    EXPECT_NE(error.description().find("still sending from the staging folder"),
+              std::string::npos)
+        << error.description();
+  }
+  EXPECT_EQ(Names(StagingPath()), std::vector<std::string>{"not yet sent.mp3"});
+  EXPECT_TRUE(fs::exists(root_ / "sendfiles.ftps"));
+
+  hold.Release();
+  ASSERT_TRUE(Eventually([&] { return !area_->UploadRunning(); })) << "the client never ended";
+  EXPECT_TRUE(area_->RemoveStagingFolder());
+  EXPECT_FALSE(fs::exists(StagingPath()));
 }
 
 }  // namespace

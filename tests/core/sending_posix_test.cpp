@@ -146,27 +146,6 @@ TEST_F(Sending, TellsEachEndedSendOnceAndLeavesNoZombie) {
   EXPECT_TRUE(area_->TakeEndedUploads().empty());
 }
 
-TEST_F(Sending, FinishDeletesNothingWhileAClientSends) {
-  WriteFile(StagingPath() / "not yet sent.mp3", "m");
-  area_->LaunchUpload();
-  ASSERT_FALSE(NextClient().empty());
-  try {
-    area_->RemoveStagingFolder();
-    FAIL() << "the folder must not go while the client sends from it";
-  } catch (const Error& error) {
-    EXPECT_EQ(error.number(), errnum::kFileAlreadyOpen);
-    EXPECT_NE(error.description().find("still sending from the staging folder"),
-              std::string::npos)
-        << error.description();
-  }
-  EXPECT_EQ(Names(StagingPath()), std::vector<std::string>{"not yet sent.mp3"});
-  EXPECT_TRUE(fs::exists(root_ / "sendfiles.ftps"));
-
-  ReleaseAndAwaitEnd();
-  EXPECT_TRUE(area_->RemoveStagingFolder());
-  EXPECT_FALSE(fs::exists(StagingPath()));
-}
-
 TEST_F(Sending, TwoSendsStartTwoClients) {
   area_->LaunchUpload();
   area_->LaunchUpload();

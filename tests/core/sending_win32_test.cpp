@@ -132,27 +132,6 @@ TEST_F(Sending, TellsEachEndedSendOnce) {
   EXPECT_TRUE(area_->TakeEndedUploads().empty());
 }
 
-TEST_F(Sending, FinishDeletesNothingWhileAClientSends) {
-  WriteFile(StagingPath() / "not yet sent.mp3", "m");
-  area_->LaunchUpload();
-  ASSERT_EQ(Reports(1).size(), 1u);
-  try {
-    area_->RemoveStagingFolder();
-    FAIL() << "the folder must not go while the client sends from it";
-  } catch (const Error& error) {
-    EXPECT_EQ(error.number(), errnum::kFileAlreadyOpen);
-    EXPECT_NE(error.description().find("still sending from the staging folder"),
-              std::string::npos)
-        << error.description();
-  }
-  EXPECT_EQ(Names(StagingPath()), std::vector<std::string>{"not yet sent.mp3"});
-  EXPECT_TRUE(fs::exists(root_ / "sendfiles.ftps"));
-
-  ASSERT_TRUE(ReleaseAndAwaitEnd());
-  EXPECT_TRUE(area_->RemoveStagingFolder());
-  EXPECT_FALSE(fs::exists(StagingPath()));
-}
-
 TEST_F(Sending, TracksTheStartedProgramUntilItEnds) {
   services_->ChDir(Text(root_));
   const std::unique_ptr<RunningProgram> client =

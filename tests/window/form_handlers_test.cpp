@@ -14,7 +14,7 @@
 #include "program_folder.h"
 #include "scripted_dialogs.h"
 #include "scripted_view.h"
-#include "stand_in_client.h"
+#include "replay_client.h"
 
 namespace tunelift::testing {
 namespace {

@@ -16,7 +16,7 @@
 
 #include "window/dialogs.h"
 #include <QTimer>
-#include "stand_in_client.h"
+#include "replay_client.h"
 #include "window_fixture.h"
 
 namespace tunelift::testing {

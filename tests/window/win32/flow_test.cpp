@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "listing/utf8_path.h"
-#include "stand_in_client.h"
+#include "replay_client.h"
 #include "window_fixture.h"
 
 namespace tunelift::testing {

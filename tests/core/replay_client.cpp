@@ -1,4 +1,4 @@
-#include "stand_in_client.h"
+#include "replay_client.h"
 
 #include <fstream>
 #include <iterator>
@@ -11,7 +11,7 @@ namespace fs = std::filesystem;
 
 void InstallStandInClient(const fs::path& programFolder) {
   const fs::path client = programFolder / "ftp.exe";
-  fs::copy_file(TUNELIFT_FAKE_FTP_CLIENT, client, fs::copy_options::overwrite_existing);
+  fs::copy_file(TUNELIFT_REPLAY_CLIENT, client, fs::copy_options::overwrite_existing);
   fs::permissions(client, fs::perms::owner_all);
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// The window's tests' stand-in for ftp.exe (fake_ftp_client.cpp), on every platform: put
+// A stand-in for ftp.exe that works the same on every platform (replay_client_main.cpp): put
 // into a program folder as ftp.exe, it is found before any other client. It records how it
 // was started, waits while the test holds it, and ends with the transcript and exit status
 // the test gives it in ftp-replay.txt.

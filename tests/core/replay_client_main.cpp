@@ -1,4 +1,4 @@
-// Stands in for ftp.exe in the window's tests, on every platform: appends one line to
+// Stands in for ftp.exe, the same on every platform (see replay_client.h): appends one line to
 // ftp-runs.txt in the folder it was started in, holding that folder and then each argument,
 // separated by tabs. Then, while the folder holds ftp-hold, it waits; when it holds
 // ftp-replay.txt, it writes that file's lines after the first to standard output and exits
