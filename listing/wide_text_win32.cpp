@@ -2,33 +2,42 @@
 
 #include <windows.h>
 
+#include <optional>
+#include <utility>
+
 namespace tunelift {
 
-std::wstring WideFromUtf8(std::string_view text) {
+namespace {
+
+// UTF-8 `text` as UTF-16, converted with MultiByteToWideChar's `flags`; nothing when the
+// conversion refuses the text.
+std::optional<std::wstring> ToWide(std::string_view text, DWORD flags) {
   if (text.empty()) {
-    return {};
+    return std::wstring();
   }
   const int length = static_cast<int>(text.size());
-  const int needed = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), length,
-                                         nullptr, 0);
+  const int needed = MultiByteToWideChar(CP_UTF8, flags, text.data(), length, nullptr, 0);
   if (needed <= 0) {
-    throw BadText("'" + std::string(text) + "' is not UTF-8 text");
+    return std::nullopt;
   }
   std::wstring wide(static_cast<std::size_t>(needed), L'\0');
-  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), length, wide.data(), needed);
+  MultiByteToWideChar(CP_UTF8, flags, text.data(), length, wide.data(), needed);
   return wide;
 }
 
-std::wstring WideForDisplay(std::string_view text) {
-  if (text.empty()) {
-    return {};
+}  // namespace
+
+std::wstring WideFromUtf8(std::string_view text) {
+  std::optional<std::wstring> wide = ToWide(text, MB_ERR_INVALID_CHARS);
+  if (!wide) {
+    throw BadText("'" + std::string(text) + "' is not UTF-8 text");
   }
+  return std::move(*wide);
+}
+
+std::wstring WideForDisplay(std::string_view text) {
   // Without MB_ERR_INVALID_CHARS each byte that is not UTF-8 becomes U+FFFD.
-  const int length = static_cast<int>(text.size());
-  const int needed = MultiByteToWideChar(CP_UTF8, 0, text.data(), length, nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(needed > 0 ? needed : 0), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), length, wide.data(), needed);
-  return wide;
+  return ToWide(text, 0).value_or(std::wstring());
 }
 
 std::string Utf8FromWide(std::wstring_view text) {
