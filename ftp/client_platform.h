@@ -25,6 +25,9 @@ public:
   // The program's arguments after its name, each as UTF-8 text.
   std::vector<std::string> Arguments(int argc, char** argv) const;
 
+  // The environment variable `name` as UTF-8 text; empty when it is not set.
+  std::string Variable(const char* name) const;
+
   // Makes the platform's transport. TUNELIFT_FTP_CONNECT_TO, read here, sends connections to
   // another address (see the usage text).
   TransportMaker Transports() const;

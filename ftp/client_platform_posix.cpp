@@ -34,11 +34,15 @@ std::vector<std::string> ClientPlatform::Arguments(int argc, char** argv) const 
   return std::vector<std::string>(argv + 1, argv + argc);
 }
 
+std::string ClientPlatform::Variable(const char* name) const {
+  const char* value = std::getenv(name);
+  return value != nullptr ? value : "";
+}
+
 TransportMaker ClientPlatform::Transports() const {
   CurlTransportOptions options;
   // Already in libcurl's own connect-to form, handed over as it is.
-  const char* connectTo = std::getenv("TUNELIFT_FTP_CONNECT_TO");
-  options.connectTo = connectTo != nullptr ? connectTo : "";
+  options.connectTo = Variable("TUNELIFT_FTP_CONNECT_TO");
   return [options](TransportObserver& observer) -> std::unique_ptr<Transport> {
     return std::make_unique<CurlTransport>(observer, options);
   };

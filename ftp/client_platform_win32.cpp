@@ -33,13 +33,19 @@ std::vector<std::string> ClientPlatform::Arguments(int, char**) const {
   return arguments;
 }
 
+std::string ClientPlatform::Variable(const char* name) const {
+  // The wide form holds any path; a variable's largest size is 32767 characters.
+  std::wstring value(32768, L'\0');
+  const std::wstring wideName = WideFromUtf8(name);
+  const DWORD length = GetEnvironmentVariableW(wideName.c_str(), value.data(),
+                                               static_cast<DWORD>(value.size()));
+  value.resize(length < value.size() ? length : 0);
+  return Utf8FromWide(value);
+}
+
 TransportMaker ClientPlatform::Transports() const {
   WinInetTransportOptions options;
-  std::wstring connectTo(32768, L'\0');
-  const DWORD length = GetEnvironmentVariableW(L"TUNELIFT_FTP_CONNECT_TO", connectTo.data(),
-                                               static_cast<DWORD>(connectTo.size()));
-  connectTo.resize(length < connectTo.size() ? length : 0);
-  options.connectTo = Utf8FromWide(connectTo);
+  options.connectTo = Variable("TUNELIFT_FTP_CONNECT_TO");
   return [options](TransportObserver& observer) -> std::unique_ptr<Transport> {
     return std::make_unique<WinInetTransport>(observer, options);
   };

@@ -108,10 +108,17 @@ CURLcode Perform(CURLM* multi, CURL* easy) {
   return result;
 }
 
-List SingleEntryList(const std::string& text) {
-  List list(curl_slist_append(nullptr, text.c_str()));
-  if (!list) {
-    throw TransportError(Stage::Local, CURLE_OUT_OF_MEMORY, "libcurl could not hold a list");
+List SingleEntryList(const std::string& text) { return ListOf({text}); }
+
+List ListOf(std::initializer_list<std::string> entries) {
+  List list;
+  for (const std::string& entry : entries) {
+    curl_slist* longer = curl_slist_append(list.get(), entry.c_str());
+    if (longer == nullptr) {
+      throw TransportError(Stage::Local, CURLE_OUT_OF_MEMORY, "libcurl could not hold a list");
+    }
+    static_cast<void>(list.release());  // now part of `longer`
+    list.reset(longer);
   }
   return list;
 }

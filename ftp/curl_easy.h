@@ -7,6 +7,7 @@
 
 #include <concepts>
 #include <cstddef>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <type_traits>
@@ -41,6 +42,8 @@ Multi NewMulti();
 CURLcode Perform(CURLM* multi, CURL* easy);
 // A list holding the single entry `text`.
 List SingleEntryList(const std::string& text);
+// A list of `entries`, in order.
+List ListOf(std::initializer_list<std::string> entries);
 
 // Sets one option. The types are those curl_easy_setopt reads: long, curl_off_t or a pointer
 // (callbacks included); anything else would be read as garbage through the variadic call.

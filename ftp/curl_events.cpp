@@ -24,6 +24,19 @@ bool IsRefusal(std::string_view reply) {
   return reply.starts_with('4') || reply.starts_with('5');
 }
 
+// The last line of a reply is its code followed by a space (RFC 959's multi-line form puts a
+// hyphen there on every line but the last).
+bool IsLastLineOfReply(std::string_view line) {
+  return line.size() >= 3 && std::isdigit(static_cast<unsigned char>(line[0])) &&
+         std::isdigit(static_cast<unsigned char>(line[1])) &&
+         std::isdigit(static_cast<unsigned char>(line[2])) && (line.size() == 3 || line[3] == ' ');
+}
+
+ServerReply ReplyOf(std::string_view line) {
+  const int code = (line[0] - '0') * 100 + (line[1] - '0') * 10 + (line[2] - '0');
+  return {.code = code, .text = std::string(line.size() > 4 ? line.substr(4) : "")};
+}
+
 }  // namespace
 
 std::string Masked(std::string_view command) {
@@ -63,8 +76,15 @@ void Events::DiscardHeld() {
   encrypted_ = false;
 }
 
+void Events::ForgetReplies() {
+  replies_.clear();
+  lastReply_ = {};
+}
+
 void Events::Reset() {
   DiscardHeld();  // a goodbye cut short is not worth a line
+  lastReply_ = {};
+  replies_.clear();
   settled_ = false;
   protectionAsked_ = false;
   filesEncrypted_ = false;
@@ -81,6 +101,10 @@ void Events::OnReplyText(CURL* easy, std::string_view text) {
     if (line.ends_with('\r')) {
       line.pop_back();
     }
+    if (IsLastLineOfReply(line)) {
+      lastReply_ = ReplyOf(line);
+    }
+    replies_.push_back(line);
     if (!greeted_ && line.starts_with("220")) {
       greeted_ = true;
       Show({Shown::Kind::Connected, host_});

@@ -46,6 +46,11 @@ public:
   bool filesEncrypted() const { return filesEncrypted_; }
   // The server answered PROT P with a refusal.
   bool filesRefused() const { return filesRefused_; }
+  // The last complete reply the server sent since the last ForgetReplies (its code and words;
+  // code 0 before any), and every reply line since then, to read a reply of several lines.
+  const ServerReply& lastReply() const { return lastReply_; }
+  const std::vector<std::string>& repliesSinceForget() const { return replies_; }
+  void ForgetReplies();
   // The key the server presented, in libcurl's "sha256//BASE64" form; libcurl only says it
   // while it checks a pinned key. Empty when it has not.
   const std::string& presentedKey() const { return presentedKey_; }
@@ -72,6 +77,8 @@ private:
   std::string partialReply_;
   std::vector<Shown> held_;
   std::string presentedKey_;
+  ServerReply lastReply_;
+  std::vector<std::string> replies_;
   bool greeted_ = false;
   bool settled_ = false;          // the encryption was reported for this session
   bool identityChecked_ = false;

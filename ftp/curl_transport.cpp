@@ -1,14 +1,17 @@
 #include "ftp/curl_transport.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cerrno>
 #include <cstdio>
 #include <exception>
 #include <system_error>
 #include <utility>
 
+#include "ftp/command.h"
 #include "ftp/curl_easy.h"
 #include "ftp/curl_events.h"
+#include "ftp/curl_failure.h"
 #include "ftp/curl_tls.h"
 #include "ftp/remote_folder.h"
 
@@ -16,28 +19,6 @@ namespace tunelift::ftp {
 namespace {
 
 using Stage = TransportError::Stage;
-
-// Failures that leave no usable control connection, or no login, whatever was under way.
-Stage StageOf(CURLcode code, Stage during) {
-  switch (code) {
-    case CURLE_COULDNT_RESOLVE_HOST:
-    case CURLE_COULDNT_CONNECT:
-    case CURLE_OPERATION_TIMEDOUT:
-    case CURLE_SSL_CONNECT_ERROR:
-    case CURLE_PEER_FAILED_VERIFICATION:
-    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
-    case CURLE_USE_SSL_FAILED:
-    case CURLE_WEIRD_SERVER_REPLY:
-    case CURLE_GOT_NOTHING:
-    case CURLE_SEND_ERROR:
-    case CURLE_RECV_ERROR:
-      return Stage::Connect;
-    case CURLE_LOGIN_DENIED:
-      return Stage::Login;
-    default:
-      return during;
-  }
-}
 
 // libcurl's own default, set on purpose: steps of 256 KiB or 2 MiB measured 15 to 20 % slower
 // over loopback (bench/run), though they cost the client less CPU. The client is not what
@@ -75,16 +56,6 @@ size_t ReadLocalFile(char* buffer, size_t size, size_t count, void* user) {
   return read;
 }
 
-// True when the failure means the server closed the control connection. libcurl reports a
-// connection that simply ended as "response reading failed" with a stale errno.
-bool ServerClosed(CURLcode code, const std::string& description, long systemReason) {
-  const bool lostConnection =
-      code == CURLE_RECV_ERROR || code == CURLE_SEND_ERROR || code == CURLE_GOT_NOTHING;
-  const bool reset = systemReason == ECONNRESET || systemReason == EPIPE ||
-                     systemReason == ECONNABORTED;
-  return lostConnection && (reset || description.starts_with("response reading failed"));
-}
-
 TransportError LocalError(int number, const std::string& what,
                           const std::filesystem::path& path) {
   return TransportError(Stage::Local, number,
@@ -100,13 +71,18 @@ struct CurlTransport::State {
   void Start(const Endpoint& server);
   void UseTls(curl::CertificateCheck check);
   void Stop() noexcept;
-  void Request(const std::string& url, bool upload, curl_slist* quote);
+  void Request(const std::string& url, bool upload, curl_slist* quote,
+               curl_slist* beforeTransfer = nullptr);
   void LogIn();
   void Perform(Stage during);
   CURLcode Transfer();
   void Check(CURLcode code, Stage during);
+  long TimeoutFor(Stage during) const;
+  // Runs `commands` on the server, in the current folder.
+  void Quote(curl::List commands);
   std::string Url(const RemoteFolder& in, const std::string& file) const;
-  StoreResult Upload(LocalFile& file, curl_off_t size, TransferType type, const std::string& url);
+  StoreResult Upload(LocalFile& file, TransferType type, const std::string& url,
+                     std::int64_t offset);
 
   const CurlTransportOptions options;
   curl::Events events;
@@ -122,6 +98,8 @@ struct CurlTransport::State {
   curl::CertificateCheck check = curl::CertificateCheck::Authority;
   RemoteFolder folder;
   bool loggedIn = false;
+  std::optional<bool> resumeOffered;  // from FEAT, asked once per login
+  TransferType lastType = TransferType::Ascii;  // of the last upload, which libcurl keeps
 };
 
 void CurlTransport::State::Start(const Endpoint& server) {
@@ -129,6 +107,7 @@ void CurlTransport::State::Start(const Endpoint& server) {
   port = server.port;
   pinnedKey = server.pinnedKey;
   folder = {};
+  resumeOffered.reset();
   multi = curl::NewMulti();
   easy = curl::NewEasy();
   CURL* handle = easy.get();
@@ -178,12 +157,20 @@ void CurlTransport::State::Stop() noexcept {
   loggedIn = false;
 }
 
-void CurlTransport::State::Request(const std::string& url, bool upload, curl_slist* commands) {
+void CurlTransport::State::Request(const std::string& url, bool upload, curl_slist* commands,
+                                   curl_slist* beforeTransfer) {
   curl::Set(easy.get(), CURLOPT_URL, url.c_str());
   // Without a body the request only connects, logs in, changes folder and runs `commands`.
   curl::Set(easy.get(), CURLOPT_NOBODY, upload ? 0L : 1L);
   curl::Set(easy.get(), CURLOPT_UPLOAD, upload ? 1L : 0L);
   curl::Set(easy.get(), CURLOPT_QUOTE, commands);
+  curl::Set(easy.get(), CURLOPT_PREQUOTE, beforeTransfer);
+}
+
+void CurlTransport::State::Quote(curl::List commands) {
+  quote = std::move(commands);
+  Request(Url(folder, {}), false, quote.get());
+  Perform(Stage::Command);
 }
 
 void CurlTransport::State::LogIn() {
@@ -203,6 +190,7 @@ void CurlTransport::State::Perform(Stage during) { Check(Transfer(), during); }
 
 CURLcode CurlTransport::State::Transfer() {
   errorBuffer[0] = '\0';
+  events.ForgetReplies();
   return curl::Perform(multi.get(), easy.get());
 }
 
@@ -211,38 +199,47 @@ void CurlTransport::State::Check(CURLcode code, Stage during) {
   if (code == CURLE_OK) {
     return;
   }
-  std::string description = errorBuffer[0] != '\0' ? errorBuffer : curl_easy_strerror(code);
-  long systemReason = 0;
-  const bool knowReason =
-      curl_easy_getinfo(easy.get(), CURLINFO_OS_ERRNO, &systemReason) == CURLE_OK;
-  if (ServerClosed(code, description, systemReason)) {
-    description = "The server closed the connection.";
-  } else if (knowReason && systemReason != 0) {
-    const std::string reason = std::generic_category().message(static_cast<int>(systemReason));
-    description += description.find(reason) == std::string::npos ? ": " + reason : "";
+  curl::FailedTransfer failure{.code = code,
+                               .libraryWords = errorBuffer[0] != '\0' ? errorBuffer
+                                                                      : curl_easy_strerror(code),
+                               .connected = loggedIn};
+  if (curl_easy_getinfo(easy.get(), CURLINFO_OS_ERRNO, &failure.systemReason) != CURLE_OK) {
+    failure.systemReason = 0;
   }
-  const std::string tlsFailure = curl::DescribeTlsFailure(code, host, events);
-  description = tlsFailure.empty() ? description : tlsFailure;
-  const Stage stage = StageOf(code, during);
+  TransportError error = curl::DescribeFailure(
+      failure, {.host = host, .port = port, .timeoutSeconds = TimeoutFor(during)}, events, during);
   // libcurl has dropped the connection: a goodbye would only connect and log in again.
-  loggedIn = loggedIn && stage != Stage::Connect && stage != Stage::Login;
-  throw TransportError(stage, code, description);
+  const Stage stage = error.stage();
+  loggedIn = loggedIn && stage != Stage::Connect && stage != Stage::Login && stage != Stage::Dropped;
+  throw error;
+}
+
+long CurlTransport::State::TimeoutFor(Stage during) const {
+  return loggedIn || during != Stage::Login ? options.stallSeconds : options.connectTimeoutSeconds;
 }
 
 std::string CurlTransport::State::Url(const RemoteFolder& in, const std::string& file) const {
   return curl::FtpUrl(easy.get(), host, port, in.absolute, in.segments, file);
 }
 
-StoreResult CurlTransport::State::Upload(LocalFile& file, curl_off_t size, TransferType type,
-                                         const std::string& url) {
+StoreResult CurlTransport::State::Upload(LocalFile& file, TransferType type,
+                                         const std::string& url, std::int64_t offset) {
   CURL* handle = easy.get();
   curl::Set(handle, CURLOPT_READFUNCTION, &ReadLocalFile);
   curl::Set(handle, CURLOPT_READDATA, &file);
   curl::Set(handle, CURLOPT_UPLOAD_BUFFERSIZE, kUploadBufferBytes);
   // libcurl itself turns each LF into CR LF in ASCII mode and counts the added bytes.
-  curl::Set(handle, CURLOPT_INFILESIZE_LARGE, size);
+  curl::Set(handle, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(file.left));
   curl::Set(handle, CURLOPT_TRANSFERTEXT, type == TransferType::Ascii ? 1L : 0L);
-  Request(url, true, nullptr);
+  lastType = type;
+  // Resuming: REST goes just before the data connection and STOR, and the server adds what
+  // follows to what it holds. (libcurl's own resume would send APPE, which not every server
+  // that keeps a partial file treats alike.)
+  curl::List restart;
+  if (offset > 0) {
+    restart = curl::SingleEntryList("REST " + std::to_string(offset));
+  }
+  Request(url, true, nullptr, restart.get());
   std::exception_ptr failure;
   try {
     Perform(Stage::Command);
@@ -250,6 +247,7 @@ StoreResult CurlTransport::State::Upload(LocalFile& file, curl_off_t size, Trans
     failure = std::current_exception();
   }
   curl::Set(handle, CURLOPT_READDATA, nullptr);  // `file` ends with this call
+  curl::Set(handle, CURLOPT_PREQUOTE, nullptr);   // and so does `restart`
   if (failure) {
     std::rethrow_exception(failure);
   }
@@ -328,17 +326,25 @@ void CurlTransport::ChangeDirectory(const std::string& folder) {
 }
 
 StoreResult CurlTransport::Store(const std::filesystem::path& local,
-                                 const std::string& remoteName, TransferType type) {
+                                 const std::string& remoteName, TransferType type,
+                                 std::int64_t offset) {
   std::error_code error;
   const std::uintmax_t size = std::filesystem::file_size(local, error);
   if (error) {
     throw LocalError(error.value(), "Cannot send", local);
   }
+  if (offset < 0 || static_cast<std::uintmax_t>(offset) > size) {
+    throw TransportError(Stage::Local, EINVAL,
+                         "Cannot resume " + local.string() + " past its end");
+  }
   LocalFile file;
-  file.left = size;
+  file.left = size - static_cast<std::uintmax_t>(offset);
   file.handle.reset(std::fopen(local.c_str(), "rb"));
   if (!file.handle) {
     throw LocalError(errno, "Cannot open", local);
+  }
+  if (offset > 0 && fseeko(file.handle.get(), static_cast<off_t>(offset), SEEK_SET) != 0) {
+    throw LocalError(errno, "Cannot read", local);
   }
   const std::size_t slash = remoteName.rfind('/');
   const RemoteFolder target = slash == std::string::npos
@@ -346,7 +352,7 @@ StoreResult CurlTransport::Store(const std::filesystem::path& local,
                                   : state_->folder.Changed(remoteName.substr(0, slash + 1));
   const std::string url = state_->Url(target, remoteName.substr(slash + 1));
   try {
-    return state_->Upload(file, static_cast<curl_off_t>(size), type, url);
+    return state_->Upload(file, type, url, offset);
   } catch (const TransportError&) {
     if (file.readError != 0) {
       throw LocalError(file.readError, "Cannot read", local);
@@ -357,6 +363,44 @@ StoreResult CurlTransport::Store(const std::filesystem::path& local,
     }
     throw;
   }
+}
+
+std::optional<std::int64_t> CurlTransport::RemoteSize(const std::string& remoteName) {
+  // libcurl goes on after a quoted command that starts with "*" and fails. Many servers give
+  // no size in ASCII mode: it is asked in binary, and libcurl's type restored behind it.
+  if (state_->lastType == TransferType::Ascii) {
+    state_->Quote(curl::ListOf({"*TYPE I", "*SIZE " + remoteName, "TYPE A"}));
+  } else {
+    state_->Quote(curl::SingleEntryList("*SIZE " + remoteName));
+  }
+  // The SIZE reply: "213 " and the size, the only 213 among the replies.
+  const std::vector<std::string>& replies = state_->events.repliesSinceForget();
+  const auto sizeReply = std::ranges::find_if(
+      replies, [](const std::string& line) { return line.starts_with("213 "); });
+  if (sizeReply == replies.end()) {
+    return std::nullopt;  // no such file, or no SIZE command: the server cannot tell
+  }
+  std::int64_t size = 0;
+  const char* begin = sizeReply->data() + 4;
+  const char* end = sizeReply->data() + sizeReply->size();
+  const auto [last, failure] = std::from_chars(begin, end, size);
+  return failure == std::errc() && last == end ? std::optional(size) : std::nullopt;
+}
+
+bool CurlTransport::ResumeOffered() {
+  if (!state_->resumeOffered) {
+    state_->Quote(curl::SingleEntryList("*FEAT"));
+    state_->resumeOffered = std::ranges::any_of(state_->events.repliesSinceForget(),
+                                                [](const std::string& line) {
+                                                  return Lowercase(line).find(" rest stream") !=
+                                                         std::string::npos;
+                                                });
+  }
+  return *state_->resumeOffered;
+}
+
+void CurlTransport::Delete(const std::string& remoteName) {
+  state_->Quote(curl::SingleEntryList("DELE " + remoteName));
 }
 
 void CurlTransport::Close() noexcept { state_->Stop(); }

@@ -50,7 +50,10 @@ public:
   void SetType(TransferType type) override;
   void ChangeDirectory(const std::string& folder) override;
   StoreResult Store(const std::filesystem::path& local, const std::string& remoteName,
-                    TransferType type) override;
+                    TransferType type, std::int64_t offset = 0) override;
+  std::optional<std::int64_t> RemoteSize(const std::string& remoteName) override;
+  bool ResumeOffered() override;
+  void Delete(const std::string& remoteName) override;
   void Close() noexcept override;
 
 private:

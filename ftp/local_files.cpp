@@ -29,4 +29,14 @@ std::vector<std::filesystem::path> MatchLocalFiles(const std::filesystem::path& 
   return matches;
 }
 
+LocalStamp StampOf(const std::filesystem::path& file) {
+  std::error_code error;
+  const std::uintmax_t size = std::filesystem::file_size(file, error);
+  if (error) {
+    return {};
+  }
+  const std::filesystem::file_time_type changed = std::filesystem::last_write_time(file, error);
+  return {.size = static_cast<std::int64_t>(size), .changed = error ? decltype(changed){} : changed};
+}
+
 }  // namespace tunelift::ftp

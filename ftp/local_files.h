@@ -2,6 +2,7 @@
 // Local names as the script writes them: "\" and "/" both separate folders, and the last part
 // of an mput name may hold the wildcards * and ?.
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -22,5 +23,15 @@ std::string_view FolderPart(std::string_view pattern);
 // Throws std::filesystem::filesystem_error when that folder cannot be read.
 std::vector<std::filesystem::path> MatchLocalFiles(const std::filesystem::path& base,
                                                    std::string_view pattern);
+
+// A file's size and the time of its last change: two different stamps of one file mean it
+// changed in between. Size -1 when the file cannot be read.
+struct LocalStamp {
+  std::int64_t size = -1;
+  std::filesystem::file_time_type changed{};
+  bool operator==(const LocalStamp&) const = default;
+};
+LocalStamp StampOf(const std::filesystem::path& file);
+inline std::int64_t LocalSize(const std::filesystem::path& file) { return StampOf(file).size; }
 
 }  // namespace tunelift::ftp

@@ -11,6 +11,7 @@
 #include "ftp/console.h"
 #include "ftp/run.h"
 #include "ftp/terminal.h"
+#include "listing/utf8_path.h"
 
 int main(int argc, char** argv) {
   using namespace tunelift::ftp;
@@ -18,11 +19,17 @@ int main(int argc, char** argv) {
     const ClientPlatform platform;
     const std::vector<std::string> arguments = platform.Arguments(argc, argv);
     const std::vector<std::string_view> views(arguments.begin(), arguments.end());
-    const RunEnvironment environment{.pin = {.host = std::string(tunelift::kFtpHost),
-                                             .key = std::string(tunelift::kFtpPinnedKey)},
-                                     .inputIsTerminal = StandardInputIsTerminal(),
-                                     .outputIsTerminal = StandardOutputIsTerminal(),
-                                     .currentFolder = std::filesystem::current_path()};
+    RunEnvironment environment{.pin = {.host = std::string(tunelift::kFtpHost),
+                                       .key = std::string(tunelift::kFtpPinnedKey)},
+                               .inputIsTerminal = StandardInputIsTerminal(),
+                               .outputIsTerminal = StandardOutputIsTerminal(),
+                               .currentFolder = std::filesystem::current_path(),
+                               .reportPath = tunelift::PathFromUtf8(
+                                   platform.Variable("TUNELIFT_FTP_REPORT"))};
+    const std::string waits = platform.Variable("TUNELIFT_FTP_RETRY_WAITS");
+    if (const auto parsed = ParseWaits(waits); !waits.empty() && parsed) {
+      environment.reconnectWaits = *parsed;
+    }
     return Run(views, environment, platform.Transports(), std::cin, std::cout, std::cerr);
   } catch (const std::exception& error) {
     Console(std::cerr, {}).Error(error.what());

@@ -1,6 +1,7 @@
 #include "ftp/run.h"
 
 #include <cerrno>
+#include <charconv>
 #include <fstream>
 #include <istream>
 #include <ostream>
@@ -9,10 +10,52 @@
 #include "ftp/console.h"
 #include "ftp/line_reader.h"
 #include "ftp/options.h"
+#include "ftp/send_report.h"
 #include "ftp/session.h"
 #include "listing/utf8_path.h"
 
 namespace tunelift::ftp {
+namespace {
+
+// What the transport reports goes to the transcript, and what the report keeps to the report.
+class ToBoth final : public TransportObserver {
+public:
+  ToBoth(Console& console, SendReport& report) : console_(console), report_(report) {}
+
+  void OnConnected(std::string_view host) override { console_.OnConnected(host); }
+  void OnReply(std::string_view line) override { console_.OnReply(line); }
+  void OnCommandSent(std::string_view line) override { console_.OnCommandSent(line); }
+  void OnControlEncryption(ControlEncryption encryption) override {
+    console_.OnControlEncryption(encryption);
+    report_.ControlEncryption(encryption);
+  }
+  void OnProgress(std::int64_t sent, std::int64_t total) override {
+    console_.OnProgress(sent, total);
+    report_.Progress(sent);
+  }
+
+private:
+  Console& console_;
+  SendReport& report_;
+};
+
+}  // namespace
+
+std::optional<std::vector<std::chrono::milliseconds>> ParseWaits(std::string_view text) {
+  std::vector<std::chrono::milliseconds> waits;
+  while (!text.empty()) {
+    const std::size_t comma = text.find(',');
+    const std::string item(text.substr(0, comma));
+    double seconds = 0;
+    const auto [end, error] = std::from_chars(item.data(), item.data() + item.size(), seconds);
+    if (error != std::errc() || end != item.data() + item.size() || seconds < 0 || seconds > 3600) {
+      return std::nullopt;
+    }
+    waits.emplace_back(static_cast<long long>(seconds * 1000));
+    text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
+  }
+  return waits;
+}
 
 int Run(std::span<const std::string_view> arguments, const RunEnvironment& environment,
         const TransportMaker& makeTransport, std::istream& in, std::ostream& out,
@@ -35,25 +78,37 @@ int Run(std::span<const std::string_view> arguments, const RunEnvironment& envir
   Console console(out, {.showReplies = config->showReplies,
                         .showCommands = config->showCommands,
                         .showProgress = environment.outputIsTerminal});
+  SendReport report(environment.reportPath);
+  ToBoth observer(console, report);
+  SessionOptions options{.autoLogin = config->autoLogin,
+                         .prompting = config->prompting,
+                         .interactive = interactive,
+                         .localFolder = environment.currentFolder,
+                         .pin = environment.pin};
+  if (!environment.reconnectWaits.empty()) {
+    options.reconnectWaits = environment.reconnectWaits;
+  }
   int status = kExitFailure;
   try {
-    const std::unique_ptr<Transport> transport = makeTransport(console);
+    const std::unique_ptr<Transport> transport = makeTransport(observer);
     LineReader input(config->scriptFile ? script : in);
-    Session session(*transport, console, input,
-                    {.autoLogin = config->autoLogin,
-                     .prompting = config->prompting,
-                     .interactive = interactive,
-                     .localFolder = environment.currentFolder,
-                     .pin = environment.pin});
+    Session session(*transport, console, input, report, std::move(options));
     status = session.Run(config->host);
   } catch (const std::exception& error) {
     // Only what no command can recover from gets here: the input itself failed.
     console.Error(error.what());
+    report.Failure(error.what(), {});
   }
   if (console.writeError() != 0) {
     // A transcript that nobody could read is a failure of its own (a closed pipe, a full disk).
     Console(err, {}).Error("The transcript could not be written: " +
                            std::generic_category().message(console.writeError()) + ".");
+    status = kExitFailure;
+  }
+  report.End(status);
+  if (report.writeError() != 0) {
+    Console(err, {}).Error("The report could not be written: " +
+                           std::generic_category().message(report.writeError()) + ".");
     status = kExitFailure;
   }
   return status;

@@ -2,12 +2,15 @@
 // The whole client as one call: arguments in, exit status out. main only gathers what the
 // process was given and passes it here; tests call it with streams of their own.
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <iosfwd>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "ftp/server_pin.h"
 #include "ftp/transport.h"
@@ -28,7 +31,16 @@ struct RunEnvironment {
   bool inputIsTerminal = false;
   bool outputIsTerminal = false;
   std::filesystem::path currentFolder;
+  // Where the report of the run goes (TUNELIFT_FTP_REPORT); empty: nowhere.
+  std::filesystem::path reportPath = {};
+  // The waits before each new connection after a drop (TUNELIFT_FTP_RETRY_WAITS); empty:
+  // the client's own.
+  std::vector<std::chrono::milliseconds> reconnectWaits = {};
 };
+
+// TUNELIFT_FTP_RETRY_WAITS's value, seconds separated by commas ("2,5,10"); nullopt when it
+// is not that.
+std::optional<std::vector<std::chrono::milliseconds>> ParseWaits(std::string_view text);
 
 // Runs the client on `arguments` (the program name left out, UTF-8): commands from the script
 // file or `in`, over a transport from `makeTransport`, the transcript to `out`, the usage text

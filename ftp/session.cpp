@@ -24,9 +24,10 @@ std::string Shown(const std::string& line, Verb verb, const std::vector<std::str
 
 }  // namespace
 
-Session::Session(Transport& transport, Console& console, LineReader& input,
+Session::Session(Transport& transport, Console& console, LineReader& input, SendReport& report,
                  SessionOptions options)
-    : transport_(transport), console_(console), input_(input), options_(std::move(options)) {}
+    : transport_(transport), console_(console), input_(input), report_(report),
+      options_(std::move(options)) {}
 
 int Session::Run(const std::string& host) {
   if (!host.empty()) {
@@ -110,8 +111,12 @@ void Session::Open(const std::vector<std::string>& args) {
          "this FTP client cannot encrypt: nothing was sent, not even the user name.");
     return SkipLoginLines();
   }
+  endpoint_ = {.host = *host, .port = *port, .pinnedKey = pinnedKey};
+  folders_.clear();
+  typeSet_ = false;
+  report_.Server(*host);
   try {
-    transport_.Open({.host = *host, .port = *port, .pinnedKey = pinnedKey});
+    transport_.Open(endpoint_);
   } catch (const TransportError& error) {
     Report(error);
     return SkipLoginLines();
@@ -166,6 +171,9 @@ void Session::LogIn(const std::optional<std::string>& user,
     return;
   }
   loggedIn_ = true;
+  user_ = *user;
+  password_ = *password;
+  report_.FilesEncryption(transport_.EncryptionInUse());
   console_.ShowWaiting();
   // How the commands go was said before the user name went out; the files' part is only
   // known now.
@@ -182,8 +190,9 @@ void Session::SetType(TransferType type) {
   try {
     transport_.SetType(type);
     type_ = type;
+    typeSet_ = true;
   } catch (const TransportError& error) {
-    Report(error);
+    Report(error, type == TransferType::Binary ? "TYPE I" : "TYPE A");
   }
 }
 
@@ -279,10 +288,28 @@ void Session::Fail(const std::string& text, int number) {
   Fail(text + " (error " + std::to_string(number) + ")");
 }
 
-void Session::Report(const TransportError& error, const std::string& about) {
-  Fail(about + error.what(), error.code());
-  const bool sessionLost = error.stage() == TransportError::Stage::Connect ||
-                           error.stage() == TransportError::Stage::Login;
+void Session::Report(const TransportError& error, const std::string& refused) {
+  const std::string sentence = Sentence(error, refused);
+  report_.Failure(sentence, error.reply());
+  Fail(sentence);
+  DisconnectAfter(error);
+}
+
+std::string Session::Sentence(const TransportError& error, const std::string& refused) {
+  using Stage = TransportError::Stage;
+  const ServerReply& reply = error.reply();
+  if (error.stage() == Stage::Command && reply.code >= 400 && !refused.empty()) {
+    return "The server refused " + refused + ": " + std::to_string(reply.code) + " " + reply.text;
+  }
+  const bool libraryWords = error.stage() == Stage::Command || error.stage() == Stage::Local;
+  return libraryWords ? std::string(error.what()) + " (error " + std::to_string(error.code()) + ")"
+                      : std::string(error.what());
+}
+
+void Session::DisconnectAfter(const TransportError& error) {
+  using Stage = TransportError::Stage;
+  const bool sessionLost = error.stage() == Stage::Connect || error.stage() == Stage::Login ||
+                           error.stage() == Stage::Dropped;
   if (sessionLost) {
     Disconnect();
   }

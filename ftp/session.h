@@ -3,6 +3,8 @@
 // carries them out over a Transport, writing the transcript to a Console. A command that
 // fails is reported and the next one runs; the exit status remembers that something failed.
 
+#include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -11,6 +13,7 @@
 #include "ftp/command.h"
 #include "ftp/console.h"
 #include "ftp/line_reader.h"
+#include "ftp/send_report.h"
 #include "ftp/server_pin.h"
 #include "ftp/transport.h"
 
@@ -27,12 +30,17 @@ struct SessionOptions {
   // The build's pinned key: a connection to its host must be encrypted and present it. A
   // transport that cannot encrypt is not even opened for that host.
   ServerPin pin = {};
+  // How long to wait before each new connection after one dropped in the middle of a file:
+  // one entry per attempt, so their number bounds the attempts for one file.
+  std::vector<std::chrono::milliseconds> reconnectWaits = {
+      std::chrono::seconds(2), std::chrono::seconds(5), std::chrono::seconds(10)};
 };
 
 class Session {
 public:
-  // All three must outlive the session.
-  Session(Transport& transport, Console& console, LineReader& input, SessionOptions options);
+  // All four must outlive the session.
+  Session(Transport& transport, Console& console, LineReader& input, SendReport& report,
+          SessionOptions options);
 
   // Opens `host` first unless it is empty, then runs commands until "bye" or the end of the
   // input. Returns the exit status: 0 when every command succeeded, 1 otherwise.
@@ -53,6 +61,22 @@ private:
   void Mput(const std::vector<std::string>& args);
   void SendMatches(const std::string& pattern);
   void Send(const std::filesystem::path& local, const std::string& remote);
+  // One file to its end: stored, resumed after drops, verified; false when it failed.
+  bool SendVerified(const std::filesystem::path& local, const std::string& remote,
+                    std::size_t entry);
+  // After a verified or unverifiable store; false when the server's copy is wrong.
+  enum class Check { Verified, NotVerified, Mismatch };
+  Check Verify(const std::string& remote, std::int64_t localSize, std::int64_t wireBytes,
+               std::int64_t& held);
+  // Connects and logs in again after a drop, waiting first; false when every attempt failed
+  // or the server refused the login. `attempt` counts the drops of this file so far.
+  bool Reconnect(std::size_t& attempt, const std::string& remote, std::size_t entry);
+  void Reestablish();
+  // Where a file cut short resumes: the size of the server's copy, where it can resume.
+  std::int64_t ResumeOffset(const std::string& remote, std::int64_t localSize);
+  // Deletes the server's wrong copy of `remote`, saying so; a failure is only told.
+  void DeleteWrongCopy(const std::string& remote);
+  void FailFile(std::size_t entry, const std::string& text, const ServerReply& reply = {});
   void Cd(const std::vector<std::string>& args);
   void Lcd(const std::vector<std::string>& args);
   void Help();
@@ -71,8 +95,14 @@ private:
   void Fail(const std::string& text);
   // A failure with its number, as "TEXT (error NUMBER)".
   void Fail(const std::string& text, int number);
-  // Reports `error`, after `about` when given, and closes a session that it ended.
-  void Report(const TransportError& error, const std::string& about = {});
+  // Reports `error` (of the session, not of one file) and closes a session that it ended.
+  // `refused`: what the server refused, to name it where the server answered with a refusal.
+  void Report(const TransportError& error, const std::string& refused = {});
+  // The sentence for `error`: the server's refusal of `refused` with its own words, or the
+  // transport's words, with the library's number where they are the library's.
+  static std::string Sentence(const TransportError& error, const std::string& refused);
+  // Ends the session that a failure of this stage closed.
+  void DisconnectAfter(const TransportError& error);
   // Reports the files from `first` on as not sent, the connection being gone.
   void ReportNotSent(std::vector<std::filesystem::path>::const_iterator first,
                      std::vector<std::filesystem::path>::const_iterator last);
@@ -80,8 +110,15 @@ private:
   Transport& transport_;
   Console& console_;
   LineReader& input_;
+  SendReport& report_;
   SessionOptions options_;
   std::string host_;
+  // What a new connection after a drop needs to stand where the session stood.
+  Endpoint endpoint_;
+  std::string user_;
+  std::string password_;
+  std::vector<std::string> folders_;  // each "cd" that succeeded, in order
+  bool typeSet_ = false;
   TransferType type_ = TransferType::Ascii;  // as on Windows, until "binary"
   bool open_ = false;
   bool loggedIn_ = false;

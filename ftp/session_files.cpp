@@ -38,7 +38,15 @@ void Session::SendMatches(const std::string& pattern) {
     return Fail(Utf8FromPath(error.path1()) + ": " + error.code().message(), error.code().value());
   }
   if (files.empty()) {
-    return Fail("No local file matches " + pattern + ".");
+    const std::string none = "No local file matches " + pattern + ".";
+    report_.Failure(none, {});
+    return Fail(none);
+  }
+  if (!options_.prompting) {
+    // Every file is known to go: the report lists them all from the start.
+    for (const std::filesystem::path& file : files) {
+      report_.AddFile(Utf8FromPath(file.filename()), LocalSize(file));
+    }
   }
   for (auto file = files.cbegin(); file != files.cend(); ++file) {
     if (!loggedIn_) {
@@ -60,7 +68,9 @@ void Session::SendMatches(const std::string& pattern) {
 void Session::ReportNotSent(std::vector<std::filesystem::path>::const_iterator first,
                             std::vector<std::filesystem::path>::const_iterator last) {
   for (; first != last; ++first) {
-    Fail(Utf8FromPath(first->filename()) + " was not sent: the connection is closed.");
+    const std::string name = Utf8FromPath(first->filename());
+    FailFile(report_.AddFile(name, LocalSize(*first)),
+             name + " was not sent: the connection is closed.");
   }
 }
 
@@ -83,19 +93,6 @@ Session::Answer Session::Confirm(const std::string& shown) {
   return Answer::Skip;
 }
 
-void Session::Send(const std::filesystem::path& local, const std::string& remote) {
-  if (HasControlCharacter(remote)) {
-    return Fail("Refusing the remote name \"" + remote +
-                "\": its control characters would be read as FTP commands.");
-  }
-  console_.BeginFile(remote);
-  try {
-    console_.EndFile(transport_.Store(local, remote, type_));
-  } catch (const TransportError& error) {
-    Report(error, remote + " was not sent: ");
-  }
-}
-
 void Session::Cd(const std::vector<std::string>& args) {
   if (args.empty()) {
     return Fail("Usage: cd remote-folder");
@@ -108,8 +105,9 @@ void Session::Cd(const std::vector<std::string>& args) {
   }
   try {
     transport_.ChangeDirectory(args[0]);
+    folders_.push_back(args[0]);
   } catch (const TransportError& error) {
-    Report(error);
+    Report(error, "to change to " + args[0]);
   }
 }
 

@@ -13,6 +13,10 @@
 namespace tunelift::ftp {
 namespace {
 
+bool Contains(const std::string& text, std::string_view part) {
+  return text.find(part) != std::string::npos;
+}
+
 constexpr const char* kLogin = "open music.example.net\nDeckHopper\nMovingTracks\n";
 
 // The transcript with what varies from run to run (versions, ports, timings) held steady.
@@ -79,6 +83,7 @@ TEST_F(FtpTranscript, ReadsLikeTheWindowsClients) {
             "200 Type set to: Binary.\n"
             "125 Data connection already open. Transfer starting.\n"
             "226 Transfer complete.\n"
+            "213 3\n"
             "ftp: 3 bytes sent in S Seconds R Kbytes/sec.\n"
             "ftp> bye\n"
             "221 Goodbye.\n");
@@ -150,14 +155,14 @@ TEST_F(FtpTranscript, SkipsTheLoginLinesOfAnOpenThatCannotBeMade) {
   EXPECT_EQ(server_.CountOf("CONNECT"), 0u);
 }
 
-TEST(FtpBrokenUpload, NamesEachFileNotSentAndSaysTheServerClosedTheConnection) {
+TEST(FtpBrokenUpload, NamesEachFileNotSentAndTriesABoundedNumberOfNewConnections) {
   const CurlLibrary curl;
   const test::TempFolder local;
   const test::TempFolder received;
   for (const char* name : {"a", "b", "c", "d", "e"}) {
     local.Write(std::string("temp/") + name + ".mp3", name);
   }
-  // The server refuses b.mp3, then drops the connection when d.mp3 is sent.
+  // The server refuses b.mp3, then drops the connection each time d.mp3 is sent.
   const test::FtpServer server({.receiveFolder = received.path(), .tls = false,
                                 .tlsHostName = "localhost", .keepAsciiBytes = false,
                                 .refuseProtP = false, .banner = {}, .refuse = {"STOR b.mp3"},
@@ -165,22 +170,47 @@ TEST(FtpBrokenUpload, NamesEachFileNotSentAndSaysTheServerClosedTheConnection) {
   std::istringstream in(std::string(kLogin) + "binary\nmput temp\\*.mp3\nbye\n");
   std::ostringstream out;
   std::ostringstream err;
+  const test::TempFolder reportFolder;
   const RunEnvironment environment{.inputIsTerminal = false,
                                    .outputIsTerminal = false,
-                                   .currentFolder = local.path()};
+                                   .currentFolder = local.path(),
+                                   .reportPath = reportFolder.path() / "send.report",
+                                   .reconnectWaits = {std::chrono::milliseconds(10),
+                                                      std::chrono::milliseconds(20)}};
   EXPECT_EQ(tunelift::ftp::Run(std::vector<std::string_view>{"-i", "-v"}, environment,
                                CurlTransportTo(server), in, out, err),
             1);
+  const std::string again =
+      "Connected to music.example.net.\n"
+      "The connection is not encrypted: the server offers no encryption; the password and the "
+      "files go in plain FTP.\n"
+      "d.mp3 is sent again from the start.\n";
   EXPECT_EQ(Steady(out.str()).substr(Steady(out.str()).find("ftp> mput")),
             "ftp> mput temp\\*.mp3\n"
             "ftp: 1 bytes sent in S Seconds R Kbytes/sec.\n"
-            "ftp: b.mp3 was not sent: Failed FTP upload: 550 (error 25)\n"
+            "ftp: The server refused b.mp3: 550 Refused by the test server.\n"
             "ftp: 1 bytes sent in S Seconds R Kbytes/sec.\n"
-            "ftp: d.mp3 was not sent: The server closed the connection. (error 56)\n"
-            "ftp: e.mp3 was not sent: the connection is closed.\n"
-            "ftp> bye\n");
+            "The connection dropped while d.mp3 was sent; connecting again in 0 s (try 1 of 2).\n" +
+                again +
+                "The connection dropped while d.mp3 was sent; connecting again in 0 s (try 2 of "
+                "2).\n" +
+                again +
+                "ftp: The connection dropped while d.mp3 was sent; tried again 2 times.\n"
+                "ftp: e.mp3 was not sent: the connection is closed.\n"
+                "ftp> bye\n");
+  EXPECT_EQ(server.CountOf("STOR d.mp3"), 3u);
   EXPECT_TRUE(std::filesystem::exists(received.path() / "c.mp3"));
   EXPECT_FALSE(std::filesystem::exists(received.path() / "e.mp3"));
+  // The report holds the same, as data: the server's refusal in its own fields.
+  const std::string report = test::ReadFile(reportFolder.path() / "send.report");
+  EXPECT_TRUE(Contains(report, "file\tb.mp3\t1\t0\tfailed\t550\tRefused by the test server.\t"
+                               "The server refused b.mp3: 550 Refused by the test server.\n"))
+      << report;
+  EXPECT_TRUE(Contains(report, "file\tc.mp3\t1\t1\tverified\t0\t\t\n")) << report;
+  EXPECT_TRUE(Contains(report, "file\te.mp3\t1\t0\tfailed\t0\t\t"
+                               "e.mp3 was not sent: the connection is closed.\n"))
+      << report;
+  EXPECT_TRUE(report.ends_with("end\t1\n")) << report;
 }
 
 // The transcript of a login to a TLS server whose certificate the client is told to trust.
@@ -198,7 +228,8 @@ std::string TlsLoginTranscript(bool serverRefusesProtP) {
   CurlTransport transport(console, options);
   std::istringstream in(std::string(kLogin) + "bye\n");
   LineReader input(in);
-  Session session(transport, console, input, {.localFolder = received.path()});
+  SendReport report({});
+  Session session(transport, console, input, report, {.localFolder = received.path()});
   EXPECT_EQ(session.Run(""), 0) << out.str();
   return out.str();
 }

@@ -23,7 +23,8 @@ TEST(FtpWinInetSession, OpensNoConnectionToThePinnedHost) {
   WinInetTransport transport(console, {.connectTo = "::127.0.0.1:1"});
   std::istringstream in("open MUSIC.example.net.\nDeckHopper\nMovingTracks\nbye\n");
   LineReader input(in);
-  Session session(transport, console, input,
+  SendReport report({});
+  Session session(transport, console, input, report,
                   {.localFolder = std::filesystem::current_path(),
                    .pin = {.host = "music.example.net", .key = kPinnedKey}});
 
