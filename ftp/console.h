@@ -28,8 +28,10 @@ struct ConsoleOptions {
 std::string TransferSummary(std::int64_t bytes, double seconds);
 
 // `text` as it may reach a terminal: each control character (C0 but the tab, DEL, and C1 as
-// a byte or as UTF-8), each Unicode mark that reorders or breaks a line, and each byte that
-// is not part of valid UTF-8 shows as "?". Everything else is kept as it is.
+// a byte or as UTF-8), each Unicode format character (General Category Cf: bidi marks and
+// overrides, zero-width characters, the soft hyphen, the byte-order mark, tags), the line and
+// paragraph separators, and each byte that is not part of valid UTF-8 shows as "?", one for
+// each. Everything else is kept as it is.
 std::string TerminalSafe(std::string_view text);
 
 class Console final : public TransportObserver {

@@ -2,9 +2,12 @@
 
 #include <cerrno>
 #include <charconv>
+#include <filesystem>
 #include <fstream>
 #include <istream>
+#include <optional>
 #include <ostream>
+#include <string>
 #include <system_error>
 
 #include "ftp/console.h"
@@ -57,6 +60,38 @@ std::optional<std::vector<std::chrono::milliseconds>> ParseWaits(std::string_vie
   return waits;
 }
 
+namespace {
+
+// Why `path` cannot be a script, or nothing. Only a regular file is read: a FIFO without a
+// writer or a terminal would hold the client for ever, and a device such as /dev/zero would
+// feed it without end. The check comes before the open, which itself may block on them.
+// What cannot be looked at (a missing file) is left to the open, which names the reason.
+std::optional<std::string> NotAScript(const std::filesystem::path& path) {
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(path, error);
+  if (!error && status.type() != std::filesystem::file_type::regular) {
+    return "it is not a regular file.";
+  }
+  return std::nullopt;
+}
+
+// Opens the script, or says on `err` why it cannot and returns false.
+bool OpenScript(const std::filesystem::path& path, std::ifstream& script, std::ostream& err) {
+  std::optional<std::string> reason = NotAScript(path);
+  if (!reason) {
+    script.open(path, std::ios::binary);
+    if (!script) {
+      reason = std::generic_category().message(errno);
+    }
+  }
+  if (reason) {
+    Console(err, {}).Error("Cannot open the script " + Utf8FromPath(path) + ": " + *reason);
+  }
+  return !reason;
+}
+
+}  // namespace
+
 int Run(std::span<const std::string_view> arguments, const RunEnvironment& environment,
         const TransportMaker& makeTransport, std::istream& in, std::ostream& out,
         std::ostream& err) {
@@ -66,13 +101,8 @@ int Run(std::span<const std::string_view> arguments, const RunEnvironment& envir
     return kExitUsage;
   }
   std::ifstream script;
-  if (config->scriptFile) {
-    script.open(*config->scriptFile, std::ios::binary);
-    if (!script) {
-      Console(err, {}).Error("Cannot open the script " + Utf8FromPath(*config->scriptFile) +
-                             ": " + std::generic_category().message(errno));
-      return kExitFailure;
-    }
+  if (config->scriptFile && !OpenScript(*config->scriptFile, script, err)) {
+    return kExitFailure;
   }
   const bool interactive = !config->scriptFile && environment.inputIsTerminal;
   Console console(out, {.showReplies = config->showReplies,

@@ -1,4 +1,5 @@
 // TerminalSafe: text from a server, a script or a file name made safe to show on a terminal.
+#include <algorithm>
 #include <cstddef>
 
 #include "ftp/console.h"
@@ -7,14 +8,32 @@
 namespace tunelift::ftp {
 namespace {
 
-// False for what a terminal acts on rather than shows, or what reorders or breaks the line.
+struct CodeRange {
+  char32_t first;
+  char32_t last;
+};
+
+// What a terminal draws as nothing, yet acts on: Unicode's format characters (General
+// Category Cf, as of Unicode 15), which reorder a line (bidi marks and overrides), join or
+// hide text (zero-width characters, the soft hyphen, the byte-order mark, tags); and the line
+// and paragraph separators, which break a line.
+constexpr CodeRange kInvisible[] = {
+    {0x00AD, 0x00AD},   {0x0600, 0x0605},   {0x061C, 0x061C},   {0x06DD, 0x06DD},
+    {0x070F, 0x070F},   {0x0890, 0x0891},   {0x08E2, 0x08E2},   {0x180E, 0x180E},
+    {0x200B, 0x200F},   {0x2028, 0x2029},   {0x202A, 0x202E},   {0x2060, 0x2064},
+    {0x2066, 0x206F},   {0xFEFF, 0xFEFF},   {0xFFF9, 0xFFFB},   {0x110BD, 0x110BD},
+    {0x110CD, 0x110CD}, {0x13430, 0x1343F}, {0x1BCA0, 0x1BCA3}, {0x1D173, 0x1D17A},
+    {0xE0001, 0xE0001}, {0xE0020, 0xE007F},
+};
+
+bool IsInvisible(char32_t code) {
+  return std::any_of(std::begin(kInvisible), std::end(kInvisible),
+                     [code](CodeRange range) { return code >= range.first && code <= range.last; });
+}
+
+// False for what a terminal acts on rather than shows.
 bool Shows(char32_t code) {
-  if (code == U'\t') {
-    return true;
-  }
-  const bool lineBreak = code == 0x2028 || code == 0x2029;
-  const bool reordering = (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069);
-  return !IsControl(code) && !lineBreak && !reordering;
+  return code == U'\t' || (!IsControl(code) && !IsInvisible(code));
 }
 
 }  // namespace

@@ -3,9 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <iconv.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <system_error>
 
+#include "ftp/line_reader.h"
 #include "tests/support/child_process.h"
 #include "tests/support/ftp_server.h"
 #include "tests/support/loopback.h"
@@ -237,9 +245,80 @@ TEST_F(FtpExe, LetsNoServerScriptOrFileNameSteerTheTerminal) {
   EXPECT_EQ(server.CountOf("STOR"), 1u);
 }
 
+// A Unix socket bound at `path`, closed when it goes; the name stays as a socket file.
+class BoundSocket {
+public:
+  explicit BoundSocket(const std::filesystem::path& path) : fd_(::socket(AF_UNIX, SOCK_STREAM, 0)) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string name = path.string();
+    if (fd_ < 0 || name.size() >= sizeof address.sun_path) {
+      throw std::system_error(fd_ < 0 ? errno : ENAMETOOLONG, std::generic_category(), name);
+    }
+    name.copy(address.sun_path, name.size());
+    if (::bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+      const int error = errno;
+      ::close(fd_);
+      throw std::system_error(error, std::generic_category(), "bind " + name);
+    }
+  }
+  ~BoundSocket() { ::close(fd_); }
+  BoundSocket(const BoundSocket&) = delete;
+  BoundSocket& operator=(const BoundSocket&) = delete;
+
+private:
+  int fd_;
+};
+
+// Long enough for a process start on a busy machine; only a client that waits on its
+// script comes near it.
+constexpr std::chrono::seconds kPatience{20};
+
+// What ftp.exe on the script `path` writes, errors included, then "exit status N". A client
+// that blocks makes ReadLine throw after kPatience, and the test fails instead of hanging;
+// the shell and the client lead a process group of their own, which then is stopped.
+std::vector<std::string> RunOnScriptWithinPatience(const std::filesystem::path& path) {
+  test::ChildProcess shell("/bin/sh",
+                           {"-c", "\"$0\" \"-s:$1\" 2>&1; echo \"exit status $?\"", FTP_EXE,
+                            path.string()},
+                           {.ownProcessGroup = true});
+  std::vector<std::string> lines{shell.ReadLine(kPatience)};
+  while (!lines.back().starts_with("exit status ")) {
+    lines.push_back(shell.ReadLine(kPatience));
+  }
+  return lines;
+}
+
+TEST_F(FtpExe, RefusesAScriptThatIsNotARegularFileWithoutOpeningIt) {
+  // A FIFO nobody writes to would block the open for ever; the others never end or are no
+  // file at all. A link is followed to what it names.
+  const std::filesystem::path fifo = program_.path() / "sendfiles.ftps";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0) << std::generic_category().message(errno);
+  std::filesystem::create_symlink(fifo, program_.path() / "link-to-fifo.ftps");
+  std::filesystem::create_directory(program_.path() / "folder.ftps");
+  const BoundSocket socket(program_.path() / "socket.ftps");
+  for (const std::filesystem::path& script :
+       {fifo, program_.path() / "link-to-fifo.ftps", program_.path() / "folder.ftps",
+        program_.path() / "socket.ftps", std::filesystem::path("/dev/zero"),
+        std::filesystem::path("/dev/tty")}) {
+    EXPECT_EQ(RunOnScriptWithinPatience(script),
+              (std::vector<std::string>{"ftp: Cannot open the script " + script.string() +
+                                            ": it is not a regular file.",
+                                        "exit status 1"}));
+  }
+
+  // A link to a regular script is read as the script.
+  program_.Write("real.ftps", Script({"bye"}));
+  std::filesystem::create_symlink(program_.path() / "real.ftps", program_.path() / "link.ftps");
+  EXPECT_EQ(RunOnScriptWithinPatience(program_.path() / "link.ftps"),
+            (std::vector<std::string>{"ftp> bye", "exit status 0"}));
+}
+
 TEST_F(FtpExe, ReadsEveryLineWithinABound) {
-  // One line that never ends: the client stops reading instead of growing without limit.
-  const test::ProgramResult endless = Run(0, "", {"-s:/dev/zero"});
+  // One line that does not end within the bound: the client stops reading instead of growing
+  // without limit.
+  program_.Write("endless.ftps", std::string(kMaxLineLength + kMaxSkippedLength + 2, 'x'));
+  const test::ProgramResult endless = Run(0, "", {"-s:endless.ftps"});
   EXPECT_EQ(endless.exitCode, 1);
   EXPECT_TRUE(Contains(endless.output, "ftp: Line 1 does not end within ")) << endless.output;
 
