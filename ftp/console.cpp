@@ -85,8 +85,8 @@ void Console::OnControlEncryption(ControlEncryption encryption) {
       return Say("The connection is encrypted, but the server's identity could not be checked "
                  "(self-signed or unknown certificate).");
     case ControlEncryption::RefusedByServer:
-      return Say("The connection is not encrypted: the server offers no encryption; the "
-                 "password and the files go in plain FTP.");
+      return Say("The connection is not encrypted: the server did not accept encryption; "
+                 "the password and the files go in plain FTP.");
     case ControlEncryption::Unsupported:
       return Say("The connection is not encrypted: this FTP client cannot encrypt; the "
                  "password and the files go in plain FTP.");

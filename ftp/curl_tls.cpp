@@ -60,7 +60,7 @@ std::string DescribeTlsFailure(CURLcode code, const std::string& host, const Eve
     return server + " refused to encrypt the files (PROT P)" + required + "no file was sent.";
   }
   if (code == CURLE_USE_SSL_FAILED) {
-    return server + " offers no encryption" + required +
+    return server + " did not accept encryption" + required +
            "nothing was sent, not even the user name.";
   }
   return {};

@@ -26,7 +26,8 @@ enum class ControlEncryption {
   Verified,         // encrypted, and the server proved who it is (a certificate the system
                     // trusts for the host's name, or the pinned key)
   Unverified,       // encrypted, but the certificate is self-signed or from an unknown authority
-  RefusedByServer,  // in clear: the server offers no encryption
+  RefusedByServer,  // in clear: the server did not accept AUTH TLS (refused, or it was
+                    // stripped on the way: the client cannot tell which)
   Unsupported,      // in clear: this transport cannot encrypt (the session says so itself)
 };
 

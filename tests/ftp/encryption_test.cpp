@@ -182,9 +182,9 @@ TEST_F(FtpEncryptionWithVsftpd, SendsNothingNotEvenTheUserNameToAPlainServerWhen
 
   ExpectNothingSent(server, outcome);
   EXPECT_TRUE(Contains(outcome.transcript,
-                       "ftp: The server of music.example.net offers no encryption, but this "
-                       "build pins its key and so requires encryption: nothing was sent, not "
-                       "even the user name.\n"))
+                       "ftp: The server of music.example.net did not accept encryption, but "
+                       "this build pins its key and so requires encryption: nothing was sent, "
+                       "not even the user name.\n"))
       << outcome.transcript;
 }
 
