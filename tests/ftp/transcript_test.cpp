@@ -182,7 +182,7 @@ TEST(FtpBrokenUpload, NamesEachFileNotSentAndTriesABoundedNumberOfNewConnections
             1);
   const std::string again =
       "Connected to music.example.net.\n"
-      "The connection is not encrypted: the server offers no encryption; the password and the "
+      "The connection is not encrypted: the server did not accept encryption; the password and the "
       "files go in plain FTP.\n"
       "d.mp3 is sent again from the start.\n";
   EXPECT_EQ(Steady(out.str()).substr(Steady(out.str()).find("ftp> mput")),
