@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -39,20 +40,32 @@ struct Endpoint {
   std::string pinnedKey = {};
 };
 
+// The server's answer to a command: its three-digit code (0: no answer came) and its words,
+// the last line of the reply without the code.
+struct ServerReply {
+  int code = 0;
+  std::string text;
+};
+
 class TransportError : public std::runtime_error {
 public:
-  // Where the operation stopped: the session is only usable after a Command or Local failure.
-  enum class Stage { Connect, Login, Command, Local };
+  // Where the operation stopped. The session is only usable after a Command or Local failure.
+  // Dropped: a connection that was up was lost (reset, closed, a 421 or 426 reply, a transfer
+  // that stalled), so trying again may work; Connect: no connection was made at all.
+  enum class Stage { Connect, Login, Command, Local, Dropped };
 
-  TransportError(Stage stage, int code, const std::string& description);
+  TransportError(Stage stage, int code, const std::string& description, ServerReply reply = {});
 
   Stage stage() const noexcept { return stage_; }
   // The transport's own number (CURLcode, errno, ...).
   int code() const noexcept { return code_; }
+  // What the server answered to the command that failed; code 0 when it did not answer.
+  const ServerReply& reply() const noexcept { return reply_; }
 
 private:
   Stage stage_;
   int code_;
+  ServerReply reply_;
 };
 
 // What a transport reports while it works. Called on the caller's thread, from inside the
@@ -96,9 +109,20 @@ public:
   virtual void SetType(TransferType type) = 0;
   // Makes `folder` (relative, or absolute from "/") the server's current folder.
   virtual void ChangeDirectory(const std::string& folder) = 0;
-  // Sends the local file under `remoteName` into the server's current folder.
+  // Sends the local file under `remoteName` into the server's current folder. With an
+  // `offset` (only where ResumeOffered), the bytes from `offset` on go after "REST offset",
+  // added to what the server holds; StoreResult counts the bytes that went this time.
   virtual StoreResult Store(const std::filesystem::path& local, const std::string& remoteName,
-                            TransferType type) = 0;
+                            TransferType type, std::int64_t offset = 0) = 0;
+  // The size of `remoteName` in the server's current folder, from SIZE; nullopt when the
+  // server gives none (no such file, or no SIZE command). Throws only when the connection
+  // fails.
+  virtual std::optional<std::int64_t> RemoteSize(const std::string& remoteName) = 0;
+  // Whether the server's FEAT lists "REST STREAM", so that a store can resume. Asked of the
+  // server once per login, the first time it matters.
+  virtual bool ResumeOffered() = 0;
+  // Deletes `remoteName` in the server's current folder (DELE).
+  virtual void Delete(const std::string& remoteName) = 0;
   // Ends the session politely when there is one. Never fails.
   virtual void Close() noexcept = 0;
 };
