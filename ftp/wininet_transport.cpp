@@ -5,15 +5,21 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <utility>
 #include <vector>
 
 #include "ftp/connect_to.h"
+#include "ftp/wininet_failure.h"
+#include "ftp/wininet_reply.h"
 #include "listing/wide_text_win32.h"
 
 namespace tunelift::ftp {
 namespace {
 
 using Stage = TransportError::Stage;
+using Step = FailedCall::Step;
+using Clock = std::chrono::steady_clock;
 
 struct InternetCloser {
   void operator()(HINTERNET handle) const noexcept { InternetCloseHandle(handle); }
@@ -24,41 +30,6 @@ struct HandleCloser {
   void operator()(HANDLE handle) const noexcept { CloseHandle(handle); }
 };
 using LocalFile = std::unique_ptr<void, HandleCloser>;
-
-// The system's words for a WinINet or Win32 error number.
-std::string Words(DWORD code) {
-  const bool wininetError = code >= INTERNET_ERROR_BASE && code <= INTERNET_ERROR_LAST;
-  const std::string words =
-      SystemWords(code, wininetError ? GetModuleHandleW(L"wininet.dll") : nullptr);
-  return words.empty() ? "WinINet error " + std::to_string(code) : words;
-}
-
-// The lines of the last reply WinINet kept for this thread.
-std::vector<std::string> LastReply() {
-  DWORD code = 0;
-  DWORD length = 0;
-  InternetGetLastResponseInfoW(&code, nullptr, &length);
-  std::wstring text(length + 1, L'\0');
-  length = static_cast<DWORD>(text.size());
-  if (length <= 1 || !InternetGetLastResponseInfoW(&code, text.data(), &length)) {
-    return {};
-  }
-  text.resize(length);
-  while (!text.empty() && text.back() == L'\0') {
-    text.pop_back();  // some WinINets count the terminator in the length
-  }
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find_first_of(L"\r\n", start);
-    end = end == std::wstring::npos ? text.size() : end;
-    if (end > start) {
-      lines.push_back(Utf8FromWide(std::wstring_view(text).substr(start, end - start)));
-    }
-    start = end + 1;
-  }
-  return lines;
-}
 
 std::wstring Wide(const std::string& text, Stage stage) {
   try {
@@ -72,6 +43,45 @@ DWORD TypeFlag(TransferType type) {
   return type == TransferType::Binary ? FTP_TRANSFER_TYPE_BINARY : FTP_TRANSFER_TYPE_ASCII;
 }
 
+long SecondsSince(Clock::time_point started) {
+  const std::chrono::duration<double> taken = Clock::now() - started;
+  return std::lround(taken.count());
+}
+
+[[noreturn]] void FailLocally(const std::string& what, const std::string& shown) {
+  const DWORD code = GetLastError();
+  throw TransportError(Stage::Local, static_cast<int>(code),
+                       what + " " + shown + ": " + WinInetWords(code));
+}
+
+LocalFile OpenLocal(const std::filesystem::path& local, const std::string& shown) {
+  const HANDLE opened = CreateFileW(local.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (opened == INVALID_HANDLE_VALUE) {
+    FailLocally("Cannot open", shown);
+  }
+  return LocalFile(opened);
+}
+
+// The file's size, with the read position moved to `offset`.
+std::int64_t SizeAndSeek(HANDLE file, std::int64_t offset, const std::string& shown) {
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file, &size)) {
+    FailLocally("Cannot open", shown);
+  }
+  if (offset < 0 || offset > size.QuadPart) {
+    throw TransportError(Stage::Local, ERROR_NEGATIVE_SEEK,
+                         "Cannot send " + shown + " from byte " + std::to_string(offset) +
+                             ": it has " + std::to_string(size.QuadPart) + " bytes");
+  }
+  LARGE_INTEGER position{};
+  position.QuadPart = offset;
+  if (!SetFilePointerEx(file, position, nullptr, FILE_BEGIN)) {
+    FailLocally("Cannot read", shown);
+  }
+  return size.QuadPart;
+}
+
 }  // namespace
 
 struct WinInetTransport::State {
@@ -79,35 +89,74 @@ struct WinInetTransport::State {
       : observer(reportTo), options(std::move(chosen)),
         connectTo(ParseConnectTo(options.connectTo)) {}
 
-  // Reports the server's last reply to the step that just ended.
-  void ReportReply() {
-    lastReply = LastReply();
-    for (const std::string& line : lastReply) {
+  // Shows `lines` as the server's reply to the step that just ended.
+  void Report(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) {
       observer.OnReply(line);
     }
+    seenReply = LastReplyLines();
   }
 
-  // Reports the reply to the step that just ended where WinINet kept a new one (the last
-  // reply changed): a goodbye, or the end of an upload cut short.
+  void ReportReply() { Report(LastReplyLines()); }
+
+  // Shows the reply to the step that just ended where WinINet kept a new one: a goodbye, or
+  // the end of an upload cut short.
   void ReportNewReply() {
-    const std::vector<std::string> reply = LastReply();
-    if (reply != lastReply) {
-      ReportReply();
+    const std::vector<std::string> reply = LastReplyLines();
+    if (reply != seenReply) {
+      Report(reply);
     }
   }
 
-  // The error of the step that just failed. Where the server refused it, its reply is the
-  // reason; otherwise WinINet's last reply may be an older step's, and is not shown.
-  [[noreturn]] void Fail(Stage stage, const std::string& what) {
-    const DWORD code = GetLastError();
-    const bool serverSaidNo =
-        code == ERROR_INTERNET_EXTENDED_ERROR || code == ERROR_INTERNET_LOGIN_FAILURE;
-    const std::vector<std::string> reply = serverSaidNo ? LastReply() : std::vector<std::string>();
-    if (!reply.empty()) {
-      ReportReply();
+  // Whether the control connection still answers (NOOP).
+  bool StillAnswers() {
+    const bool answered = FtpCommandW(session.get(), FALSE, FTP_TRANSFER_TYPE_BINARY, L"NOOP", 0,
+                                      nullptr) != FALSE;
+    seenReply = LastReplyLines();
+    return answered;
+  }
+
+  // The server's refusal of the step that just failed, or nothing when it did not answer.
+  // WinINet keeps the last reply it read, so a step the server never answered leaves an older
+  // step's reply in place: a refusal counts only when it is new, or when the server still
+  // answers (the same refusal twice, "550 No such file" to two SIZEs).
+  std::vector<std::string> RefusalOfFailedStep() {
+    const std::vector<std::string> lines = LastReplyLines();
+    if (ReplyOf(lines).code < 400) {
+      return {};
     }
-    throw TransportError(stage, static_cast<int>(code),
-                         what + ": " + (reply.empty() ? Words(code) : reply.back()));
+    return lines != seenReply || StillAnswers() ? lines : std::vector<std::string>();
+  }
+
+  FailedCall Call(Step step, DWORD error, const std::string& what,
+                  Clock::time_point started) const {
+    return {.step = step, .error = error, .answer = {}, .what = what, .host = host,
+            .port = port, .seconds = SecondsSince(started)};
+  }
+
+  // The error of the command step that just failed; its refusal, if any, is shown.
+  TransportError Failure(const std::string& what, Clock::time_point started) {
+    FailedCall call = Call(Step::Command, GetLastError(), what, started);
+    call.answer = RefusalOfFailedStep();
+    Report(call.answer);
+    return Explain(call);
+  }
+
+  // Sends `command` on the control connection. Returns the reply's lines when the server
+  // accepted it and nothing when it refused it (the refusal shown); throws when the
+  // connection failed, or with `refusalThrows`.
+  std::optional<std::vector<std::string>> Ask(const std::wstring& command,
+                                              const std::string& what, bool refusalThrows) {
+    const auto started = Clock::now();
+    if (FtpCommandW(Session(), FALSE, FTP_TRANSFER_TYPE_BINARY, command.c_str(), 0, nullptr)) {
+      ReportReply();
+      return seenReply;
+    }
+    const TransportError error = Failure(what, started);
+    if (refusalThrows || error.stage() != Stage::Command || error.reply().code == 0) {
+      throw error;
+    }
+    return std::nullopt;
   }
 
   void SetTimeouts(HINTERNET handle) const {
@@ -118,9 +167,64 @@ struct WinInetTransport::State {
     InternetSetOptionW(handle, INTERNET_OPTION_SEND_TIMEOUT, &stall, sizeof stall);
   }
 
-  // Sends the `size` bytes of `file`, `shown` by that name, to the upload `remote`: no more,
-  // so that a file that keeps growing cannot keep the upload going.
-  void SendContent(HANDLE file, std::int64_t size, HINTERNET remote, const std::string& shown,
+  // Opens the upload of `remoteName`, after "REST offset" when there is one.
+  Internet OpenUpload(const std::string& remoteName, TransferType type, std::int64_t offset) {
+    const std::wstring name = Wide(remoteName, Stage::Command);
+    if (offset > 0) {
+      Ask(L"REST " + std::to_wstring(offset), "Cannot resume " + remoteName, true);
+    }
+    const auto started = Clock::now();
+    Internet remote(FtpOpenFileW(Session(), name.c_str(), GENERIC_WRITE,
+                                 TypeFlag(type) | INTERNET_FLAG_RELOAD, 0));
+    if (!remote) {
+      const TransportError error = Failure("Cannot send " + remoteName, started);
+      if (offset > 0 && error.stage() == Stage::Command) {
+        // The restart position would otherwise stay for the next STOR. Should this fail too,
+        // the connection is lost, and the next login starts without it.
+        SendQuietly(L"REST 0");
+      }
+      throw error;
+    }
+    seenReply = LastReplyLines();  // STOR's "150": the transfer starts, nothing to show yet
+    return remote;
+  }
+
+  // Sends `command` for its effect alone: its reply is noted, not shown.
+  void SendQuietly(const wchar_t* command) {
+    FtpCommandW(session.get(), FALSE, FTP_TRANSFER_TYPE_BINARY, command, 0, nullptr);
+    seenReply = LastReplyLines();
+  }
+
+  // The data connection failed while `remote` was being written: closes it, and throws what
+  // the server said to that (a "426"), or that the connection dropped.
+  [[noreturn]] void UploadBroken(Internet& remote, DWORD error, const std::string& remoteName,
+                                 Clock::time_point started) {
+    FailedCall call = Call(Step::Transfer, error, "Cannot send " + remoteName, started);
+    InternetCloseHandle(remote.release());
+    call.answer = RefusalOfFailedStep();
+    Report(call.answer);
+    throw Explain(call);
+  }
+
+  // Writes all of `data`, or throws as UploadBroken does.
+  void Write(Internet& remote, const char* data, DWORD size, const std::string& remoteName) {
+    while (size > 0) {
+      const auto started = Clock::now();
+      DWORD written = 0;
+      const bool wrote = InternetWriteFile(remote.get(), data, size, &written) != FALSE;
+      if (!wrote || written == 0) {
+        // A data connection that takes nothing, and says nothing, is as good as aborted.
+        UploadBroken(remote, wrote ? ERROR_INTERNET_CONNECTION_ABORTED : GetLastError(),
+                     remoteName, started);
+      }
+      data += written;
+      size -= written;
+    }
+  }
+
+  // Sends the `size` bytes of `file` from where it stands, `shown` by that name, to the
+  // upload `remote`: no more, so that a file that keeps growing cannot keep the upload going.
+  void SendContent(HANDLE file, std::int64_t size, Internet& remote, const std::string& shown,
                    const std::string& remoteName) {
     std::vector<char> buffer(64 * 1024);
     std::int64_t sent = 0;
@@ -129,18 +233,13 @@ struct WinInetTransport::State {
       const auto wanted = static_cast<DWORD>(
           std::min<std::int64_t>(static_cast<std::int64_t>(buffer.size()), size - sent));
       if (!ReadFile(file, buffer.data(), wanted, &got, nullptr)) {
-        const DWORD code = GetLastError();
-        throw TransportError(Stage::Local, static_cast<int>(code),
-                             "Cannot read " + shown + ": " + Words(code));
+        FailLocally("Cannot read", shown);
       }
       if (got == 0) {
         throw TransportError(Stage::Local, ERROR_HANDLE_EOF,
                              "Cannot send " + shown + ": it shrank while it was sent");
       }
-      DWORD written = 0;
-      if (!InternetWriteFile(remote, buffer.data(), got, &written) || written != got) {
-        Fail(Stage::Command, "Cannot send " + remoteName);
-      }
+      Write(remote, buffer.data(), got, remoteName);
       sent += got;
       observer.OnProgress(sent, size);
     }
@@ -151,6 +250,38 @@ struct WinInetTransport::State {
       throw TransportError(Stage::Local, ERROR_FILE_TOO_LARGE,
                            "Cannot send " + shown + ": it grew while it was sent");
     }
+  }
+
+  // Ends the upload `remote` and reads the server's verdict: a new 2xx reply, or it throws.
+  // Wine's WinINet closes the handle without looking at the verdict, so it is read here.
+  void FinishUpload(Internet& remote, const std::string& remoteName) {
+    const auto started = Clock::now();
+    const bool closed = InternetCloseHandle(remote.release()) != FALSE;
+    // Closed without a verdict: the control connection said nothing more.
+    const DWORD error = closed ? ERROR_FTP_DROPPED : GetLastError();
+    const std::vector<std::string> verdict = LastReplyLines();
+    const int code = ReplyOf(verdict).code;
+    if (verdict != seenReply && code >= 200 && code < 300) {
+      return Report(verdict);
+    }
+    FailedCall call = Call(Step::Transfer, error, "Cannot finish sending " + remoteName, started);
+    call.answer = RefusalOfFailedStep();
+    Report(call.answer);
+    throw Explain(call);
+  }
+
+  // Whether the server restarts a store at an offset, asked of it once per login.
+  bool AskResume() {
+    const auto features = Ask(L"FEAT", "Cannot ask the server's features", false);
+    if (!features) {
+      return false;  // a server without FEAT (RFC 2389) predates REST STREAM
+    }
+    if (features->size() > 1) {
+      return ListsRestStream(*features);
+    }
+    // Only the last line shows (Wine). "REST 0" restarts nothing: the next transfer starts at
+    // its beginning, as it would without it.
+    return Ask(L"REST 0", "Cannot ask the server to restart", false).has_value();
   }
 
   HINTERNET Session() const {
@@ -167,7 +298,9 @@ struct WinInetTransport::State {
   Internet session;  // the logged-in FTP connection
   std::string host;
   int port = 21;
-  std::vector<std::string> lastReply;
+  // The reply WinINet held when this transport last looked: a reply like it is no new answer.
+  std::vector<std::string> seenReply;
+  std::optional<bool> resumeOffered;  // this login's answer to ResumeOffered
 };
 
 WinInetTransport::WinInetTransport(TransportObserver& observer, WinInetTransportOptions options)
@@ -197,82 +330,98 @@ void WinInetTransport::Login(const std::string& user, const std::string& passwor
     state.internet.reset(
         InternetOpenW(L"Tunelift ftp.exe", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
     if (!state.internet) {
-      state.Fail(Stage::Connect, "Cannot start WinINet");
+      const DWORD code = GetLastError();
+      throw TransportError(Stage::Connect, static_cast<int>(code),
+                           "Cannot start WinINet: " + WinInetWords(code));
     }
     state.SetTimeouts(state.internet.get());
   }
+  state.resumeOffered.reset();
   const Address target = Redirected(state.connectTo, {.host = state.host, .port = state.port});
+  const auto started = Clock::now();
   // WinINet connects and logs in in one call; the password is never shown.
   state.session.reset(InternetConnectW(
       state.internet.get(), Wide(target.host, Stage::Connect).c_str(),
       static_cast<INTERNET_PORT>(target.port), Wide(user, Stage::Login).c_str(),
       Wide(password, Stage::Login).c_str(), INTERNET_SERVICE_FTP, INTERNET_FLAG_PASSIVE, 0));
-  const DWORD code = GetLastError();
-  // A refused login came over a connection that was made.
-  const bool refused = !state.session && (code == ERROR_INTERNET_LOGIN_FAILURE ||
-                                          code == ERROR_INTERNET_EXTENDED_ERROR);
-  if (state.session || refused) {
+  if (state.session) {
     state.observer.OnConnected(state.host);
+    return state.ReportReply();
   }
-  if (!state.session) {
-    SetLastError(code);
-    state.Fail(refused ? Stage::Login : Stage::Connect, "Cannot log in to " + state.host);
+  FailedCall call =
+      state.Call(Step::Connect, GetLastError(), "Cannot log in to " + state.host, started);
+  // Only these errors come with the server's reply: with any other, WinINet's last reply is
+  // an older connection's.
+  if (call.error == ERROR_INTERNET_LOGIN_FAILURE || call.error == ERROR_INTERNET_EXTENDED_ERROR) {
+    call.answer = LastReplyLines();
   }
-  state.ReportReply();
+  const TransportError error = Explain(call);
+  if (error.stage() != Stage::Connect) {
+    state.observer.OnConnected(state.host);  // a refused or lost login had a connection
+  }
+  state.Report(error.reply().code != 0 ? call.answer : std::vector<std::string>());
+  throw error;
 }
 
 void WinInetTransport::SetType(TransferType type) {
-  const wchar_t* command = type == TransferType::Binary ? L"TYPE I" : L"TYPE A";
-  if (!FtpCommandW(state_->Session(), FALSE, TypeFlag(type), command, 0, nullptr)) {
-    state_->Fail(Stage::Command, "Cannot set the transfer type");
-  }
-  state_->ReportReply();
+  state_->Ask(type == TransferType::Binary ? L"TYPE I" : L"TYPE A",
+              "Cannot set the transfer type", true);
 }
 
 void WinInetTransport::ChangeDirectory(const std::string& folder) {
+  const auto started = std::chrono::steady_clock::now();
   if (!FtpSetCurrentDirectoryW(state_->Session(), Wide(folder, Stage::Command).c_str())) {
-    state_->Fail(Stage::Command, "Cannot change to " + folder);
+    throw state_->Failure("Cannot change to " + folder, started);
   }
   state_->ReportReply();
 }
 
 StoreResult WinInetTransport::Store(const std::filesystem::path& local,
-                                    const std::string& remoteName, TransferType type) {
-  const auto started = std::chrono::steady_clock::now();
-  const HANDLE opened = CreateFileW(local.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  const LocalFile file(opened == INVALID_HANDLE_VALUE ? nullptr : opened);
-  LARGE_INTEGER size{};
-  if (!file || !GetFileSizeEx(file.get(), &size)) {
-    const DWORD code = GetLastError();
-    throw TransportError(Stage::Local, static_cast<int>(code),
-                         "Cannot open " + Utf8FromWide(local.wstring()) + ": " + Words(code));
-  }
+                                    const std::string& remoteName, TransferType type,
+                                    std::int64_t offset) {
+  State& state = *state_;
+  const auto started = Clock::now();
+  const std::string shown = Utf8FromWide(local.wstring());
+  const LocalFile file = OpenLocal(local, shown);
+  const std::int64_t size = SizeAndSeek(file.get(), offset, shown);
   // The file goes as its bytes are: a Windows text file already has the CR LF that ASCII
   // mode puts on the wire.
-  Internet remote(FtpOpenFileW(state_->Session(), Wide(remoteName, Stage::Command).c_str(),
-                                     GENERIC_WRITE, TypeFlag(type) | INTERNET_FLAG_RELOAD, 0));
-  if (!remote) {
-    state_->Fail(Stage::Command, "Cannot send " + remoteName);
-  }
+  Internet remote = state.OpenUpload(remoteName, type, offset);
   try {
-    state_->SendContent(file.get(), size.QuadPart, remote.get(), Utf8FromWide(local.wstring()),
-                        remoteName);
+    state.SendContent(file.get(), size - offset, remote, shown, remoteName);
   } catch (const TransportError&) {
-    // WinINet cannot abort an upload: closing the handle ends it, and the server's answer to
+    // A local failure leaves the upload open: closing it ends it, and the server's answer to
     // what was sent shows here, not at the goodbye.
-    if (InternetCloseHandle(remote.release())) {
-      state_->ReportNewReply();
+    if (remote && InternetCloseHandle(remote.release())) {
+      state.ReportNewReply();
     }
     throw;
   }
-  // Closing the file's handle ends the transfer and reads the server's verdict.
-  if (!InternetCloseHandle(remote.release())) {
-    state_->Fail(Stage::Command, "Cannot finish sending " + remoteName);
+  state.FinishUpload(remote, remoteName);
+  const std::chrono::duration<double> seconds = Clock::now() - started;
+  return StoreResult{.bytesSent = size - offset, .seconds = seconds.count()};
+}
+
+std::optional<std::int64_t> WinInetTransport::RemoteSize(const std::string& remoteName) {
+  const auto reply = state_->Ask(L"SIZE " + Wide(remoteName, Stage::Command),
+                                 "Cannot ask the size of " + remoteName, false);
+  return reply ? SizeIn(*reply) : std::nullopt;
+}
+
+bool WinInetTransport::ResumeOffered() {
+  State& state = *state_;
+  if (!state.resumeOffered) {
+    state.resumeOffered = state.AskResume();
+  }
+  return *state.resumeOffered;
+}
+
+void WinInetTransport::Delete(const std::string& remoteName) {
+  const auto started = Clock::now();
+  if (!FtpDeleteFileW(state_->Session(), Wide(remoteName, Stage::Command).c_str())) {
+    throw state_->Failure("Cannot delete " + remoteName, started);
   }
   state_->ReportReply();
-  const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - started;
-  return StoreResult{.bytesSent = size.QuadPart, .seconds = seconds.count()};
 }
 
 void WinInetTransport::Close() noexcept {
@@ -284,7 +433,7 @@ void WinInetTransport::Close() noexcept {
       // A goodbye that cannot be shown changes nothing.
     }
   }
-  state_->lastReply.clear();
+  state_->resumeOffered.reset();
 }
 
 }  // namespace tunelift::ftp
