@@ -167,10 +167,22 @@ struct WinInetTransport::State {
     InternetSetOptionW(handle, INTERNET_OPTION_SEND_TIMEOUT, &stall, sizeof stall);
   }
 
+  // Tells the server the transfer type `type` unless it has it already.
+  void UseType(TransferType type) {
+    if (serverType != type) {
+      Ask(type == TransferType::Binary ? L"TYPE I" : L"TYPE A", "Cannot set the transfer type",
+          true);
+      serverType = type;
+    }
+  }
+
   // Opens the upload of `remoteName`, after "REST offset" when there is one.
   Internet OpenUpload(const std::string& remoteName, TransferType type, std::int64_t offset) {
     const std::wstring name = Wide(remoteName, Stage::Command);
     if (offset > 0) {
+      // A server may take REST in one type only (pyftpdlib refuses it in ASCII): the type
+      // goes first, though FtpOpenFileW sends it again.
+      UseType(type);
       Ask(L"REST " + std::to_wstring(offset), "Cannot resume " + remoteName, true);
     }
     const auto started = Clock::now();
@@ -186,6 +198,7 @@ struct WinInetTransport::State {
       throw error;
     }
     seenReply = LastReplyLines();  // STOR's "150": the transfer starts, nothing to show yet
+    serverType = type;               // FtpOpenFileW sent it before STOR
     return remote;
   }
 
@@ -280,7 +293,9 @@ struct WinInetTransport::State {
       return ListsRestStream(*features);
     }
     // Only the last line shows (Wine). "REST 0" restarts nothing: the next transfer starts at
-    // its beginning, as it would without it.
+    // its beginning, as it would without it. It is asked in binary mode, the one resumes are
+    // for (pyftpdlib refuses REST in ASCII), and the server stays in it.
+    UseType(TransferType::Binary);
     return Ask(L"REST 0", "Cannot ask the server to restart", false).has_value();
   }
 
@@ -301,6 +316,7 @@ struct WinInetTransport::State {
   // The reply WinINet held when this transport last looked: a reply like it is no new answer.
   std::vector<std::string> seenReply;
   std::optional<bool> resumeOffered;  // this login's answer to ResumeOffered
+  std::optional<TransferType> serverType;  // the type last set on this login
 };
 
 WinInetTransport::WinInetTransport(TransportObserver& observer, WinInetTransportOptions options)
@@ -337,6 +353,7 @@ void WinInetTransport::Login(const std::string& user, const std::string& passwor
     state.SetTimeouts(state.internet.get());
   }
   state.resumeOffered.reset();
+  state.serverType.reset();
   const Address target = Redirected(state.connectTo, {.host = state.host, .port = state.port});
   const auto started = Clock::now();
   // WinINet connects and logs in in one call; the password is never shown.
@@ -364,8 +381,8 @@ void WinInetTransport::Login(const std::string& user, const std::string& passwor
 }
 
 void WinInetTransport::SetType(TransferType type) {
-  state_->Ask(type == TransferType::Binary ? L"TYPE I" : L"TYPE A",
-              "Cannot set the transfer type", true);
+  state_->serverType.reset();  // asked for: it goes, whatever the server had
+  state_->UseType(type);
 }
 
 void WinInetTransport::ChangeDirectory(const std::string& folder) {
