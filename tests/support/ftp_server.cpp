@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <sstream>
 #include <system_error>
 
@@ -9,6 +10,29 @@
 
 namespace tunelift::test {
 namespace {
+
+// A count of 0 means "never" and is left out; the server refuses a negative one.
+void AddCount(std::vector<std::string>& arguments, const char* option, std::int64_t count) {
+  if (count != 0) {
+    arguments.insert(arguments.end(), {option, std::to_string(count)});
+  }
+}
+
+void AddFlag(std::vector<std::string>& arguments, const char* option, bool wanted) {
+  if (wanted) {
+    arguments.emplace_back(option);
+  }
+}
+
+// The ways a server can misbehave on uploads and on the commands that resume them.
+void AddFaultArguments(const FtpServerOptions& options, std::vector<std::string>& arguments) {
+  AddCount(arguments, "--drop-after", options.dropAfterBytes);
+  AddCount(arguments, "--reset-data-after", options.resetDataAfterBytes);
+  AddFlag(arguments, "--keep-half", options.keepHalf);
+  AddFlag(arguments, "--refuse-rest", options.refuseRest);
+  AddFlag(arguments, "--no-size", options.noSize);
+  AddCount(arguments, "--read-limit", options.readLimit);
+}
 
 std::vector<std::string> ServerArguments(const FtpServerOptions& options,
                                          const std::filesystem::path& work,
@@ -19,21 +43,21 @@ std::vector<std::string> ServerArguments(const FtpServerOptions& options,
     arguments.insert(arguments.end(),
                      {"--tls-dir", work.string(), "--tls-host", options.tlsHostName});
   }
-  if (options.keepAsciiBytes) {
-    arguments.emplace_back("--keep-ascii-bytes");
-  }
-  if (options.refuseProtP) {
-    arguments.emplace_back("--refuse-prot-p");
-  }
+  AddFlag(arguments, "--keep-ascii-bytes", options.keepAsciiBytes);
+  AddFlag(arguments, "--refuse-prot-p", options.refuseProtP);
   if (!options.banner.empty()) {
     arguments.insert(arguments.end(), {"--banner", options.banner});
   }
   for (const std::string& command : options.refuse) {
     arguments.insert(arguments.end(), {"--refuse", command});
   }
+  if (!options.refuseText.empty()) {
+    arguments.push_back("--refuse-text=" + options.refuseText);
+  }
   for (const std::string& command : options.hangUpAt) {
     arguments.insert(arguments.end(), {"--hang-up-at", command});
   }
+  AddFaultArguments(options, arguments);
   return arguments;
 }
 

@@ -10,6 +10,7 @@
 //   EXPECT_EQ(server.CountOf("USER"), 1);
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -39,8 +40,29 @@ struct FtpServerOptions {
   std::string banner{};
   // Commands, as sent ("STOR b.mp3"), answered with 550.
   std::vector<std::string> refuse{};
+  // The words after "550 " for `refuse` (empty: the server's own, the same as this default).
+  std::string refuseText = "Refused by the test server.";
   // Commands, as sent, on which the server closes the control connection without a reply.
   std::vector<std::string> hangUpAt{};
+  // The first upload (STOR or APPE, on any connection) to receive this many bytes: the
+  // server closes its data and its control connection at once, without a reply. The file
+  // keeps exactly those bytes. Once per server; 0: never.
+  std::int64_t dropAfterBytes = 0;
+  // The first upload to receive this many bytes: the server closes its data connection and
+  // answers "426 Connection closed; transfer aborted."; the control connection stays up.
+  // The file keeps exactly those bytes. Once per server; 0: never.
+  std::int64_t resetDataAfterBytes = 0;
+  // Every completed upload keeps only the first half of its bytes (rounded down) before
+  // the server answers 226; what the file held before (APPE, REST) stays.
+  bool keepHalf = false;
+  // REST is answered "502 Command not implemented." and FEAT does not offer "REST STREAM".
+  bool refuseRest = false;
+  // SIZE is answered "502 Command not implemented." and FEAT does not offer SIZE.
+  bool noSize = false;
+  // Uploads are received no faster than this many bytes a second (pyftpdlib lets the first
+  // second's worth through at once); 0: as fast as they come. Over TLS a throttled upload
+  // can end short behind a 226 (see ftp_test_server.py): slow sends that check bytes go plain.
+  std::int64_t readLimit = 0;
 };
 
 class FtpServer {

@@ -17,7 +17,30 @@ Options:
                       clear over data connections while the commands are encrypted
   --banner TEXT       greet with "220 TEXT"; its bytes go out as given, whatever they are
   --refuse LINE       answer the command LINE (as sent, "STOR b.mp3") with 550
+  --refuse-text TEXT  the words after "550 " for --refuse (default: Refused by the test server.)
   --hang-up-at LINE   close the control connection, without a reply, on the command LINE
+  --drop-after BYTES  the first upload (STOR or APPE, on any connection) to receive BYTES bytes:
+                      close its data connection and its control connection at once, without a
+                      reply; the file keeps exactly those BYTES. Once per server run
+  --reset-data-after BYTES
+                      the first upload (STOR or APPE) to receive BYTES bytes: close its data
+                      connection and answer "426 Connection closed; transfer aborted." on the
+                      control connection, which stays up; the file keeps exactly those BYTES.
+                      Once per server run
+  --keep-half         cut every completed upload to half its bytes (rounded down) before the
+                      226 reply goes; what the file held before (APPE, REST) stays
+  --refuse-rest       answer REST with "502 Command not implemented." and leave "REST STREAM"
+                      out of FEAT (without it REST STREAM is offered, and REST before STOR works)
+  --no-size           answer SIZE with "502 Command not implemented." and leave SIZE out of FEAT
+  --read-limit BYTES_PER_SECOND
+                      receive uploads no faster than this (pyftpdlib's ThrottledDTPHandler,
+                      which lets the first second's worth through at once). With --tls-dir,
+                      pyftpdlib takes a data connection the client resets for one it ended,
+                      and curl over TLS 1.3 at times resets one it has sent whole: throttled,
+                      that can leave a short file behind a 226, so slow sends whose bytes
+                      matter belong on plain FTP
+
+Uploads count their bytes as they come off the wire, per data connection, from its start.
 """
 
 import argparse
@@ -27,11 +50,21 @@ import os
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import DTPHandler, FTPHandler, asynchat
+from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler, asynchat
+from pyftpdlib.log import logger
 from pyftpdlib.servers import FTPServer
 
 USER = "DeckHopper"
 PASSWORD = "MovingTracks"
+NOT_IMPLEMENTED = "502 Command not implemented."
+UPLOADS = ("STOR", "APPE")
+
+
+def byte_count(text):
+    value = int(text)
+    if value < 0:
+        raise argparse.ArgumentTypeError("must be 0 or more: %s" % text)
+    return value
 
 
 def parse_arguments():
@@ -44,7 +77,14 @@ def parse_arguments():
     parser.add_argument("--refuse-prot-p", action="store_true")
     parser.add_argument("--banner")
     parser.add_argument("--refuse", action="append", default=[])
+    parser.add_argument("--refuse-text", default="Refused by the test server.")
     parser.add_argument("--hang-up-at", action="append", default=[])
+    parser.add_argument("--drop-after", type=byte_count, default=0, metavar="BYTES")
+    parser.add_argument("--reset-data-after", type=byte_count, default=0, metavar="BYTES")
+    parser.add_argument("--keep-half", action="store_true")
+    parser.add_argument("--refuse-rest", action="store_true")
+    parser.add_argument("--no-size", action="store_true")
+    parser.add_argument("--read-limit", type=byte_count, default=0, metavar="BYTES_PER_SECOND")
     return parser.parse_args()
 
 
@@ -79,11 +119,22 @@ def write_self_signed_certificate(folder, host):
     return path
 
 
+def unimplemented_commands(options):
+    """The commands the server answers with 502, as one that lacks them would."""
+    return {cmd for cmd, wanted in (("REST", options.refuse_rest), ("SIZE", options.no_size))
+            if wanted}
+
+
 def logging_handler(base, log, options):
     """A handler class that writes each command it receives to `log` (or nothing), and
     refuses or hangs up on the commands the options name."""
+    unimplemented = unimplemented_commands(options)
 
     class LoggingHandler(base):
+        # FEAT offers only what proto_cmds holds: "REST STREAM" goes with REST, SIZE with SIZE.
+        proto_cmds = {cmd: info for cmd, info in base.proto_cmds.items()
+                      if cmd not in unimplemented}
+
         def on_connect(self):
             if log:
                 log.write("CONNECT\n")
@@ -98,13 +149,100 @@ def logging_handler(base, log, options):
             if line in options.hang_up_at:
                 self.close()
             elif line in options.refuse:
-                self.respond("550 Refused by the test server.")
+                self.respond("550 " + options.refuse_text)
+            elif cmd in unimplemented:
+                self.respond(NOT_IMPLEMENTED)
             else:
                 super().pre_process_command(line, cmd, arg)
 
     if options.banner is not None:
         LoggingHandler.banner = options.banner
     return LoggingHandler
+
+
+class UploadFault:
+    """A fault that strikes the first upload to receive `after` bytes, once per server run
+    whichever connection it comes on (0: never)."""
+
+    def __init__(self, after, strike):
+        self.after = after
+        self.strike = strike
+        self.spent = False
+
+    def pending(self):
+        return self.after > 0 and not self.spent
+
+
+def drop_both_connections(dtp):
+    """Closes the data and the control connection without a reply, as a dropped line would."""
+    control = dtp.cmd_channel
+    close_without_tls_goodbye(dtp)
+    # Below the TLS layer, so no close_notify is sent or awaited either.
+    FTPHandler.close(control)
+
+
+def reset_data_connection(dtp):
+    """Closes the data connection and says so on the control connection, which stays up."""
+    dtp._resp = ("426 Connection closed; transfer aborted.", logger.info)
+    close_without_tls_goodbye(dtp)
+
+
+def close_without_tls_goodbye(dtp):
+    # Unread data in the socket makes the system answer with a reset, as a failing line does.
+    UploadFaultsDTPHandler.close(dtp)
+
+
+def cut_to_half(file, start):
+    """Keeps what the file held before `start` and half of what was written from there."""
+    file.flush()
+    file.truncate(start + (file.tell() - start) // 2)
+
+
+class UploadFaultsDTPHandler(DTPHandler):
+    """A data channel that can fail an upload part way (see UploadFault) or keep only half of
+    each completed one. Mixed in below the TLS layer, whose read events reach it as plain
+    reads; `faults` and `keep_half` are set on the class made for a server run."""
+
+    faults = ()
+    keep_half = False
+
+    def pending_faults(self):
+        if not self.receive or self.cmd not in UPLOADS:
+            return []
+        return [fault for fault in self.faults if fault.pending()]
+
+    def recv(self, buffer_size):
+        # Reading no further than the nearest fault leaves exactly its bytes in the file.
+        pending = self.pending_faults()
+        if pending:
+            nearest = min(fault.after for fault in pending)
+            buffer_size = min(buffer_size, nearest - self.tot_bytes_received)
+        return super().recv(buffer_size)
+
+    def handle_read(self):
+        super().handle_read()
+        for fault in self.pending_faults():
+            if self.tot_bytes_received >= fault.after and not self._closed:
+                fault.spent = True
+                fault.strike(self)
+                return
+
+    # DTPHandler binds this name to its own handle_read; rebind it to the one above.
+    handle_read_event = handle_read
+
+    def enable_receiving(self, type, cmd):
+        # Where this upload starts writing: 0, the REST position, or the end for APPE.
+        self.upload_start = self.file_obj.tell()
+        super().enable_receiving(type, cmd)
+
+    def close(self):
+        if self.keep_half and self.completed_upload():
+            cut_to_half(self.file_obj, self.upload_start)
+        super().close()
+
+    def completed_upload(self):
+        return (not self._closed and self.receive and self.transfer_finished
+                and self.file_obj is not None and not self.file_obj.closed)
 
 
 def raw_dtp_handler(base):
@@ -141,18 +279,35 @@ def clear_data_handler(base):
     return ClearDataHandler
 
 
+def data_handler(options):
+    """The data channel class for this run: TLS or not, with the faults and limits asked for."""
+    if options.tls_dir:
+        from pyftpdlib.handlers import TLS_DTPHandler
+        bases = [early_handshake_dtp_handler(TLS_DTPHandler)]
+    else:
+        bases = []
+    bases.append(UploadFaultsDTPHandler)
+    if options.read_limit:
+        bases.append(ThrottledDTPHandler)
+    faults = (UploadFault(options.drop_after, drop_both_connections),
+              UploadFault(options.reset_data_after, reset_data_connection))
+    dtp = type("TestDTPHandler", tuple(bases), {
+        "faults": faults, "keep_half": options.keep_half, "read_limit": options.read_limit})
+    return raw_dtp_handler(dtp) if options.keep_ascii_bytes else dtp
+
+
 def make_handler(options, log):
     if options.tls_dir:
-        from pyftpdlib.handlers import TLS_DTPHandler, TLS_FTPHandler
-        base, dtp = TLS_FTPHandler, early_handshake_dtp_handler(TLS_DTPHandler)
+        from pyftpdlib.handlers import TLS_FTPHandler
+        base = TLS_FTPHandler
     else:
-        base, dtp = FTPHandler, DTPHandler
+        base = FTPHandler
     if options.refuse_prot_p:
         base = clear_data_handler(base)
     handler = logging_handler(base, log, options)
     if options.tls_dir:
         handler.certfile = write_self_signed_certificate(options.tls_dir, options.tls_host)
-    handler.dtp_handler = raw_dtp_handler(dtp) if options.keep_ascii_bytes else dtp
+    handler.dtp_handler = data_handler(options)
     authorizer = DummyAuthorizer()
     authorizer.add_user(USER, PASSWORD, options.root, perm="elradfmw")
     handler.authorizer = authorizer
