@@ -420,6 +420,9 @@ StoreResult WinInetTransport::Store(const std::filesystem::path& local,
 }
 
 std::optional<std::int64_t> WinInetTransport::RemoteSize(const std::string& remoteName) {
+  // A size is a count of bytes in binary mode alone (RFC 3659); pyftpdlib refuses SIZE in
+  // ASCII, the type a server starts every login in.
+  state_->UseType(TransferType::Binary);
   const auto reply = state_->Ask(L"SIZE " + Wide(remoteName, Stage::Command),
                                  "Cannot ask the size of " + remoteName, false);
   return reply ? SizeIn(*reply) : std::nullopt;

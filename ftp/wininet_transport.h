@@ -47,8 +47,8 @@ public:
   void ChangeDirectory(const std::string& folder) override;
   StoreResult Store(const std::filesystem::path& local, const std::string& remoteName,
                     TransferType type, std::int64_t offset = 0) override;
-  // SIZE goes in the type the last transfer, SetType or ResumeOffered left: a server may refuse
-  // it in ASCII (pyftpdlib does), which gives nullopt.
+  // SIZE goes in binary mode: "TYPE I" goes first unless the server has it already (after a
+  // binary store it has), and the server stays in it.
   std::optional<std::int64_t> RemoteSize(const std::string& remoteName) override;
   // Where WinINet shows only FEAT's last line (Wine), the features cannot be read: the server
   // is then asked "REST 0" in binary mode (and left in it), which restarts nothing, and its
