@@ -90,8 +90,20 @@ TEST_F(FtpWinInetTransport, GivesTheSizeOfAStoredFileAndNoneForAMissingOne) {
   EXPECT_EQ(transport_.RemoteSize("missing.mp3"), std::nullopt);
   EXPECT_TRUE(Logged("SIZE a.mp3"));
   EXPECT_TRUE(Logged("SIZE missing.mp3"));
-  EXPECT_EQ(server_->CountOf("SIZE"), 2);  // one command for each
+  EXPECT_EQ(server_->CountOf("SIZE"), 2);
+  EXPECT_EQ(server_->CountOf("TYPE"), 2);  // the binary store left the server in binary mode
   EXPECT_EQ(replies_.lines.back().substr(0, 4), "550 ");
+}
+
+TEST_F(FtpWinInetTransport, AsksTheSizeInBinaryModeOnANewLogin) {
+  LogIn();
+  transport_.Store(local_.Write("a.mp3", "abc"), "a.mp3", TransferType::Binary);
+  transport_.Close();
+  transport_.Login("DeckHopper", "MovingTracks");  // the server starts in ASCII mode
+  EXPECT_EQ(transport_.RemoteSize("a.mp3"), 3);
+  const std::vector<std::string> commands = server_->Commands();
+  EXPECT_EQ(commands.back(), "SIZE a.mp3");
+  EXPECT_EQ(commands[commands.size() - 2], "TYPE I");
 }
 
 TEST_F(FtpWinInetTransport, TakesTheSameRefusalTwiceForAnAnswerWhileTheServerAnswers) {
@@ -142,6 +154,76 @@ TEST_F(FtpWinInetTransport, ResumesOnANewLoginInTheTypeOfTheStoreNotTheServersFi
   const auto rest = std::find(commands.begin(), commands.end(), "REST 1000");
   ASSERT_NE(rest, commands.end());
   EXPECT_EQ(*std::prev(rest), "TYPE I");
+}
+
+TEST_F(FtpWinInetTransport, ThrowsADropMidUploadAndResumesWhereTheServerStoppedAfterANewLogin) {
+  LogIn({"--drop-after", "200000"});
+  const std::string music = Music(1000000);
+  const std::filesystem::path song = local_.Write("song.mp3", music);
+  const TransportError error =
+      Failure([&] { transport_.Store(song, "song.mp3", TransferType::Binary); });
+  EXPECT_EQ(error.stage(), Stage::Dropped);
+  EXPECT_STREQ(error.what(), "The connection dropped.");
+  EXPECT_EQ(error.reply().code, 0);
+
+  transport_.Login("DeckHopper", "MovingTracks");
+  const std::optional<std::int64_t> stored = transport_.RemoteSize("song.mp3");
+  ASSERT_EQ(stored, 200000);
+  ASSERT_TRUE(transport_.ResumeOffered());
+  const StoreResult result =
+      transport_.Store(song, "song.mp3", TransferType::Binary, *stored);
+
+  EXPECT_EQ(result.bytesSent, 800000);
+  EXPECT_TRUE(Received("song.mp3") == music) << "the received file differs";
+  EXPECT_EQ(server_->CountOf("CONNECT"), 2);
+}
+
+TEST_F(FtpWinInetTransport, ThrowsTheServers426AndKeepsTheControlConnection) {
+  LogIn({"--reset-data-after", "200000"});
+  const std::string music = Music(1000000);
+  const std::filesystem::path song = local_.Write("song.mp3", music);
+  const TransportError error =
+      Failure([&] { transport_.Store(song, "song.mp3", TransferType::Binary); });
+  EXPECT_EQ(error.stage(), Stage::Dropped);
+  EXPECT_EQ(error.reply().code, 426);
+  EXPECT_EQ(error.reply().text, "Connection closed; transfer aborted.");
+  EXPECT_STREQ(error.what(),
+               "The connection dropped. The server said: 426 Connection closed; transfer "
+               "aborted.");
+  EXPECT_EQ(replies_.lines.back(), "426 Connection closed; transfer aborted.");
+
+  // No new login: the control connection stayed up.
+  EXPECT_EQ(transport_.RemoteSize("song.mp3"), 200000);
+  transport_.Store(song, "song.mp3", TransferType::Binary, 200000);
+  EXPECT_TRUE(Received("song.mp3") == music) << "the received file differs";
+  EXPECT_EQ(server_->CountOf("CONNECT"), 1);
+}
+
+TEST_F(FtpWinInetTransport, ReportsTheSizeTheServerGivesEvenWhenItKeptLessThanItTook) {
+  // The server answers 226 for a file it cut: only SIZE can tell.
+  LogIn({"--keep-half"});
+  const StoreResult result =
+      transport_.Store(local_.Write("a.mp3", Music(10001)), "a.mp3", TransferType::Binary);
+  EXPECT_EQ(result.bytesSent, 10001);
+  EXPECT_EQ(transport_.RemoteSize("a.mp3"), 5000);
+}
+
+TEST_F(FtpWinInetTransport, GivesNoSizeWhereTheServerHasNoSizeCommand) {
+  LogIn({"--no-size"});
+  transport_.Store(local_.Write("a.mp3", "abc"), "a.mp3", TransferType::Binary);
+  EXPECT_EQ(transport_.RemoteSize("a.mp3"), std::nullopt);
+  EXPECT_EQ(replies_.lines.back(), "502 Command not implemented.");
+}
+
+TEST_F(FtpWinInetTransport, OffersNoResumeAndSendsNothingWhereTheServerRefusesRest) {
+  LogIn({"--refuse-rest"});
+  EXPECT_FALSE(transport_.ResumeOffered());
+  const std::filesystem::path song = local_.Write("song.mp3", Music(10));
+  const TransportError error =
+      Failure([&] { transport_.Store(song, "song.mp3", TransferType::Binary, 5); });
+  EXPECT_EQ(error.stage(), Stage::Command);
+  EXPECT_EQ(error.reply().code, 502);
+  EXPECT_EQ(server_->CountOf("STOR"), 0);
 }
 
 TEST_F(FtpWinInetTransport, AsksWhetherTheServerResumesOncePerLogin) {
@@ -203,6 +285,15 @@ TEST_F(FtpWinInetTransport, CarriesTheServersReplyWhenItRefusesAFile) {
   EXPECT_STREQ(error.what(), "Cannot send b.mp3: 550 Refused by the test server.");
   EXPECT_EQ(replies_.lines.back(), "550 Refused by the test server.");
   EXPECT_FALSE(std::filesystem::exists(received_.path() / "b.mp3"));
+}
+
+TEST_F(FtpWinInetTransport, CarriesTheServersOwnWordsForTheRefusal) {
+  LogIn({"--refuse", "STOR b.mp3", "--refuse-text", "Quota of DeckHopper exceeded."});
+  const std::filesystem::path b = local_.Write("b.mp3", "b");
+  const TransportError error =
+      Failure([&] { transport_.Store(b, "b.mp3", TransferType::Binary); });
+  EXPECT_EQ(error.reply().code, 550);
+  EXPECT_EQ(error.reply().text, "Quota of DeckHopper exceeded.");
 }
 
 TEST_F(FtpWinInetTransport, ThrowsADroppedConnectionWhenTheServerHangsUpAtTheStore) {
