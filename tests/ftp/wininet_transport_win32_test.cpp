@@ -167,6 +167,7 @@ TEST_F(FtpWinInetTransport, ThrowsADropMidUploadAndResumesWhereTheServerStoppedA
   EXPECT_EQ(error.reply().code, 0);
 
   transport_.Login("DeckHopper", "MovingTracks");
+  EXPECT_EQ(replies_.lines.back(), "230 Login successful.");
   const std::optional<std::int64_t> stored = transport_.RemoteSize("song.mp3");
   ASSERT_EQ(stored, 200000);
   ASSERT_TRUE(transport_.ResumeOffered());
@@ -197,6 +198,11 @@ TEST_F(FtpWinInetTransport, ThrowsTheServers426AndKeepsTheControlConnection) {
   transport_.Store(song, "song.mp3", TransferType::Binary, 200000);
   EXPECT_TRUE(Received("song.mp3") == music) << "the received file differs";
   EXPECT_EQ(server_->CountOf("CONNECT"), 1);
+
+  // A new login ends the old connection before it makes the new one, whose reply shows.
+  transport_.Login("DeckHopper", "MovingTracks");
+  EXPECT_EQ(replies_.lines.back(), "230 Login successful.");
+  EXPECT_EQ(server_->CountOf("CONNECT"), 2);
 }
 
 TEST_F(FtpWinInetTransport, ReportsTheSizeTheServerGivesEvenWhenItKeptLessThanItTook) {
