@@ -1,85 +1,18 @@
 // The WinINet transport against a real FTP server (pyftpdlib on 127.0.0.1, started through
-// Wine): what reached the server, what it stored, and how each failure reads.
-#include "ftp/wininet_transport.h"
-
-#include <winsock2.h>
-
+// Wine): what reached the server and what it stored, for sizes, resumed stores and deletes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <iterator>
-#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "tests/support/temp_folder.h"
-#include "tests/support/wine_ftp_server_win32.h"
+#include "tests/ftp/wininet_transport_fixture_win32.h"
 
-namespace tunelift::ftp {
+namespace tunelift::ftp::wininet_test {
 namespace {
-
-using Stage = TransportError::Stage;
-using test::ReadFile;
-using test::TempFolder;
-using test::WineFtpServer;
-
-// What the server said, line by line, as the transport reported it.
-class Replies final : public TransportObserver {
-public:
-  void OnConnected(std::string_view) override {}
-  void OnReply(std::string_view line) override { lines.emplace_back(line); }
-  void OnCommandSent(std::string_view) override {}
-  void OnControlEncryption(ControlEncryption) override {}
-  void OnProgress(std::int64_t, std::int64_t) override {}
-
-  std::vector<std::string> lines;
-};
-
-// Bytes of every value, in an order that shows a piece out of place.
-std::string Music(std::size_t size) {
-  std::string bytes(size, '\0');
-  for (std::size_t i = 0; i < size; ++i) {
-    bytes[i] = static_cast<char>((i * 7 + i / 251) % 256);
-  }
-  return bytes;
-}
-
-class FtpWinInetTransport : public ::testing::Test {
-protected:
-  // Starts the server with `arguments` and logs in, in binary mode.
-  void LogIn(std::vector<std::string> arguments = {}) {
-    server_ = std::make_unique<WineFtpServer>(test::WineFtpServerOptions{
-        .receiveFolder = received_.path(), .arguments = std::move(arguments)});
-    transport_.Open({.host = "127.0.0.1", .port = server_->port()});
-    transport_.Login("DeckHopper", "MovingTracks");
-    transport_.SetType(TransferType::Binary);
-  }
-
-  // Runs `step`, which must throw; returns what it threw.
-  template <typename Step>
-  TransportError Failure(Step step) {
-    try {
-      step();
-    } catch (const TransportError& error) {
-      return error;
-    }
-    ADD_FAILURE() << "no TransportError";
-    return TransportError(Stage::Local, 0, "");
-  }
-
-  std::string Received(const std::string& name) const { return ReadFile(received_.path() / name); }
-
-  bool Logged(const std::string& command) const {
-    const std::vector<std::string> commands = server_->Commands();
-    return std::find(commands.begin(), commands.end(), command) != commands.end();
-  }
-
-  TempFolder received_;
-  TempFolder local_;
-  Replies replies_;
-  std::unique_ptr<WineFtpServer> server_;
-  WinInetTransport transport_{replies_, {}};  // declared last: it says goodbye first
-};
 
 TEST_F(FtpWinInetTransport, GivesTheSizeOfAStoredFileAndNoneForAMissingOne) {
   LogIn();
@@ -114,14 +47,6 @@ TEST_F(FtpWinInetTransport, TakesTheSameRefusalTwiceForAnAnswerWhileTheServerAns
   EXPECT_EQ(server_->CountOf("NOOP"), 1);  // WinINet's reply alone cannot say it is a new one
 }
 
-TEST_F(FtpWinInetTransport, ThrowsADroppedConnectionWhenTheServerHangsUpInsteadOfASize) {
-  LogIn({"--hang-up-at", "SIZE a.mp3"});
-  const TransportError error = Failure([&] { transport_.RemoteSize("a.mp3"); });
-  EXPECT_EQ(error.stage(), Stage::Dropped);
-  EXPECT_STREQ(error.what(), "The connection dropped.");
-  EXPECT_EQ(error.reply().code, 0);
-}
-
 TEST_F(FtpWinInetTransport, ResumesAStoreAfterRestSoThatTheFileArrivesWhole) {
   LogIn();
   const std::string music = Music(300000);
@@ -154,82 +79,6 @@ TEST_F(FtpWinInetTransport, ResumesOnANewLoginInTheTypeOfTheStoreNotTheServersFi
   const auto rest = std::find(commands.begin(), commands.end(), "REST 1000");
   ASSERT_NE(rest, commands.end());
   EXPECT_EQ(*std::prev(rest), "TYPE I");
-}
-
-TEST_F(FtpWinInetTransport, ThrowsADropMidUploadAndResumesWhereTheServerStoppedAfterANewLogin) {
-  LogIn({"--drop-after", "200000"});
-  const std::string music = Music(1000000);
-  const std::filesystem::path song = local_.Write("song.mp3", music);
-  const TransportError error =
-      Failure([&] { transport_.Store(song, "song.mp3", TransferType::Binary); });
-  EXPECT_EQ(error.stage(), Stage::Dropped);
-  EXPECT_STREQ(error.what(), "The connection dropped.");
-  EXPECT_EQ(error.reply().code, 0);
-
-  transport_.Login("DeckHopper", "MovingTracks");
-  EXPECT_EQ(replies_.lines.back(), "230 Login successful.");
-  const std::optional<std::int64_t> stored = transport_.RemoteSize("song.mp3");
-  ASSERT_EQ(stored, 200000);
-  ASSERT_TRUE(transport_.ResumeOffered());
-  const StoreResult result =
-      transport_.Store(song, "song.mp3", TransferType::Binary, *stored);
-
-  EXPECT_EQ(result.bytesSent, 800000);
-  EXPECT_TRUE(Received("song.mp3") == music) << "the received file differs";
-  EXPECT_EQ(server_->CountOf("CONNECT"), 2);
-}
-
-TEST_F(FtpWinInetTransport, ThrowsTheServers426AndKeepsTheControlConnection) {
-  LogIn({"--reset-data-after", "200000"});
-  const std::string music = Music(1000000);
-  const std::filesystem::path song = local_.Write("song.mp3", music);
-  const TransportError error =
-      Failure([&] { transport_.Store(song, "song.mp3", TransferType::Binary); });
-  EXPECT_EQ(error.stage(), Stage::Dropped);
-  EXPECT_EQ(error.reply().code, 426);
-  EXPECT_EQ(error.reply().text, "Connection closed; transfer aborted.");
-  EXPECT_STREQ(error.what(),
-               "The connection dropped. The server said: 426 Connection closed; transfer "
-               "aborted.");
-  EXPECT_EQ(replies_.lines.back(), "426 Connection closed; transfer aborted.");
-
-  // No new login: the control connection stayed up.
-  EXPECT_EQ(transport_.RemoteSize("song.mp3"), 200000);
-  transport_.Store(song, "song.mp3", TransferType::Binary, 200000);
-  EXPECT_TRUE(Received("song.mp3") == music) << "the received file differs";
-  EXPECT_EQ(server_->CountOf("CONNECT"), 1);
-
-  // A new login ends the old connection before it makes the new one, whose reply shows.
-  transport_.Login("DeckHopper", "MovingTracks");
-  EXPECT_EQ(replies_.lines.back(), "230 Login successful.");
-  EXPECT_EQ(server_->CountOf("CONNECT"), 2);
-}
-
-TEST_F(FtpWinInetTransport, ReportsTheSizeTheServerGivesEvenWhenItKeptLessThanItTook) {
-  // The server answers 226 for a file it cut: only SIZE can tell.
-  LogIn({"--keep-half"});
-  const StoreResult result =
-      transport_.Store(local_.Write("a.mp3", Music(10001)), "a.mp3", TransferType::Binary);
-  EXPECT_EQ(result.bytesSent, 10001);
-  EXPECT_EQ(transport_.RemoteSize("a.mp3"), 5000);
-}
-
-TEST_F(FtpWinInetTransport, GivesNoSizeWhereTheServerHasNoSizeCommand) {
-  LogIn({"--no-size"});
-  transport_.Store(local_.Write("a.mp3", "abc"), "a.mp3", TransferType::Binary);
-  EXPECT_EQ(transport_.RemoteSize("a.mp3"), std::nullopt);
-  EXPECT_EQ(replies_.lines.back(), "502 Command not implemented.");
-}
-
-TEST_F(FtpWinInetTransport, OffersNoResumeAndSendsNothingWhereTheServerRefusesRest) {
-  LogIn({"--refuse-rest"});
-  EXPECT_FALSE(transport_.ResumeOffered());
-  const std::filesystem::path song = local_.Write("song.mp3", Music(10));
-  const TransportError error =
-      Failure([&] { transport_.Store(song, "song.mp3", TransferType::Binary, 5); });
-  EXPECT_EQ(error.stage(), Stage::Command);
-  EXPECT_EQ(error.reply().code, 502);
-  EXPECT_EQ(server_->CountOf("STOR"), 0);
 }
 
 TEST_F(FtpWinInetTransport, AsksWhetherTheServerResumesOncePerLogin) {
@@ -302,79 +151,5 @@ TEST_F(FtpWinInetTransport, CarriesTheServersOwnWordsForTheRefusal) {
   EXPECT_EQ(error.reply().text, "Quota of DeckHopper exceeded.");
 }
 
-TEST_F(FtpWinInetTransport, ThrowsADroppedConnectionWhenTheServerHangsUpAtTheStore) {
-  LogIn({"--hang-up-at", "STOR b.mp3"});
-  const std::filesystem::path b = local_.Write("b.mp3", "b");
-  const TransportError error =
-      Failure([&] { transport_.Store(b, "b.mp3", TransferType::Binary); });
-  EXPECT_EQ(error.stage(), Stage::Dropped);
-  EXPECT_STREQ(error.what(), "The connection dropped.");
-  EXPECT_EQ(error.reply().code, 0);
-}
-
-TEST_F(FtpWinInetTransport, KeepsTheServersReplyWhenItRefusesTheLogin) {
-  server_ = std::make_unique<WineFtpServer>(
-      test::WineFtpServerOptions{.receiveFolder = received_.path()});
-  transport_.Open({.host = "127.0.0.1", .port = server_->port()});
-  const TransportError error = Failure([&] { transport_.Login("DeckHopper", "NotTheTracks"); });
-  EXPECT_EQ(error.stage(), Stage::Login);
-  EXPECT_EQ(error.reply().code, 530);
-  EXPECT_STREQ(error.what(), "Cannot log in to 127.0.0.1: 530 Authentication failed.");
-}
-
-TEST_F(FtpWinInetTransport, ThrowsADroppedConnectionWhenTheServerHangsUpDuringTheLogin) {
-  server_ = std::make_unique<WineFtpServer>(test::WineFtpServerOptions{
-      .receiveFolder = received_.path(), .arguments = {"--hang-up-at", "USER DeckHopper"}});
-  transport_.Open({.host = "127.0.0.1", .port = server_->port()});
-  const TransportError error = Failure([&] { transport_.Login("DeckHopper", "MovingTracks"); });
-  EXPECT_EQ(error.stage(), Stage::Dropped);
-  EXPECT_STREQ(error.what(), "The connection dropped.");
-}
-
-TEST(FtpWinInetConnect, SaysThatAnUnknownHostCouldNotBeFound) {
-  Replies replies;
-  WinInetTransport transport(replies, {});
-  // ".invalid" never resolves (RFC 6761): no connection is made anywhere.
-  transport.Open({.host = "no-such-host.invalid", .port = 21});
-  try {
-    transport.Login("DeckHopper", "MovingTracks");
-    FAIL() << "an unknown host cannot be reached";
-  } catch (const TransportError& error) {
-    EXPECT_EQ(error.stage(), Stage::Connect);
-    EXPECT_STREQ(error.what(), "The server no-such-host.invalid could not be found.");
-    EXPECT_EQ(error.code(), 12007);  // ERROR_INTERNET_NAME_NOT_RESOLVED
-  }
-}
-
-TEST(FtpWinInetConnect, SaysThatNothingAnsweredOnARefusedPort) {
-  WSADATA winsock{};
-  ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &winsock), 0);
-  // Bound, not listening: connections to it are refused.
-  const SOCKET closed = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(bind(closed, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  int length = sizeof address;
-  ASSERT_EQ(getsockname(closed, reinterpret_cast<sockaddr*>(&address), &length), 0);
-  const int port = ntohs(address.sin_port);
-
-  Replies replies;
-  WinInetTransport transport(replies, {});
-  transport.Open({.host = "127.0.0.1", .port = port});
-  try {
-    transport.Login("DeckHopper", "MovingTracks");
-    ADD_FAILURE() << "nothing listens there";
-  } catch (const TransportError& error) {
-    EXPECT_EQ(error.stage(), Stage::Connect);
-    EXPECT_EQ(std::string(error.what()),
-              "Nothing answered on 127.0.0.1 port " + std::to_string(port) +
-                  " (connection refused).");
-    EXPECT_EQ(error.code(), 12029);  // ERROR_INTERNET_CANNOT_CONNECT
-  }
-  closesocket(closed);
-  WSACleanup();
-}
-
 }  // namespace
-}  // namespace tunelift::ftp
+}  // namespace tunelift::ftp::wininet_test
