@@ -62,6 +62,22 @@ TransportError Refusal(const FailedCall& call, const ServerReply& reply) {
   return {Stage::Command, error, call.what + ": " + line, reply};
 }
 
+// WinINet's "extended error" without a reply is no error of its own (Wine's, when the
+// connection closed under a command): such a drop goes by WinINet's number for drops.
+int DropNumber(unsigned long error) {
+  return static_cast<int>(error == ERROR_INTERNET_EXTENDED_ERROR ? ERROR_FTP_DROPPED : error);
+}
+
+// The login failed with an error that has no sentence of its own.
+TransportError UnknownAtLogin(const FailedCall& call) {
+  const auto error = static_cast<int>(call.error);
+  const std::string words = ": " + WinInetWords(call.error);
+  if (call.error == ERROR_INTERNET_LOGIN_FAILURE) {
+    return {Stage::Login, error, "Cannot log in to " + call.host + words};
+  }
+  return {Stage::Connect, error, "Cannot connect to " + HostAndPort(call) + words};
+}
+
 // The step failed without an answer from the server.
 TransportError Unanswered(const FailedCall& call) {
   const auto error = static_cast<int>(call.error);
@@ -81,22 +97,15 @@ TransportError Unanswered(const FailedCall& call) {
     case Cause::TimedOut:
       return {connecting ? Stage::Connect : Stage::Dropped, error,
               HostAndPort(call) + " did not answer within " + std::to_string(call.seconds) +
-                  (call.seconds == 1 ? " second." : " seconds.")};
+                  " seconds."};
     case Cause::ConnectionLost:
-      // WinINet's "extended error" without a reply is no error of its own: name the drop.
-      return {Stage::Dropped,
-              call.error == ERROR_INTERNET_EXTENDED_ERROR ? static_cast<int>(ERROR_FTP_DROPPED) : error,
-              "The connection dropped."};
+      return {Stage::Dropped, DropNumber(call.error), "The connection dropped."};
     case Cause::Other:
       break;
   }
-  if (connecting) {
-    const bool refusedLogin = call.error == ERROR_INTERNET_LOGIN_FAILURE;
-    return {refusedLogin ? Stage::Login : Stage::Connect, error,
-            (refusedLogin ? "Cannot log in to " + call.host : "Cannot connect to " + HostAndPort(call)) +
-                ": " + WinInetWords(call.error)};
-  }
-  return {Stage::Command, error, call.what + ": " + WinInetWords(call.error)};
+  return connecting ? UnknownAtLogin(call)
+                    : TransportError(Stage::Command, error,
+                                     call.what + ": " + WinInetWords(call.error));
 }
 
 }  // namespace

@@ -103,6 +103,16 @@ TEST(FtpWinInetFailure, GivesTheSystemsWordsForAnErrorWithoutASentenceOfItsOwn) 
   EXPECT_EQ(error.what(), "Cannot send b.mp3: " + WinInetWords(ERROR_ACCESS_DENIED));
   EXPECT_NE(WinInetWords(ERROR_ACCESS_DENIED).find_first_of("abcdefghijklmnopqrstuvwxyz"),
             std::string::npos);
+
+  const TransportError atConnect = Explain(Call(Step::Connect, ERROR_ACCESS_DENIED));
+  EXPECT_EQ(atConnect.stage(), Stage::Connect);
+  EXPECT_EQ(atConnect.what(), "Cannot connect to music.example.net port 2121: " +
+                                  WinInetWords(ERROR_ACCESS_DENIED));
+
+  const TransportError atLogin = Explain(Call(Step::Connect, ERROR_INTERNET_LOGIN_FAILURE));
+  EXPECT_EQ(atLogin.stage(), Stage::Login);
+  EXPECT_EQ(atLogin.what(), "Cannot log in to music.example.net: " +
+                                WinInetWords(ERROR_INTERNET_LOGIN_FAILURE));
 }
 
 }  // namespace
