@@ -1,173 +1,70 @@
 #include "ftp/wininet_transport.h"
 
-#include <windows.h>
-#include <wininet.h>
-
-#include <algorithm>
 #include <chrono>
-#include <vector>
+#include <utility>
 
 #include "ftp/connect_to.h"
+#include "ftp/wininet_control.h"
+#include "ftp/wininet_failure.h"
+#include "ftp/wininet_reply.h"
+#include "ftp/wininet_upload.h"
 #include "listing/wide_text_win32.h"
 
 namespace tunelift::ftp {
 namespace {
 
 using Stage = TransportError::Stage;
-
-struct InternetCloser {
-  void operator()(HINTERNET handle) const noexcept { InternetCloseHandle(handle); }
-};
-using Internet = std::unique_ptr<void, InternetCloser>;
-
-struct HandleCloser {
-  void operator()(HANDLE handle) const noexcept { CloseHandle(handle); }
-};
-using LocalFile = std::unique_ptr<void, HandleCloser>;
-
-// The system's words for a WinINet or Win32 error number.
-std::string Words(DWORD code) {
-  const bool wininetError = code >= INTERNET_ERROR_BASE && code <= INTERNET_ERROR_LAST;
-  const std::string words =
-      SystemWords(code, wininetError ? GetModuleHandleW(L"wininet.dll") : nullptr);
-  return words.empty() ? "WinINet error " + std::to_string(code) : words;
-}
-
-// The lines of the last reply WinINet kept for this thread.
-std::vector<std::string> LastReply() {
-  DWORD code = 0;
-  DWORD length = 0;
-  InternetGetLastResponseInfoW(&code, nullptr, &length);
-  std::wstring text(length + 1, L'\0');
-  length = static_cast<DWORD>(text.size());
-  if (length <= 1 || !InternetGetLastResponseInfoW(&code, text.data(), &length)) {
-    return {};
-  }
-  text.resize(length);
-  while (!text.empty() && text.back() == L'\0') {
-    text.pop_back();  // some WinINets count the terminator in the length
-  }
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find_first_of(L"\r\n", start);
-    end = end == std::wstring::npos ? text.size() : end;
-    if (end > start) {
-      lines.push_back(Utf8FromWide(std::wstring_view(text).substr(start, end - start)));
-    }
-    start = end + 1;
-  }
-  return lines;
-}
-
-std::wstring Wide(const std::string& text, Stage stage) {
-  try {
-    return WideFromUtf8(text);
-  } catch (const BadText& error) {
-    throw TransportError(stage, ERROR_NO_UNICODE_TRANSLATION, error.what());
-  }
-}
-
-DWORD TypeFlag(TransferType type) {
-  return type == TransferType::Binary ? FTP_TRANSFER_TYPE_BINARY : FTP_TRANSFER_TYPE_ASCII;
-}
+using Step = FailedCall::Step;
 
 }  // namespace
 
 struct WinInetTransport::State {
-  State(TransportObserver& reportTo, WinInetTransportOptions chosen)
-      : observer(reportTo), options(std::move(chosen)),
-        connectTo(ParseConnectTo(options.connectTo)) {}
+  State(TransportObserver& observer, WinInetTransportOptions chosen)
+      : options(std::move(chosen)), connectTo(ParseConnectTo(options.connectTo)),
+        control(observer) {}
 
-  // Reports the server's last reply to the step that just ended.
-  void ReportReply() {
-    lastReply = LastReply();
-    for (const std::string& line : lastReply) {
-      observer.OnReply(line);
+  // Starts WinINet once, with the transport's timeouts.
+  void StartWinInet() {
+    if (internet) {
+      return;
     }
-  }
-
-  // Reports the reply to the step that just ended where WinINet kept a new one (the last
-  // reply changed): a goodbye, or the end of an upload cut short.
-  void ReportNewReply() {
-    const std::vector<std::string> reply = LastReply();
-    if (reply != lastReply) {
-      ReportReply();
+    internet.reset(
+        InternetOpenW(L"Tunelift ftp.exe", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
+    if (!internet) {
+      const DWORD code = GetLastError();
+      throw TransportError(Stage::Connect, static_cast<int>(code),
+                           "Cannot start WinINet: " + WinInetWords(code));
     }
-  }
-
-  // The error of the step that just failed. Where the server refused it, its reply is the
-  // reason; otherwise WinINet's last reply may be an older step's, and is not shown.
-  [[noreturn]] void Fail(Stage stage, const std::string& what) {
-    const DWORD code = GetLastError();
-    const bool serverSaidNo =
-        code == ERROR_INTERNET_EXTENDED_ERROR || code == ERROR_INTERNET_LOGIN_FAILURE;
-    const std::vector<std::string> reply = serverSaidNo ? LastReply() : std::vector<std::string>();
-    if (!reply.empty()) {
-      ReportReply();
-    }
-    throw TransportError(stage, static_cast<int>(code),
-                         what + ": " + (reply.empty() ? Words(code) : reply.back()));
-  }
-
-  void SetTimeouts(HINTERNET handle) const {
     DWORD connect = options.connectTimeoutSeconds * 1000;
     DWORD stall = options.stallSeconds * 1000;
-    InternetSetOptionW(handle, INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof connect);
-    InternetSetOptionW(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &stall, sizeof stall);
-    InternetSetOptionW(handle, INTERNET_OPTION_SEND_TIMEOUT, &stall, sizeof stall);
+    InternetSetOptionW(internet.get(), INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof connect);
+    InternetSetOptionW(internet.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &stall, sizeof stall);
+    InternetSetOptionW(internet.get(), INTERNET_OPTION_SEND_TIMEOUT, &stall, sizeof stall);
   }
 
-  // Sends the `size` bytes of `file`, `shown` by that name, to the upload `remote`: no more,
-  // so that a file that keeps growing cannot keep the upload going.
-  void SendContent(HANDLE file, std::int64_t size, HINTERNET remote, const std::string& shown,
-                   const std::string& remoteName) {
-    std::vector<char> buffer(64 * 1024);
-    std::int64_t sent = 0;
-    DWORD got = 0;
-    while (sent < size) {
-      const auto wanted = static_cast<DWORD>(
-          std::min<std::int64_t>(static_cast<std::int64_t>(buffer.size()), size - sent));
-      if (!ReadFile(file, buffer.data(), wanted, &got, nullptr)) {
-        const DWORD code = GetLastError();
-        throw TransportError(Stage::Local, static_cast<int>(code),
-                             "Cannot read " + shown + ": " + Words(code));
-      }
-      if (got == 0) {
-        throw TransportError(Stage::Local, ERROR_HANDLE_EOF,
-                             "Cannot send " + shown + ": it shrank while it was sent");
-      }
-      DWORD written = 0;
-      if (!InternetWriteFile(remote, buffer.data(), got, &written) || written != got) {
-        Fail(Stage::Command, "Cannot send " + remoteName);
-      }
-      sent += got;
-      observer.OnProgress(sent, size);
+  // Whether the server restarts a store at an offset, asked of it once per login.
+  bool AskResume() {
+    const auto features = control.Ask(L"FEAT", "Cannot ask the server's features", false);
+    if (!features) {
+      return false;  // a server without FEAT (RFC 2389) predates REST STREAM
     }
-    // Anything after the measured size would not be the file that was measured. WinINet
-    // cannot abort an upload: the server keeps what was sent, but it is not reported as sent.
-    char extra = 0;
-    if (ReadFile(file, &extra, 1, &got, nullptr) && got == 1) {
-      throw TransportError(Stage::Local, ERROR_FILE_TOO_LARGE,
-                           "Cannot send " + shown + ": it grew while it was sent");
+    if (features->size() > 1) {
+      return ListsRestStream(*features);
     }
+    // Only the last line shows (Wine). "REST 0" restarts nothing: the next transfer starts at
+    // its beginning, as it would without it. It is asked in binary mode, the one resumes are
+    // for (pyftpdlib refuses REST in ASCII), and the server stays in it.
+    control.UseType(TransferType::Binary);
+    return control.Ask(L"REST 0", "Cannot ask the server to restart", false).has_value();
   }
 
-  HINTERNET Session() const {
-    if (!session) {
-      throw TransportError(Stage::Login, ERROR_INTERNET_INCORRECT_HANDLE_STATE, "Not logged in.");
-    }
-    return session.get();
-  }
-
-  TransportObserver& observer;
   const WinInetTransportOptions options;
   const std::optional<ConnectTo> connectTo;
   Internet internet;
-  Internet session;  // the logged-in FTP connection
+  WinInetControl control;
   std::string host;
   int port = 21;
-  std::vector<std::string> lastReply;
+  std::optional<bool> resumeOffered;  // this login's answer to ResumeOffered
 };
 
 WinInetTransport::WinInetTransport(TransportObserver& observer, WinInetTransportOptions options)
@@ -186,105 +83,115 @@ void WinInetTransport::Open(const Endpoint& server) {
   if (server.host.empty()) {
     throw TransportError(Stage::Connect, ERROR_INTERNET_INVALID_URL, "No host name was given.");
   }
-  Wide(server.host, Stage::Connect);  // a name WinINet cannot take fails here, not at login
+  WideFor(server.host, Stage::Connect);  // a name WinINet cannot take fails here, not at login
+  state_->control.Name(server.host, server.port);
   state_->host = server.host;
   state_->port = server.port;
 }
 
 void WinInetTransport::Login(const std::string& user, const std::string& password) {
   State& state = *state_;
-  if (!state.internet) {
-    state.internet.reset(
-        InternetOpenW(L"Tunelift ftp.exe", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
-    if (!state.internet) {
-      state.Fail(Stage::Connect, "Cannot start WinINet");
-    }
-    state.SetTimeouts(state.internet.get());
-  }
+  WinInetControl& control = state.control;
+  state.StartWinInet();
+  control.Hangup();  // a connection left from before (one that dropped, say) ends first
+  state.resumeOffered.reset();
   const Address target = Redirected(state.connectTo, {.host = state.host, .port = state.port});
+  const auto started = WinInetClock::now();
   // WinINet connects and logs in in one call; the password is never shown.
-  state.session.reset(InternetConnectW(
-      state.internet.get(), Wide(target.host, Stage::Connect).c_str(),
-      static_cast<INTERNET_PORT>(target.port), Wide(user, Stage::Login).c_str(),
-      Wide(password, Stage::Login).c_str(), INTERNET_SERVICE_FTP, INTERNET_FLAG_PASSIVE, 0));
+  Internet session(InternetConnectW(
+      state.internet.get(), WideFor(target.host, Stage::Connect).c_str(),
+      static_cast<INTERNET_PORT>(target.port), WideFor(user, Stage::Login).c_str(),
+      WideFor(password, Stage::Login).c_str(), INTERNET_SERVICE_FTP, INTERNET_FLAG_PASSIVE, 0));
   const DWORD code = GetLastError();
-  // A refused login came over a connection that was made.
-  const bool refused = !state.session && (code == ERROR_INTERNET_LOGIN_FAILURE ||
-                                          code == ERROR_INTERNET_EXTENDED_ERROR);
-  if (state.session || refused) {
-    state.observer.OnConnected(state.host);
+  control.Adopt(std::move(session));
+  if (control.LoggedIn()) {
+    control.observer().OnConnected(state.host);
+    return control.ReportReply();
   }
-  if (!state.session) {
-    SetLastError(code);
-    state.Fail(refused ? Stage::Login : Stage::Connect, "Cannot log in to " + state.host);
+  FailedCall call = control.Call(Step::Connect, code, "Cannot log in to " + state.host, started);
+  // Only these errors come with the server's reply: with any other, WinINet's last reply is
+  // an older connection's.
+  if (code == ERROR_INTERNET_LOGIN_FAILURE || code == ERROR_INTERNET_EXTENDED_ERROR) {
+    call.answer = LastReplyLines();
   }
-  state.ReportReply();
+  const TransportError error = Explain(call);
+  if (error.stage() != Stage::Connect) {
+    control.observer().OnConnected(state.host);  // a refused or lost login had a connection
+  }
+  control.Report(error.reply().code != 0 ? call.answer : std::vector<std::string>());
+  throw error;
 }
 
 void WinInetTransport::SetType(TransferType type) {
-  const wchar_t* command = type == TransferType::Binary ? L"TYPE I" : L"TYPE A";
-  if (!FtpCommandW(state_->Session(), FALSE, TypeFlag(type), command, 0, nullptr)) {
-    state_->Fail(Stage::Command, "Cannot set the transfer type");
-  }
-  state_->ReportReply();
+  state_->control.ForgetType();  // asked for: it goes, whatever the server had
+  state_->control.UseType(type);
 }
 
 void WinInetTransport::ChangeDirectory(const std::string& folder) {
-  if (!FtpSetCurrentDirectoryW(state_->Session(), Wide(folder, Stage::Command).c_str())) {
-    state_->Fail(Stage::Command, "Cannot change to " + folder);
+  WinInetControl& control = state_->control;
+  const auto started = WinInetClock::now();
+  if (!FtpSetCurrentDirectoryW(control.Session(), WideFor(folder, Stage::Command).c_str())) {
+    throw control.Failure("Cannot change to " + folder, started);
   }
-  state_->ReportReply();
+  control.ReportReply();
 }
 
 StoreResult WinInetTransport::Store(const std::filesystem::path& local,
-                                    const std::string& remoteName, TransferType type) {
-  const auto started = std::chrono::steady_clock::now();
-  const HANDLE opened = CreateFileW(local.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  const LocalFile file(opened == INVALID_HANDLE_VALUE ? nullptr : opened);
-  LARGE_INTEGER size{};
-  if (!file || !GetFileSizeEx(file.get(), &size)) {
-    const DWORD code = GetLastError();
-    throw TransportError(Stage::Local, static_cast<int>(code),
-                         "Cannot open " + Utf8FromWide(local.wstring()) + ": " + Words(code));
-  }
+                                    const std::string& remoteName, TransferType type,
+                                    std::int64_t offset) {
+  WinInetControl& control = state_->control;
+  const auto started = WinInetClock::now();
+  const std::string shown = Utf8FromWide(local.wstring());
+  const LocalFile file = OpenLocal(local, shown);
+  const std::int64_t size = SizeAndSeek(file.get(), offset, shown);
   // The file goes as its bytes are: a Windows text file already has the CR LF that ASCII
   // mode puts on the wire.
-  Internet remote(FtpOpenFileW(state_->Session(), Wide(remoteName, Stage::Command).c_str(),
-                                     GENERIC_WRITE, TypeFlag(type) | INTERNET_FLAG_RELOAD, 0));
-  if (!remote) {
-    state_->Fail(Stage::Command, "Cannot send " + remoteName);
-  }
+  Internet remote = OpenUpload(control, remoteName, type, offset);
   try {
-    state_->SendContent(file.get(), size.QuadPart, remote.get(), Utf8FromWide(local.wstring()),
-                        remoteName);
+    SendContent(control, file.get(), size - offset, remote, shown, remoteName);
   } catch (const TransportError&) {
-    // WinINet cannot abort an upload: closing the handle ends it, and the server's answer to
+    // A local failure leaves the upload open: closing it ends it, and the server's answer to
     // what was sent shows here, not at the goodbye.
-    if (InternetCloseHandle(remote.release())) {
-      state_->ReportNewReply();
+    if (remote && InternetCloseHandle(remote.release())) {
+      control.ReportNewReply();
     }
     throw;
   }
-  // Closing the file's handle ends the transfer and reads the server's verdict.
-  if (!InternetCloseHandle(remote.release())) {
-    state_->Fail(Stage::Command, "Cannot finish sending " + remoteName);
+  FinishUpload(control, remote, remoteName);
+  const std::chrono::duration<double> seconds = WinInetClock::now() - started;
+  return StoreResult{.bytesSent = size - offset, .seconds = seconds.count()};
+}
+
+std::optional<std::int64_t> WinInetTransport::RemoteSize(const std::string& remoteName) {
+  WinInetControl& control = state_->control;
+  // A size is a count of bytes in binary mode alone (RFC 3659); pyftpdlib refuses SIZE in
+  // ASCII, the type a server starts every login in.
+  control.UseType(TransferType::Binary);
+  const auto reply = control.Ask(L"SIZE " + WideFor(remoteName, Stage::Command),
+                                 "Cannot ask the size of " + remoteName, false);
+  return reply ? SizeIn(*reply) : std::nullopt;
+}
+
+bool WinInetTransport::ResumeOffered() {
+  State& state = *state_;
+  if (!state.resumeOffered) {
+    state.resumeOffered = state.AskResume();
   }
-  state_->ReportReply();
-  const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - started;
-  return StoreResult{.bytesSent = size.QuadPart, .seconds = seconds.count()};
+  return *state.resumeOffered;
+}
+
+void WinInetTransport::Delete(const std::string& remoteName) {
+  WinInetControl& control = state_->control;
+  const auto started = WinInetClock::now();
+  if (!FtpDeleteFileW(control.Session(), WideFor(remoteName, Stage::Command).c_str())) {
+    throw control.Failure("Cannot delete " + remoteName, started);
+  }
+  control.ReportReply();
 }
 
 void WinInetTransport::Close() noexcept {
-  if (state_->session) {
-    state_->session.reset();  // WinINet says goodbye (QUIT) as it closes the connection
-    try {
-      state_->ReportNewReply();
-    } catch (const std::exception&) {
-      // A goodbye that cannot be shown changes nothing.
-    }
-  }
-  state_->lastReply.clear();
+  state_->control.Hangup();
+  state_->resumeOffered.reset();
 }
 
 }  // namespace tunelift::ftp

@@ -35,9 +35,10 @@ def awkward_bytes():
 class FtpServer:
     """pyftpdlib on 127.0.0.1 at a port the system chose, logging every command."""
 
-    def __init__(self, receive_folder, work_folder, keep_ascii_bytes=False):
+    def __init__(self, receive_folder, work_folder, keep_ascii_bytes=False, options=()):
         self.log = os.path.join(work_folder, "commands.log")
-        arguments = [sys.executable, OPTIONS.server, "--root", receive_folder, "--log", self.log]
+        arguments = [sys.executable, OPTIONS.server, "--root", receive_folder, "--log", self.log,
+                     *options]
         if keep_ascii_bytes:
             arguments.append("--keep-ascii-bytes")
         self.process = subprocess.Popen(arguments, stdout=subprocess.PIPE, text=True)
@@ -159,6 +160,30 @@ class FtpExeUnderWine(unittest.TestCase):
         self.assertNotIn("DeckHopper", output)
         self.assertNotIn("Invalid command", output)
         self.assertIn("ftp> mput temp\\*.mp3\nftp: Not connected.\n", output)
+        # The host and port the script named, not where the test sent the connection.
+        self.assertIn("\nftp: Nothing answered on %s port 21 (connection refused)." % HOST, output)
+
+    def test_says_that_an_unknown_host_could_not_be_found(self):
+        # ".invalid" never resolves (RFC 6761): no connection is made anywhere.
+        status, output, _ = self.run_client(0, script(
+            "open no-such-host.invalid", "DeckHopper", "MovingTracks", "bye"))
+        self.assertEqual(status, 1, output)
+        self.assertIn("\nftp: The server no-such-host.invalid could not be found.", output)
+        self.assertNotIn("Connected to", output)
+
+    def test_shows_the_servers_reply_to_a_refused_file_and_sends_the_others(self):
+        server = self.start_server(options=("--refuse", "STOR b.mp3"))
+        self.stage("a.mp3", b"a")
+        self.stage("b.mp3", b"b")
+        self.stage("c.mp3", b"c")
+        status, output, _ = self.run_client(server.port, TOOL_SCRIPT)
+        self.assertEqual(status, 1, output)
+        self.assertIn("\n550 Refused by the test server.\n"
+                      "ftp: b.mp3 was not sent: Cannot send b.mp3: 550 Refused by the test server.",
+                      output)
+        self.assertEqual(self.received_names(), ["a.mp3", "c.mp3"])
+        self.assertEqual(server.count("STOR"), 3)
+        self.assertEqual(server.count("CONNECT"), 1)
 
     def test_sends_in_ascii_mode_without_the_scripts_binary_line(self):
         server = self.start_server(keep_ascii_bytes=True)
