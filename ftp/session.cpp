@@ -298,6 +298,10 @@ void Session::Report(const TransportError& error, const std::string& refused) {
 std::string Session::Sentence(const TransportError& error, const std::string& refused) {
   using Stage = TransportError::Stage;
   const ServerReply& reply = error.reply();
+  if (error.stage() == Stage::Login && reply.code != 0) {
+    // Every transport's refusal of a login reads alike, in the server's own words.
+    return "The password was not accepted (" + std::to_string(reply.code) + " " + reply.text + ").";
+  }
   if (error.stage() == Stage::Command && reply.code >= 400 && !refused.empty()) {
     return "The server refused " + refused + ": " + std::to_string(reply.code) + " " + reply.text;
   }
