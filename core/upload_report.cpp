@@ -190,7 +190,8 @@ UploadReport ParseUploadReport(std::string_view text) {
   text.remove_prefix(firstEnd + 1);
   UploadReport report;
   // Only whole lines: one without its LF at the end was not written whole.
-  for (std::size_t number = 2, end = text.find(kLineEnd); end != std::string_view::npos;
+  std::size_t number = 2;
+  for (std::size_t end = text.find(kLineEnd); end != std::string_view::npos;
        ++number, end = text.find(kLineEnd)) {
     try {
       ReadRecord(text.substr(0, end), report);
@@ -198,6 +199,9 @@ UploadReport ParseUploadReport(std::string_view text) {
       throw Unreadable(number, malformed.what);
     }
     text.remove_prefix(end + 1);
+  }
+  if (report.exitStatus && !text.empty()) {
+    throw Unreadable(number, "something follows the 'end' record");
   }
   return report;
 }

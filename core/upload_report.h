@@ -73,7 +73,7 @@ struct UploadReport {
 // The report in `text`, any bytes. Records of kinds it does not know are left out; a wrong
 // first line, a malformed record (a wrong number of fields, a number that is not one, an
 // unknown state or escape, a raw carriage return, a second server, encryption, identity or
-// end record, a record after the end) makes the whole report unreadable: it throws, naming
+// end record, anything after the end) makes the whole report unreadable: it throws, naming
 // the line. A last line without its LF was not written whole: the report stops before it.
 UploadReport ParseUploadReport(std::string_view text);
 

@@ -128,6 +128,7 @@ TEST(UploadReport, FindsEveryBreakOfTheFormatAndNamesItsLine) {
       {kFirst + "end\n", 2},
       {kFirst + "end\t0\nend\t0\n", 3},                     // a second end
       {kFirst + "end\t0\nprogress\t1\n", 3},                // anything after the end
+      {kFirst + "end\t0\nfile\ta", 3},
       {kFirst + "server\ta\nserver\tb\n", 3},
       {kFirst + "encryption\teverything\nencryption\tnone\n", 3},
       {kFirst + "identity\tverified\nidentity\tverified\n", 3},
