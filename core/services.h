@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace tunelift {
 
@@ -32,11 +33,20 @@ public:
   virtual void Close() = 0;
 };
 
+// A variable put into a started program's environment.
+struct EnvironmentVariable {
+  std::string name;  // not empty; neither "=" nor NUL in it
+  std::string value;  // no NUL in it
+};
+
 // How Shell starts a program.
 struct ShellOptions {
   // Where the program's standard output and standard error go: a file created anew
   // (replacing any) that only its owner may read. Empty: the tool's own.
-  std::string outputFile;
+  std::string outputFile = {};
+  // The program's environment is the tool's own with these added, each in place of a
+  // variable of its name (on Windows names compare without regard to case).
+  std::vector<EnvironmentVariable> environment = {};
 };
 
 // A program started by Shell. Dropping it neither waits for nor stops the program.

@@ -118,7 +118,7 @@ public:
   std::unique_ptr<RunningProgram> Shell(const std::string& commandLine, WindowStyle,
                                         const ShellOptions& options) override {
     const ProgramToStart program = FindProgramToStart(commandLine, programFolder_, FindProgram);
-    return StartProgram(program.executable, program.args, options.outputFile);
+    return StartProgram(program.executable, program.args, options);
   }
 
 private:

@@ -172,6 +172,25 @@ TEST_F(Sending, SendsTheOutputIntoAFileForItsOwnerAloneAndPassesNoOtherHandle) {
   }
 }
 
+TEST_F(Sending, GivesTheClientTheToolsEnvironmentWithTheVariablesAdded) {
+  // Names compare without regard to case: the tool's own variable in lower case is replaced.
+  ASSERT_TRUE(SetEnvironmentVariableW(L"tunelift_ftp_report", L"C:\\an\\older.report"));
+  ASSERT_TRUE(SetEnvironmentVariableW(L"TUNELIFT_INHERITED", L"kept"));
+  services_->ChDir(Text(root_));
+  const std::unique_ptr<RunningProgram> client = services_->Shell(
+      "ftp.exe", WindowStyle::MinimizedFocus,
+      {.environment = {{.name = "TUNELIFT_FTP_REPORT", .value = "C:\\the\\new report"}}});
+  SetEnvironmentVariableW(L"tunelift_ftp_report", nullptr);
+  SetEnvironmentVariableW(L"TUNELIFT_INHERITED", nullptr);
+  const std::vector<Report> reports = Reports(1);
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_EQ(reports.front().at("reportvar"), "C:\\the\\new report");
+  EXPECT_EQ(reports.front().at("reportvars"), "1");
+  EXPECT_EQ(reports.front().at("inherited"), "kept");
+  Release();
+  EXPECT_TRUE(Ends(*client));
+}
+
 TEST_F(Sending, StartsNothingWhenTheOutputFileCannotBeMade) {
   services_->ChDir(Text(root_));
   try {

@@ -7,8 +7,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <memory>
+#include <sstream>
 
 #include "core/error.h"
 #include "posix_checks.h"
@@ -173,6 +175,31 @@ TEST_F(Shell, StartsNothingWhenTheOutputFileCannotBeMade) {
     EXPECT_NE(error.description().find("run.log"), std::string::npos) << error.description();
   }
   EXPECT_TRUE(NoChildLeft());
+}
+
+TEST_F(Shell, GivesTheProgramTheToolsEnvironmentWithTheVariablesAdded) {
+  setenv("TUNELIFT_FTP_REPORT", "/an/older/report", 1);
+  setenv("TUNELIFT_INHERITED", "kept", 1);
+  auto program = services_->Shell(
+      "env", WindowStyle::Hidden,
+      {.outputFile = (root_ / "env.log").string(),
+       .environment = {{.name = "TUNELIFT_FTP_REPORT", .value = "/the/new report"},
+                       {.name = "TUNELIFT_ADDED", .value = "a=b"}}});
+  unsetenv("TUNELIFT_FTP_REPORT");
+  unsetenv("TUNELIFT_INHERITED");
+  ASSERT_TRUE(AwaitEnd(*program));
+  std::vector<std::string> ours;
+  std::istringstream lines(ReadFile(root_ / "env.log"));
+  for (std::string line; std::getline(lines, line);) {
+    if (line.starts_with("TUNELIFT_") || line.starts_with("PATH=")) {
+      ours.push_back(line);
+    }
+  }
+  std::sort(ours.begin(), ours.end());
+  EXPECT_EQ(ours, (std::vector<std::string>{"PATH=" + std::string(getenv("PATH")),
+                                            "TUNELIFT_ADDED=a=b",
+                                            "TUNELIFT_FTP_REPORT=/the/new report",
+                                            "TUNELIFT_INHERITED=kept"}));
 }
 
 TEST(NativeServices, FindsTheRunningProgramsFolder) {
