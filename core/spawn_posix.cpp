@@ -116,12 +116,10 @@ void Reap(pid_t pid) {
   }
 }
 
-// The output file, made anew: whatever had the name (a symbolic link included) is removed
-// first, so the new file is the tool's own, readable by its owner alone from the start.
+// The output file, made new: nothing of that name (a symbolic link included) is replaced or
+// written through, so the file is the tool's own, readable by its owner alone from the start.
+// EEXIST when the name is taken, even by a process racing this one for it.
 int CreateOutputFile(const std::string& name) {
-  if (unlink(name.c_str()) != 0 && errno != ENOENT) {
-    throw SystemError("Cannot replace '" + name + "'", errno);
-  }
   int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (fd < 0) {
     throw SystemError("Cannot create '" + name + "'", errno);

@@ -69,14 +69,11 @@ std::string SearchIn(const wchar_t* folders, const std::wstring& name) {
   return isFile ? Utf8FromWide(std::wstring(found.data(), length)) : std::string();
 }
 
-// The file that takes the program's output: any older one is deleted first (a link as a
-// link), then a new one is made for its owner alone, so that nothing is written through a
-// link and nothing older keeps wider rights.
+// The file that takes the program's output, made new for its owner alone: nothing of that
+// name (a link included) is replaced or written through, and nothing older keeps wider
+// rights. ERROR_FILE_EXISTS when the name is taken, even by a process racing this one for it.
 UniqueHandle CreateOutputFile(const std::string& path) {
   const std::wstring wide = Wide(path);
-  if (!DeleteFileW(wide.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) {
-    throw LastWin32Error("Cannot replace the output file '" + path + "'");
-  }
   OwnerOnlySecurity ownerOnly;
   UniqueHandle file = OwnHandle(CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
                                             ownerOnly.attributes(), CREATE_NEW,
@@ -226,7 +223,7 @@ std::unique_ptr<RunningProgram> StartProgram(const std::string& executable,
                       &startup.StartupInfo, &started)) {
     const Error failure = LastWin32Error(what);
     if (redirected) {
-      // Nothing started, so nothing half-done stays: the output file, made anew above, goes.
+      // Nothing started, so nothing half-done stays: the output file, made new above, goes.
       redirected.reset();
       DeleteFileW(Wide(options.outputFile).c_str());
     }

@@ -115,6 +115,9 @@ TEST_F(Sending, StartsTheClientOnTheScriptAndReturnsWhileItRuns) {
   EXPECT_TRUE(fs::equivalent(client.find("cwd")->second, root_));
   EXPECT_TRUE(fs::equivalent(fs::current_path(), root_));
   EXPECT_EQ(client.find("fds")->second, "");
+  // The report's full path, beside the transcript, and the tool's own environment besides.
+  EXPECT_EQ(client.find("report")->second, Text(root_ / "sendfiles-1.report"));
+  EXPECT_EQ(client.find("path")->second, getenv("PATH"));
   EXPECT_TRUE(area_->UploadRunning());
 }
 

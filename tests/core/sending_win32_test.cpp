@@ -98,6 +98,7 @@ TEST_F(Sending, StartsTheClientMinimisedInTheProgramFolderAndReturnsWhileItRuns)
   EXPECT_EQ(client.at("useshowwindow"), "1");
   EXPECT_TRUE(fs::equivalent(PathFromUtf8(client.at("cwd")), root_)) << client.at("cwd");
   EXPECT_EQ(client.at("commandline"), "ftp.exe -s:sendfiles.ftps");
+  EXPECT_EQ(client.at("reportvar"), Text(root_ / "sendfiles-1.report"));
   // The client waits for its release: the call has returned while it still runs.
   const UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, std::stoul(client.at("pid"))));
   ASSERT_NE(process.get(), nullptr);
@@ -156,7 +157,6 @@ TEST_F(Sending, SendsTheOutputIntoAFileForItsOwnerAloneAndPassesNoOtherHandle) {
   SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
   const UniqueHandle event(CreateEventW(&inheritable, TRUE, FALSE, nullptr));
   const auto value = reinterpret_cast<std::uintptr_t>(event.get());
-  WriteFile(root_ / "client.log", "an older log, readable by anyone");
   services_->ChDir(Text(root_));
   const std::unique_ptr<RunningProgram> client =
       services_->Shell("ftp.exe --handle=" + std::to_string(value), WindowStyle::MinimizedFocus,
@@ -200,6 +200,23 @@ TEST_F(Sending, StartsNothingWhenTheOutputFileCannotBeMade) {
   } catch (const Error& error) {
     EXPECT_NE(error.description().find("client.log"), std::string::npos) << error.description();
   }
+  std::this_thread::sleep_for(std::chrono::seconds(1));  // a client would have reported by now
+  for (const auto& entry : fs::directory_iterator(root_)) {
+    EXPECT_NE(entry.path().extension(), ".report") << "a client started without its output";
+  }
+}
+
+TEST_F(Sending, StartsNothingWhenTheOutputNameIsTakenAndLeavesWhatHasIt) {
+  WriteFile(root_ / "client.log", "an older log");
+  services_->ChDir(Text(root_));
+  try {
+    services_->Shell("ftp.exe", WindowStyle::MinimizedFocus,
+                     {.outputFile = Text(root_ / "client.log")});
+    FAIL() << "a taken output name must stop the start";
+  } catch (const Error& error) {
+    EXPECT_EQ(error.number(), errnum::kFileExists) << error.description();
+  }
+  EXPECT_EQ(ReadFile(root_ / "client.log"), "an older log");
   std::this_thread::sleep_for(std::chrono::seconds(1));  // a client would have reported by now
   for (const auto& entry : fs::directory_iterator(root_)) {
     EXPECT_NE(entry.path().extension(), ".report") << "a client started without its output";
