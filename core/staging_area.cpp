@@ -1,9 +1,13 @@
 #include "staging_area.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 #include "error.h"
+#include "listing/listing.h"
+#include "listing/utf8_path.h"
 
 namespace tunelift {
 namespace {
@@ -19,7 +23,8 @@ std::string UploadScriptText(std::string_view host) {
   // The client starts in ASCII mode, which would rewrite line-end bytes inside the music:
   // "binary" comes before the upload. The upload line is in the client's own dialect.
   return "prompt\r\nopen " + std::string(host) + "\r\n" + std::string(kUser) + "\r\n" +
-         std::string(kPassword) + "\r\nbinary\r\nmput temp\\*.mp3\r\nbye";
+         std::string(kPassword) + "\r\nbinary\r\nmput " + std::string(kStagingFolderName) +
+         "\\" + std::string(kMusicPattern) + "\r\nbye";
 }
 
 StagingArea::StagingArea(FileServices& services, std::string host)
@@ -132,11 +137,38 @@ std::vector<UploadOutcome> StagingArea::TakeEndedUploads() {
     if (upload.client->Running()) {
       return false;
     }
-    outcomes.push_back(
-        ReadUploadOutcome(upload.client->ExitStatus(), ReadTranscript(upload.files.transcript)));
+    outcomes.push_back(ReadUploadOutcome(upload.client->ExitStatus(), upload.files.report,
+                                         upload.files.transcript));
     return true;
   });
+  if (outcomes.empty()) {
+    return outcomes;
+  }
+  // Looked at now, not when the send started: the user may have deleted the files meanwhile.
+  try {
+    const bool staged = MusicStaged();
+    for (UploadOutcome& outcome : outcomes) {
+      outcome.musicStaged = staged;
+    }
+  } catch (const Error& error) {
+    for (UploadOutcome& outcome : outcomes) {
+      outcome.stagingError = error;
+    }
+  }
   return outcomes;
+}
+
+bool StagingArea::MusicStaged() const {
+  const std::string staging = StagingFolder();
+  try {
+    return !ListMatching(PathFromUtf8(staging), kMusicPattern).empty();
+  } catch (const std::filesystem::filesystem_error& error) {
+    if (error.code() == std::errc::no_such_file_or_directory) {
+      return false;
+    }
+    throw Error(errnum::kPathFileAccess,
+                "Cannot read the staging folder '" + staging + "': " + error.code().message());
+  }
 }
 
 bool StagingArea::RemoveStagingFolder() {

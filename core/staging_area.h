@@ -23,6 +23,8 @@ std::string UploadScriptText(std::string_view host);
 inline constexpr std::string_view kClientCommandLine = "ftp.exe -s:sendfiles.ftps";
 inline constexpr std::string_view kUploadScriptName = "sendfiles.ftps";
 inline constexpr std::string_view kStagingFolderName = "temp";
+// The staged files the script sends.
+inline constexpr std::string_view kMusicPattern = "*.mp3";
 // Each send's transcript and report, beside the script: "sendfiles-N.log" and
 // "sendfiles-N.report", N the smallest number that neither name has yet. The client writes
 // its report where the variable kReportVariable of its environment says, first into the
@@ -59,6 +61,11 @@ public:
   // Nothing to delete is not an error.
   void DeleteAllStaged();
 
+  // True when the staging folder holds music the script sends: a file matching kMusicPattern
+  // by the list's own rule (listing.h). False for a folder that holds none or is missing;
+  // throws tunelift::Error when it cannot be read.
+  bool MusicStaged() const;
+
   // The server the script logs into.
   const std::string& Host() const { return host_; }
 
@@ -71,7 +78,8 @@ public:
   // True while a client started by LaunchUpload in this run still runs. Never blocks.
   bool UploadRunning();
   // What each send whose client has ended since the last call came to, in the order they
-  // were started. Their transcripts and reports stay until RemoveUploadScript.
+  // were started: the client's exit status and report, and whether music is still staged
+  // now. Their transcripts and reports stay until RemoveUploadScript.
   std::vector<UploadOutcome> TakeEndedUploads();
 
   // Deletes the staging folder with everything in it; false when there was none. While a

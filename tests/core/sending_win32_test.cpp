@@ -127,9 +127,12 @@ TEST_F(Sending, TellsEachEndedSendOnce) {
   const std::vector<UploadOutcome> ended = area_->TakeEndedUploads();
   ASSERT_EQ(ended.size(), 1u);
   EXPECT_EQ(ended[0].exitStatus, 7);
-  EXPECT_FALSE(ended[0].allSent);
-  EXPECT_EQ(ended[0].filesSent, 0);
-  EXPECT_EQ(ended[0].reason, "stand-in complaint");
+  EXPECT_EQ(ended[0].transcript, Text(root_ / "sendfiles-1.log"));
+  // This stand-in writes no report, whatever its transcript says.
+  EXPECT_FALSE(ended[0].report.has_value());
+  ASSERT_TRUE(ended[0].reportError.has_value());
+  EXPECT_EQ(ended[0].reportError->number(), errnum::kFileNotFound);
+  EXPECT_EQ(ended[0].musicStaged, false);
   EXPECT_TRUE(area_->TakeEndedUploads().empty());
 }
 

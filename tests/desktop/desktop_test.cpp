@@ -52,7 +52,9 @@ private slots:
     const test::ReceivedNotification& notice = desktop_.Notifications().back();
     QCOMPARE(notice.appName, std::string("Tunelift"));
     QCOMPARE(notice.summary, std::string("The music went"));
-    QCOMPARE(notice.body, "2 MP3 files were sent to " + std::string(kFtpHost) + ".");
+    QCOMPARE(notice.body, "2 MP3 files were sent to " + std::string(kFtpHost) +
+                              " and verified.\nThe connection was not encrypted. The server's "
+                              "identity was not checked.");
     QCOMPARE(notice.urgency, std::string("NORMAL"));
     QVERIFY(!SendingIcon()->isVisible());
     QVERIFY(fixture_->dialogs().msgBoxCalls().empty());
@@ -64,9 +66,11 @@ private slots:
     QTRY_COMPARE_WITH_TIMEOUT(desktop_.Notifications().size(), seen_ + 1, 30000);
     const test::ReceivedNotification& notice = desktop_.Notifications().back();
     QCOMPARE(notice.summary, std::string("The music did not go"));
-    const std::string reason =
-        "The FTP client said: Failed to connect to 127.0.0.1 port " + std::to_string(refusing.port());
-    QVERIFY2(notice.body.starts_with(reason), notice.body.c_str());
+    const std::string reason = "\nThe FTP client said: Failed to connect to 127.0.0.1 port " +
+                               std::to_string(refusing.port());
+    QVERIFY2(notice.body.starts_with("No MP3 file was sent to " + std::string(kFtpHost) + ".\n"),
+             notice.body.c_str());
+    QVERIFY2(notice.body.find(reason) != std::string::npos, notice.body.c_str());
     QVERIFY2(notice.body.ends_with("\nThe staged files are still there; press \"Send the Music!\" "
                                    "to try again."),
              notice.body.c_str());
