@@ -193,6 +193,24 @@ TEST_F(FormHandlersTest, SendStartsTheClientShowsItRunsAndTellsHowItEnded) {
   EXPECT_TRUE(Boxes().empty());
 }
 
+TEST_F(FormHandlersTest, SendWithNothingStagedSaysSoAndStartsNoClient) {
+  InstallStandInClient(root_);
+  Stage("notes.txt");        // staged, but no music
+  Stage(".hidden.mp3");      // not listed, and not sent
+  fs::create_directory(StagingPath() / "album.mp3");
+  ASSERT_TRUE(Load());
+  EXPECT_TRUE(Click(&FormHandlers::Send_Click));
+  ASSERT_EQ(Boxes().size(), 1u);
+  EXPECT_EQ(Boxes()[0].prompt,
+            "There is no music to send. Press \"Browse for .MP3 files\" to pick a song first.");
+  EXPECT_EQ(Boxes()[0].style, msgbox::kIconInformation);
+  EXPECT_FALSE(view_.timerOn());
+  EXPECT_TRUE(view_.sendingTooltip().empty());
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));  // a client would have begun
+  EXPECT_TRUE(ClientRuns(root_).empty());
+  EXPECT_FALSE(fs::exists(root_ / "sendfiles-1.log"));
+}
+
 TEST_F(FormHandlersTest, ASendThatFailedNamesEachRefusedFileAndNeverSpeaksTheServersWords) {
   InstallStandInClient(root_);
   ReplayForClients(root_, 1, "ftp: All files were sent.\n");

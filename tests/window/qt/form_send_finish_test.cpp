@@ -149,6 +149,19 @@ private slots:
     QTRY_COMPARE(ClientRuns(fixture_->ProgramFolder()).size(), std::size_t(2));
   }
 
+  void sendWithNothingStagedSaysSoAndStartsNoClient() {
+    InstallStandInClient(fixture_->ProgramFolder());
+    WriteFile(fixture_->StagingFolder() / "cover.jpg");
+    fixture_->Click("Send");
+    const auto& boxes = fixture_->dialogs().msgBoxCalls();
+    QCOMPARE(boxes.size(), std::size_t(1));
+    QCOMPARE(boxes[0].prompt, std::string("There is no music to send. Press \"Browse for .MP3 "
+                                          "files\" to pick a song first."));
+    QVERIFY(!fixture_->window().findChild<QTimer*>(QStringLiteral("SendTimer"))->isActive());
+    QTest::qWait(300);
+    QVERIFY(ClientRuns(fixture_->ProgramFolder()).empty());
+  }
+
   void sendWithoutAClientReportsItAndTheWindowStays() {
     WriteFile(fixture_->StagingFolder() / "song.mp3");
     const QByteArray path = qgetenv("PATH");
