@@ -23,6 +23,7 @@ inline constexpr int kTooManyFiles = 67;
 inline constexpr int kPermissionDenied = 70;
 inline constexpr int kPathFileAccess = 75;
 inline constexpr int kPathNotFound = 76;
+inline constexpr int kInvalidFileFormat = 321;
 }  // namespace errnum
 
 class Error : public std::runtime_error {

@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace tunelift {
 
@@ -32,11 +33,21 @@ public:
   virtual void Close() = 0;
 };
 
+// A variable put into a started program's environment.
+struct EnvironmentVariable {
+  std::string name;  // not empty; neither "=" nor NUL in it
+  std::string value;  // no NUL in it
+};
+
 // How Shell starts a program.
 struct ShellOptions {
-  // Where the program's standard output and standard error go: a file created anew
-  // (replacing any) that only its owner may read. Empty: the tool's own.
-  std::string outputFile;
+  // Where the program's standard output and standard error go: a new file that only its
+  // owner may read. Nothing of that name is ever replaced: when something has it already,
+  // Shell starts nothing and fails with errnum::kFileExists. Empty: the tool's own.
+  std::string outputFile = {};
+  // The program's environment is the tool's own with these added, each in place of a
+  // variable of its name (on Windows names compare without regard to case).
+  std::vector<EnvironmentVariable> environment = {};
 };
 
 // A program started by Shell. Dropping it neither waits for nor stops the program.
@@ -75,6 +86,9 @@ public:
   virtual void MkDir(const std::string& path) = 0;
   // True when a folder of that name exists (a link to one does not count); never fails.
   virtual bool FolderExists(const std::string& path) const = 0;
+  // True when anything has that name: a file, a folder, a link (even one that leads nowhere),
+  // or an entry that cannot be looked at; never fails.
+  virtual bool EntryExists(const std::string& path) const = 0;
   // Removes the folder and everything in it, or nothing: whatever would stop the removal part
   // way (a read-only file inside, a folder that cannot be written, ...) makes it fail before
   // anything is removed. A link is removed as a link.

@@ -99,6 +99,13 @@ public:
     return fs::is_directory(fs::symlink_status(path, ec));
   }
 
+  bool EntryExists(const std::string& path) const override {
+    std::error_code ec;
+    const fs::file_status status = fs::symlink_status(path, ec);
+    // Only "there is nothing" counts as free: a name that cannot be looked at may be taken.
+    return status.type() != fs::file_type::not_found;
+  }
+
   void DeleteFolder(const std::string& path) override { DeleteFolderTree(path); }
 
   std::unique_ptr<TextStream> CreateTextFile(const std::string& name,
@@ -118,7 +125,7 @@ public:
   std::unique_ptr<RunningProgram> Shell(const std::string& commandLine, WindowStyle,
                                         const ShellOptions& options) override {
     const ProgramToStart program = FindProgramToStart(commandLine, programFolder_, FindProgram);
-    return StartProgram(program.executable, program.args, options.outputFile);
+    return StartProgram(program.executable, program.args, options);
   }
 
 private:

@@ -90,6 +90,20 @@ public:
     }
   }
 
+  bool EntryExists(const std::string& path) const override {
+    try {
+      // The attributes of a link are its own: one that leads nowhere still has the name.
+      if (GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES) {
+        return true;
+      }
+      // Only "there is nothing" counts as free: a name that cannot be looked at may be taken.
+      const DWORD error = GetLastError();
+      return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+    } catch (const Error&) {
+      return true;  // a name that is not UTF-8 cannot be made either
+    }
+  }
+
   void DeleteFolder(const std::string& path) override { DeleteFolderTree(path); }
 
   std::unique_ptr<TextStream> CreateTextFile(const std::string& name,

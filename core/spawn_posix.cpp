@@ -11,6 +11,9 @@
 #include <system_error>
 #include <thread>
 
+extern char** environ;
+
+#include "child_environment.h"
 #include "posix_error.h"
 
 namespace tunelift {
@@ -48,9 +51,33 @@ void CloseInheritedDescriptors() {
   }
 }
 
+// The tool's environment with `added` in place of any variable of their names.
+std::vector<std::string> ChildEnvironment(const std::vector<EnvironmentVariable>& added) {
+  std::vector<std::string> inherited;
+  for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+    inherited.emplace_back(*entry);
+  }
+  std::vector<std::string> additions;
+  for (const EnvironmentVariable& variable : added) {
+    additions.push_back(variable.name + "=" + variable.value);
+  }
+  return MergedEnvironment(inherited, additions,
+                           [](std::string_view a, std::string_view b) { return a == b; });
+}
+
+// Pointers to `strings`, ended by a null pointer, as exec takes them.
+std::vector<char*> NullEnded(std::vector<std::string>& strings) {
+  std::vector<char*> pointers;
+  for (std::string& text : strings) {
+    pointers.push_back(text.data());
+  }
+  pointers.push_back(nullptr);
+  return pointers;
+}
+
 // The child: becomes the program, or reports why it could not through `reportFd`.
-[[noreturn]] void ExecOrReport(const char* executable, char* const argv[], int outputFd,
-                               int reportFd) {
+[[noreturn]] void ExecOrReport(const char* executable, char* const argv[], char* const envp[],
+                               int outputFd, int reportFd) {
   // Its own session: a terminal's hang-up or Ctrl+C meant for the tool does not reach it.
   setsid();
   if (outputFd >= 0 && (dup2(outputFd, STDOUT_FILENO) < 0 || dup2(outputFd, STDERR_FILENO) < 0)) {
@@ -59,7 +86,7 @@ void CloseInheritedDescriptors() {
     _exit(127);
   }
   CloseInheritedDescriptors();
-  execv(executable, argv);
+  execve(executable, argv, envp);
   int error = errno;
   (void)!write(reportFd, &error, sizeof error);
   _exit(127);
@@ -89,12 +116,10 @@ void Reap(pid_t pid) {
   }
 }
 
-// The output file, made anew: whatever had the name (a symbolic link included) is removed
-// first, so the new file is the tool's own, readable by its owner alone from the start.
+// The output file, made new: nothing of that name (a symbolic link included) is replaced or
+// written through, so the file is the tool's own, readable by its owner alone from the start.
+// EEXIST when the name is taken, even by a process racing this one for it.
 int CreateOutputFile(const std::string& name) {
-  if (unlink(name.c_str()) != 0 && errno != ENOENT) {
-    throw SystemError("Cannot replace '" + name + "'", errno);
-  }
   int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (fd < 0) {
     throw SystemError("Cannot create '" + name + "'", errno);
@@ -190,13 +215,14 @@ std::string FindProgram(const std::string& name, const std::string& programFolde
 
 std::unique_ptr<RunningProgram> StartProgram(const std::string& executable,
                                              const std::vector<std::string>& args,
-                                             const std::string& outputFile) {
+                                             const ShellOptions& options) {
+  CheckEnvironmentVariables(options.environment, "Cannot start '" + executable + "'");
   // Everything the child needs is prepared here: after fork only async-signal-safe calls.
-  std::vector<char*> argv;
-  for (const std::string& arg : args) {
-    argv.push_back(const_cast<char*>(arg.c_str()));
-  }
-  argv.push_back(nullptr);
+  std::vector<std::string> argStrings = args;
+  const std::vector<char*> argv = NullEnded(argStrings);
+  std::vector<std::string> environment = ChildEnvironment(options.environment);
+  const std::vector<char*> envp = NullEnded(environment);
+  const std::string& outputFile = options.outputFile;
 
   // The output file first: a program whose output has nowhere to go is not started.
   const int outputFd = outputFile.empty() ? -1 : CreateOutputFile(outputFile);
@@ -215,7 +241,7 @@ std::unique_ptr<RunningProgram> StartProgram(const std::string& executable,
   }
   pid_t program = fork();
   if (program == 0) {
-    ExecOrReport(executable.c_str(), argv.data(), outputFd, report[1]);
+    ExecOrReport(executable.c_str(), argv.data(), envp.data(), outputFd, report[1]);
   }
   int error = program < 0 ? errno : 0;
   close(report[1]);

@@ -14,12 +14,13 @@ namespace tunelift {
 std::string FindProgram(const std::string& name, const std::string& programFolder);
 
 // Starts `executable` with `args` (args[0] included) in a new process and session that
-// inherits the current directory and no descriptor but standard input, output and error;
-// with an `outputFile`, standard output and error go to that file, made anew for the owner
-// alone. Returns once the program runs. Throws tunelift::Error when it cannot start, and
-// then leaves neither a process nor the output file behind.
+// inherits the current directory, the environment with options.environment added, and no
+// descriptor but standard input, output and error; with options.outputFile, standard output
+// and error go to that file, made new for the owner alone (EEXIST when the name is taken).
+// Returns once the program runs. Throws tunelift::Error when it cannot start, and then
+// leaves neither a process nor the output file behind.
 std::unique_ptr<RunningProgram> StartProgram(const std::string& executable,
                                              const std::vector<std::string>& args,
-                                             const std::string& outputFile);
+                                             const ShellOptions& options);
 
 }  // namespace tunelift

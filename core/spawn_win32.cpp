@@ -2,9 +2,13 @@
 
 #include <windows.h>
 
+#include <cwchar>
+#include <memory>
 #include <optional>
+#include <string_view>
 #include <vector>
 
+#include "child_environment.h"
 #include "listing/wide_text_win32.h"
 #include "owner_only_win32.h"
 #include "win32_error.h"
@@ -65,14 +69,11 @@ std::string SearchIn(const wchar_t* folders, const std::wstring& name) {
   return isFile ? Utf8FromWide(std::wstring(found.data(), length)) : std::string();
 }
 
-// The file that takes the program's output: any older one is deleted first (a link as a
-// link), then a new one is made for its owner alone, so that nothing is written through a
-// link and nothing older keeps wider rights.
+// The file that takes the program's output, made new for its owner alone: nothing of that
+// name (a link included) is replaced or written through, and nothing older keeps wider
+// rights. ERROR_FILE_EXISTS when the name is taken, even by a process racing this one for it.
 UniqueHandle CreateOutputFile(const std::string& path) {
   const std::wstring wide = Wide(path);
-  if (!DeleteFileW(wide.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) {
-    throw LastWin32Error("Cannot replace the output file '" + path + "'");
-  }
   OwnerOnlySecurity ownerOnly;
   UniqueHandle file = OwnHandle(CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
                                             ownerOnly.attributes(), CREATE_NEW,
@@ -138,6 +139,47 @@ private:
   LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
 };
 
+struct EnvironmentFreer {
+  void operator()(wchar_t* block) const noexcept { FreeEnvironmentStringsW(block); }
+};
+
+// The tool's own environment entries, "NAME=VALUE".
+std::vector<std::wstring> InheritedEnvironment(const std::string& what) {
+  const std::unique_ptr<wchar_t, EnvironmentFreer> block(GetEnvironmentStringsW());
+  if (!block) {
+    throw LastWin32Error(what);
+  }
+  std::vector<std::wstring> entries;
+  for (const wchar_t* entry = block.get(); *entry != L'\0'; entry += std::wcslen(entry) + 1) {
+    entries.emplace_back(entry);
+  }
+  return entries;
+}
+
+// The environment block CreateProcessW takes with CREATE_UNICODE_ENVIRONMENT: the tool's own
+// with `added` in place of variables of their names, which Windows compares without regard
+// to case.
+std::wstring ChildEnvironmentBlock(const std::vector<EnvironmentVariable>& added,
+                                   const std::string& what) {
+  std::vector<std::wstring> additions;
+  for (const EnvironmentVariable& variable : added) {
+    additions.push_back(Wide(variable.name) + L"=" + Wide(variable.value));
+  }
+  const auto sameName = [](std::wstring_view a, std::wstring_view b) {
+    return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+  };
+  std::wstring block;
+  for (const std::wstring& entry :
+       MergedEnvironment(InheritedEnvironment(what), additions, sameName)) {
+    block += entry;
+    block.push_back(L'\0');
+  }
+  // The block ends with an empty entry; an empty block is two NULs all the same.
+  block.append(block.empty() ? 2 : 1, L'\0');
+  return block;
+}
+
 }  // namespace
 
 std::string FindProgram(const std::string& name, const std::string& programFolder) {
@@ -153,6 +195,12 @@ std::unique_ptr<RunningProgram> StartProgram(const std::string& executable,
                                              const std::string& commandLine, WindowStyle style,
                                              const ShellOptions& options) {
   const std::string what = "Cannot start '" + executable + "'";
+  CheckEnvironmentVariables(options.environment, what);
+  // Without variables to add, the program inherits the tool's environment as it is.
+  std::optional<std::wstring> environment;
+  if (!options.environment.empty()) {
+    environment = ChildEnvironmentBlock(options.environment, what);
+  }
   STARTUPINFOEXW startup{};
   startup.StartupInfo.cb = sizeof startup.StartupInfo;
   startup.StartupInfo.dwFlags = STARTF_USESHOWWINDOW;
@@ -167,13 +215,15 @@ std::unique_ptr<RunningProgram> StartProgram(const std::string& executable,
   std::wstring line = Wide(commandLine);
   line.push_back(L'\0');
   PROCESS_INFORMATION started{};
-  const DWORD flags = redirected ? EXTENDED_STARTUPINFO_PRESENT : 0;
+  const DWORD flags = (redirected ? EXTENDED_STARTUPINFO_PRESENT : 0) |
+                      (environment ? CREATE_UNICODE_ENVIRONMENT : 0);
   if (!CreateProcessW(Wide(executable).c_str(), line.data(), nullptr, nullptr,
-                      redirected ? TRUE : FALSE, flags, nullptr, nullptr,
+                      redirected ? TRUE : FALSE, flags,
+                      environment ? environment->data() : nullptr, nullptr,
                       &startup.StartupInfo, &started)) {
     const Error failure = LastWin32Error(what);
     if (redirected) {
-      // Nothing started, so nothing half-done stays: the output file, made anew above, goes.
+      // Nothing started, so nothing half-done stays: the output file, made new above, goes.
       redirected.reset();
       DeleteFileW(Wide(options.outputFile).c_str());
     }

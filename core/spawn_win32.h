@@ -15,10 +15,11 @@ namespace tunelift {
 std::string FindProgram(const std::string& name, const std::string& programFolder);
 
 // Starts `executable` with the command line `commandLine` as it stands, its window shown as
-// `style` says (STARTUPINFO), in the current directory. The new process inherits no handle of
-// the tool's, except, with options.outputFile, the file that becomes its standard output
-// and error (made anew, for its owner alone) and the NUL device as its standard input.
-// Returns at once. Throws tunelift::Error when it cannot start.
+// `style` says (STARTUPINFO), in the current directory, with the tool's environment and
+// options.environment added to it. The new process inherits no handle of the tool's, except,
+// with options.outputFile, the file that becomes its standard output and error (made new,
+// for its owner alone; a taken name fails with errnum::kFileExists) and the NUL device as
+// its standard input. Returns at once. Throws tunelift::Error when it cannot start.
 std::unique_ptr<RunningProgram> StartProgram(const std::string& executable,
                                              const std::string& commandLine, WindowStyle style,
                                              const ShellOptions& options);

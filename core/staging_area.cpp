@@ -1,15 +1,21 @@
 #include "staging_area.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 #include "error.h"
+#include "listing/listing.h"
+#include "listing/utf8_path.h"
 
 namespace tunelift {
 namespace {
 
 constexpr std::string_view kUser = "DeckHopper";
 constexpr std::string_view kPassword = "MovingTracks";
+// Far more sends than any folder keeps; past it, something other than sends holds the names.
+constexpr int kMostSendNumbers = 100000;
 
 }  // namespace
 
@@ -17,7 +23,8 @@ std::string UploadScriptText(std::string_view host) {
   // The client starts in ASCII mode, which would rewrite line-end bytes inside the music:
   // "binary" comes before the upload. The upload line is in the client's own dialect.
   return "prompt\r\nopen " + std::string(host) + "\r\n" + std::string(kUser) + "\r\n" +
-         std::string(kPassword) + "\r\nbinary\r\nmput temp\\*.mp3\r\nbye";
+         std::string(kPassword) + "\r\nbinary\r\nmput " + std::string(kStagingFolderName) +
+         "\\" + std::string(kMusicPattern) + "\r\nbye";
 }
 
 StagingArea::StagingArea(FileServices& services, std::string host)
@@ -82,15 +89,42 @@ void StagingArea::LaunchUpload() {
   const std::string programFolder = services_.ProgramFolder();
   services_.ChDrive(programFolder);
   services_.ChDir(programFolder);
-  // Numbered per run, so that sends running side by side never share a transcript.
-  const std::string transcript = InProgramFolder(std::string(kTranscriptPrefix) +
-                                                 std::to_string(uploadsStarted_ + 1) +
-                                                 std::string(kTranscriptSuffix));
-  std::unique_ptr<RunningProgram> client =
-      services_.Shell(std::string(kClientCommandLine), WindowStyle::MinimizedFocus,
-                      ShellOptions{.outputFile = transcript});
-  ++uploadsStarted_;
-  uploads_.push_back({std::move(client), transcript});
+  for (int number = 1; number <= kMostSendNumbers; ++number) {
+    const SendFiles files = SendFilesNumbered(number);
+    if (services_.EntryExists(files.transcript) || services_.EntryExists(files.report)) {
+      continue;
+    }
+    std::unique_ptr<RunningProgram> client = StartClientOn(files);
+    if (client) {
+      uploads_.push_back({std::move(client), files});
+      return;
+    }
+  }
+  throw Error(errnum::kFileExists,
+              "Every name for a send transcript, from '" + SendFilesNumbered(1).transcript +
+                  "' to '" + SendFilesNumbered(kMostSendNumbers).transcript + "', is taken.");
+}
+
+StagingArea::SendFiles StagingArea::SendFilesNumbered(int number) const {
+  const std::string stem = std::string(kTranscriptPrefix) + std::to_string(number);
+  return {InProgramFolder(stem + std::string(kTranscriptSuffix)),
+          InProgramFolder(stem + std::string(kReportSuffix))};
+}
+
+std::unique_ptr<RunningProgram> StagingArea::StartClientOn(const SendFiles& files) {
+  try {
+    return services_.Shell(
+        std::string(kClientCommandLine), WindowStyle::MinimizedFocus,
+        {.outputFile = files.transcript,
+         .environment = {{.name = std::string(kReportVariable), .value = files.report}}});
+  } catch (const Error& error) {
+    // The transcript is made only where nothing has its name: another window took it
+    // between the look and the start.
+    if (error.number() != errnum::kFileExists) {
+      throw;
+    }
+    return nullptr;
+  }
 }
 
 bool StagingArea::UploadRunning() {
@@ -103,21 +137,46 @@ std::vector<UploadOutcome> StagingArea::TakeEndedUploads() {
     if (upload.client->Running()) {
       return false;
     }
-    outcomes.push_back(
-        ReadUploadOutcome(upload.client->ExitStatus(), ReadTranscript(upload.transcript)));
+    outcomes.push_back(ReadUploadOutcome(upload.client->ExitStatus(), upload.files.report,
+                                         upload.files.transcript));
     return true;
   });
+  if (outcomes.empty()) {
+    return outcomes;
+  }
+  // Looked at now, not when the send started: the user may have deleted the files meanwhile.
+  try {
+    const bool staged = MusicStaged();
+    for (UploadOutcome& outcome : outcomes) {
+      outcome.musicStaged = staged;
+    }
+  } catch (const Error& error) {
+    for (UploadOutcome& outcome : outcomes) {
+      outcome.stagingError = error;
+    }
+  }
   return outcomes;
+}
+
+bool StagingArea::MusicStaged() const {
+  const std::string staging = StagingFolder();
+  try {
+    return !ListMatching(PathFromUtf8(staging), kMusicPattern).empty();
+  } catch (const std::filesystem::filesystem_error& error) {
+    if (error.code() == std::errc::no_such_file_or_directory) {
+      return false;
+    }
+    throw Error(errnum::kPathFileAccess,
+                "Cannot read the staging folder '" + staging + "': " + error.code().message());
+  }
 }
 
 bool StagingArea::RemoveStagingFolder() {
   const std::string staging = StagingFolder();
-  if (UploadRunning()) {
-    // On Windows the deletion would fail part-way on the file being sent; here it would pull
-    // the songs not yet sent from under the client. Either way nothing is deleted.
-    throw Error(errnum::kFileAlreadyOpen,
-                "The FTP client is still sending from the staging folder '" + staging + "'.");
-  }
+  // On Windows the deletion would fail part-way on the file being sent; here it would pull
+  // the songs not yet sent from under the client. Either way nothing is deleted.
+  RefuseWhileSending("The FTP client is still sending from the staging folder '" + staging +
+                     "'.");
   if (!services_.FolderExists(staging)) {
     return false;
   }
@@ -126,10 +185,20 @@ bool StagingArea::RemoveStagingFolder() {
 }
 
 void StagingArea::RemoveUploadScript() {
+  RefuseWhileSending("The FTP client is still writing its transcript and report in '" +
+                     services_.ProgramFolder() + "'.");
   KillIfThere(InProgramFolder(kUploadScriptName));
-  // Every send's transcript, also those of earlier runs that ended without "Finish!".
-  KillIfThere(InProgramFolder(std::string(kTranscriptPrefix) + "*" +
-                              std::string(kTranscriptSuffix)));
+  // Every send's files, also those of earlier runs that ended without "Finish!", and the
+  // scratch copy of a report whose client was stopped while it wrote.
+  for (const std::string_view suffix : {kTranscriptSuffix, kReportSuffix, kReportScratchSuffix}) {
+    KillIfThere(InProgramFolder(std::string(kTranscriptPrefix) + "*" + std::string(suffix)));
+  }
+}
+
+void StagingArea::RefuseWhileSending(const std::string& what) {
+  if (UploadRunning()) {
+    throw Error(errnum::kFileAlreadyOpen, what);
+  }
 }
 
 void StagingArea::KillIfThere(const std::string& pattern) {

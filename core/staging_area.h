@@ -23,9 +23,17 @@ std::string UploadScriptText(std::string_view host);
 inline constexpr std::string_view kClientCommandLine = "ftp.exe -s:sendfiles.ftps";
 inline constexpr std::string_view kUploadScriptName = "sendfiles.ftps";
 inline constexpr std::string_view kStagingFolderName = "temp";
-// Each send's transcript, beside the script: "sendfiles-1.log" for the first send of a run.
+// The staged files the script sends.
+inline constexpr std::string_view kMusicPattern = "*.mp3";
+// Each send's transcript and report, beside the script: "sendfiles-N.log" and
+// "sendfiles-N.report", N the smallest number that neither name has yet. The client writes
+// its report where the variable kReportVariable of its environment says, first into the
+// report's name followed by ".part".
 inline constexpr std::string_view kTranscriptPrefix = "sendfiles-";
 inline constexpr std::string_view kTranscriptSuffix = ".log";
+inline constexpr std::string_view kReportSuffix = ".report";
+inline constexpr std::string_view kReportScratchSuffix = ".report.part";
+inline constexpr std::string_view kReportVariable = "TUNELIFT_FTP_REPORT";
 
 class StagingArea {
 public:
@@ -53,41 +61,59 @@ public:
   // Nothing to delete is not an error.
   void DeleteAllStaged();
 
+  // True when the staging folder holds music the script sends: a file matching kMusicPattern
+  // by the list's own rule (listing.h). False for a folder that holds none or is missing;
+  // throws tunelift::Error when it cannot be read.
+  bool MusicStaged() const;
+
   // The server the script logs into.
   const std::string& Host() const { return host_; }
 
   // Starts the FTP client on the script from the program folder and returns at once. The
-  // client's output goes to a transcript of this send's own beside the script, readable by
-  // its owner alone (it replaces a transcript of that name left by an earlier run).
+  // send takes the next free number: its output goes to a new transcript beside the script,
+  // readable by its owner alone, and its environment names the report beside it. No
+  // transcript or report of an earlier send, of this run, another or another window, is
+  // replaced; two windows starting at once never take the same number.
   void LaunchUpload();
   // True while a client started by LaunchUpload in this run still runs. Never blocks.
   bool UploadRunning();
   // What each send whose client has ended since the last call came to, in the order they
-  // were started. Their transcripts stay until RemoveUploadScript.
+  // were started: the client's exit status and report, and whether music is still staged
+  // now. Their transcripts and reports stay until RemoveUploadScript.
   std::vector<UploadOutcome> TakeEndedUploads();
 
   // Deletes the staging folder with everything in it; false when there was none. While a
   // client started in this run still runs, deletes nothing and fails: it still sends from it.
   bool RemoveStagingFolder();
-  // Deletes the upload script and the send transcripts beside it; what is already gone is
-  // not an error.
+  // Deletes the upload script and every send's transcript and report beside it (also those
+  // of earlier runs); what is already gone is not an error. While a client started in this
+  // run still runs, deletes nothing and fails: it still writes them.
   void RemoveUploadScript();
 
 private:
-  // A client started by LaunchUpload, and where its transcript goes.
+  // Where one send's transcript and report go.
+  struct SendFiles {
+    std::string transcript;
+    std::string report;
+  };
+  // A client started by LaunchUpload, and its files.
   struct Upload {
     std::unique_ptr<RunningProgram> client;
-    std::string transcript;
+    SendFiles files;
   };
 
   bool CheckFolder(const std::string& path) const;
   std::string InProgramFolder(std::string_view name) const;
+  SendFiles SendFilesNumbered(int number) const;
+  // The client started on the files numbered `number`; none when another send has them.
+  std::unique_ptr<RunningProgram> StartClientOn(const SendFiles& files);
+  // Throws `what` (errnum::kFileAlreadyOpen) while a client started in this run still runs.
+  void RefuseWhileSending(const std::string& what);
   void KillIfThere(const std::string& pattern);
 
   FileServices& services_;
   std::string host_;
   std::vector<Upload> uploads_;
-  int uploadsStarted_ = 0;
 };
 
 }  // namespace tunelift

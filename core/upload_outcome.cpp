@@ -2,61 +2,71 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <sstream>
+#include <system_error>
+
+#include "listing/utf8_path.h"
 
 namespace tunelift {
 namespace {
 
-constexpr std::string_view kClientPrefix = "ftp: ";
+namespace fs = std::filesystem;
 
-// "ftp: N bytes sent in ...": a file sent, not a complaint.
-bool IsFileSentLine(std::string_view line) {
-  if (!line.starts_with(kClientPrefix)) {
-    return false;
-  }
-  line.remove_prefix(kClientPrefix.size());
-  const std::size_t digits = line.find_first_not_of("0123456789");
-  return digits > 0 && digits != std::string_view::npos &&
-         line.substr(digits).starts_with(" bytes sent in ");
+Error CannotRead(const std::string& path, int number, const std::string& reason) {
+  return Error(number, "Cannot read the send report '" + path + "': " + reason);
 }
 
 }  // namespace
 
-UploadOutcome ReadUploadOutcome(int exitStatus, const std::optional<std::string>& transcript) {
-  UploadOutcome outcome;
-  outcome.exitStatus = exitStatus;
-  outcome.allSent = exitStatus == 0;
-  if (!transcript) {
-    return outcome;
+std::string ReadReportFile(const std::string& path) {
+  const fs::path file = PathFromUtf8(path);
+  std::error_code ec;
+  const fs::file_status status = fs::status(file, ec);
+  if (status.type() == fs::file_type::not_found) {
+    throw CannotRead(path, errnum::kFileNotFound, "there is none.");
   }
-  int filesSent = 0;
-  std::istringstream lines(*transcript);
-  for (std::string line; std::getline(lines, line);) {
-    if (!line.empty() && line.back() == '\r') {
-      line.pop_back();
-    }
-    if (IsFileSentLine(line)) {
-      ++filesSent;
-    } else if (line.starts_with(kClientPrefix) && outcome.reason.empty()) {
-      outcome.reason = line.substr(kClientPrefix.size());
-    }
+  if (ec) {
+    throw CannotRead(path, errnum::kPathFileAccess, ec.message() + ".");
   }
-  outcome.filesSent = filesSent;
-  return outcome;
-}
-
-std::optional<std::string> ReadTranscript(const std::string& path) {
-  const std::u8string utf8(path.begin(), path.end());
-  std::ifstream in(std::filesystem::path(utf8), std::ios::binary);
+  if (!fs::is_regular_file(status)) {
+    throw CannotRead(path, errnum::kPathFileAccess, "it is not a file.");
+  }
+  std::ifstream in(file, std::ios::binary);
   if (!in) {
-    return std::nullopt;
+    throw CannotRead(path, errnum::kPathFileAccess, "it could not be opened.");
   }
-  std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  // A report replaced by a larger one meanwhile is still read no further than the bound.
+  std::string text;
+  char chunk[64 * 1024];
+  while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
+    text.append(chunk, static_cast<std::size_t>(in.gcount()));
+    if (text.size() > kLargestReport) {
+      throw CannotRead(path, errnum::kInvalidFileFormat, "it holds more than any report.");
+    }
+  }
   if (in.bad()) {
-    return std::nullopt;
+    throw CannotRead(path, errnum::kPathFileAccess, "it could not be read whole.");
   }
   return text;
+}
+
+UploadOutcome ReadUploadOutcome(int exitStatus, const std::string& reportFile,
+                                const std::string& transcript) {
+  UploadOutcome outcome;
+  outcome.exitStatus = exitStatus;
+  outcome.transcript = transcript;
+  outcome.reportFile = reportFile;
+  try {
+    const std::string text = ReadReportFile(reportFile);
+    try {
+      outcome.report = ParseUploadReport(text);
+    } catch (const Error& error) {
+      throw Error(error.number(),
+                  "Cannot read the send report '" + reportFile + "'. " + error.description());
+    }
+  } catch (const Error& error) {
+    outcome.reportError = error;
+  }
+  return outcome;
 }
 
 }  // namespace tunelift

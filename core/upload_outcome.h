@@ -1,31 +1,44 @@
 #pragma once
-// What one send came to, read from the FTP client's exit status and its transcript. The
-// client speaks the Windows client's dialect: its own messages begin with "ftp: ", and it
-// reports each file it sent as "ftp: N bytes sent in S Seconds R Kbytes/sec.".
+// What one send came to: the FTP client's exit status and the report it wrote of the send
+// (upload_report.h). The transcript of its output is kept for people to read; nothing here
+// reads its words.
 
+#include <cstdint>
 #include <optional>
 #include <string>
-#include <string_view>
+
+#include "error.h"
+#include "upload_report.h"
 
 namespace tunelift {
 
 struct UploadOutcome {
+  // As RunningProgram::ExitStatus gives it: -1 when it was lost.
   int exitStatus = -1;
-  // Exit status 0: the client connected, logged in and sent every file it was given.
-  bool allSent = false;
-  // The files the client reported as sent; none when its transcript could not be read.
-  std::optional<int> filesSent;
-  // The client's first complaint, without its "ftp: " prefix; later ones mostly follow from
-  // it ("Not connected." after a failed connection). Empty when it made none.
-  std::string reason;
+  // The send's transcript and report, as paths in the platform's own form (UTF-8).
+  std::string transcript;
+  std::string reportFile;
+  // The client's report; absent when it could not be had, and then reportError says why
+  // (errnum::kFileNotFound: the client wrote none).
+  std::optional<UploadReport> report;
+  std::optional<Error> reportError;
+  // Whether MP3 files were staged when the send was seen to end; absent when the staging
+  // folder could not be read, and then stagingError says why.
+  std::optional<bool> musicStaged;
+  std::optional<Error> stagingError;
 };
 
-// The outcome of a client that ended with `exitStatus` and wrote `transcript` (line ends LF
-// or CR LF); std::nullopt for a transcript that could not be read.
-UploadOutcome ReadUploadOutcome(int exitStatus, const std::optional<std::string>& transcript);
+// The outcome of a client that ended with `exitStatus`, from its report at `reportFile`; its
+// transcript is named, not read. Whether music is still staged is left for the caller.
+UploadOutcome ReadUploadOutcome(int exitStatus, const std::string& reportFile,
+                                const std::string& transcript);
 
-// The whole text of the file at `path` (the platform's own path text, UTF-8); std::nullopt
-// when it cannot be read.
-std::optional<std::string> ReadTranscript(const std::string& path);
+// A report is written by the client for one send: far smaller than this.
+inline constexpr std::uintmax_t kLargestReport = 16 * 1024 * 1024;
+
+// The whole text of the report file at `path` (UTF-8). Throws tunelift::Error:
+// errnum::kFileNotFound when there is none, errnum::kInvalidFileFormat when it is larger than
+// kLargestReport, another number when it cannot be read.
+std::string ReadReportFile(const std::string& path);
 
 }  // namespace tunelift

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/build_config.h"
+#include "window/layout.h"
 
 namespace tunelift {
 namespace {
@@ -21,6 +22,10 @@ constexpr std::string_view kConfirmDelete = "Are you sure you want to delete tha
 constexpr std::string_view kFolderMissing = " does not exist or has already been deleted!";
 constexpr std::string_view kFolderMissingTitle = "Folder not Found";
 constexpr std::string_view kNewLine = "\r\n";
+constexpr std::string_view kNothingToSend =
+    "There is no music to send. Press \"Browse for .MP3 files\" to pick a song first.";
+// The list shows what the script sends, by one pattern.
+static_assert(kFile1Pattern == kMusicPattern);
 
 // The folder of a chosen file: everything before its last separator, which stays where the
 // folder is a root ("/", "C:\"). Empty for a bare name.
@@ -161,6 +166,12 @@ void FormHandlers::Delete_Click() {
 }
 
 void FormHandlers::Send_Click() {
+  // A client started on nothing would only say, much later, that nothing went.
+  Attempting(action::kReadList);
+  if (!staging_.MusicStaged()) {
+    dialogs_.MsgBox(std::string(kNothingToSend), msgbox::kOkOnly | msgbox::kIconInformation);
+    return;
+  }
   Attempting(action::kLaunchUpload);
   staging_.LaunchUpload();
   view_.ShowSending(kSendingTooltip);

@@ -1,49 +1,247 @@
 #include "window/send_report.h"
 
+#include <vector>
+
 #include "window/dialogs.h"
+#include "window/plain_text.h"
 
 namespace tunelift {
 namespace {
 
 constexpr std::string_view kWentSummary = "The music went";
 constexpr std::string_view kNotWentSummary = "The music did not go";
+constexpr std::string_view kPartlyWentSummary = "Not all the music went";
+constexpr std::string_view kUnknownSummary = "How the send ended is unknown";
 constexpr std::string_view kStillStaged =
     "The staged files are still there; press \"Send the Music!\" to try again.";
+constexpr std::string_view kNoLongerStaged = "No music is staged any more.";
 
-// "1 MP3 file was sent to HOST." / "3 MP3 files were sent to HOST."
-std::string FilesSent(int count, std::string_view host) {
-  const std::string files = count == 1 ? " MP3 file was sent to " : " MP3 files were sent to ";
-  return std::to_string(count) + files + std::string(host) + ".";
+// The files that did not go that the notice names; the others it counts.
+constexpr std::size_t kFilesNamed = 5;
+// Characters of a server's reply, a reason, a name and an error's description shown at most.
+constexpr std::size_t kLongestReply = 200;
+constexpr std::size_t kLongestReason = 300;
+constexpr std::size_t kLongestName = 150;
+constexpr std::size_t kLongestDescription = 400;
+// Reply codes by which a server turns a request down.
+constexpr int kFirstErrorReply = 400;
+constexpr int kLastErrorReply = 599;
+
+using Lines = std::vector<std::string>;
+
+std::string Joined(const Lines& lines) {
+  std::string text;
+  for (const std::string& line : lines) {
+    text += (text.empty() ? "" : "\n") + line;
+  }
+  return text;
 }
 
-// What the client gave as its reason; its exit status when it gave none.
-std::string Reason(const UploadOutcome& outcome) {
-  if (!outcome.reason.empty()) {
-    return "The FTP client said: " + outcome.reason;
-  }
-  if (outcome.exitStatus < 0) {
+// "1 MP3 file was" / "3 MP3 files were"
+std::string Mp3Files(std::size_t count) {
+  return std::to_string(count) + (count == 1 ? " MP3 file was" : " MP3 files were");
+}
+
+// What a server said: its words are data, shown only after its code, filtered and cut.
+std::string ServerReply(int code, std::string_view text) {
+  const std::string words = PlainText(text, kLongestReply);
+  return std::to_string(code) + (words.empty() ? "" : " " + words);
+}
+
+std::string ExitStatusLine(long long exitStatus) {
+  if (exitStatus < 0) {
     return "The FTP client ended, and how it ended could not be learned.";
   }
-  return "The FTP client ended with exit status " + std::to_string(outcome.exitStatus) +
-         " and gave no reason.";
+  return "The FTP client ended with exit status " + std::to_string(exitStatus) + ".";
+}
+
+// The files the report says went, and those that did not.
+struct Tally {
+  std::size_t verified = 0;
+  std::size_t unverified = 0;
+  std::vector<const ReportedFile*> notGone;
+};
+
+Tally Count(const UploadReport& report) {
+  Tally tally;
+  for (const ReportedFile& file : report.files) {
+    if (file.state == FileState::Verified) {
+      ++tally.verified;
+    } else if (file.state == FileState::SentNotVerified) {
+      ++tally.unverified;
+    } else {
+      tally.notGone.push_back(&file);  // the client has ended: a file it left is not sent
+    }
+  }
+  return tally;
+}
+
+Lines SentLines(const Tally& tally, std::string_view host) {
+  const std::string server = PlainText(host, kLongestName);
+  Lines lines;
+  if (tally.verified > 0) {
+    lines.push_back(Mp3Files(tally.verified) + " sent to " + server + " and verified.");
+  }
+  if (tally.unverified > 0) {
+    lines.push_back(Mp3Files(tally.unverified) + " sent to " + server +
+                    " but not verified: the server could not say what it holds.");
+  }
+  if (lines.empty()) {
+    lines.push_back("No MP3 file was sent to " + server + ".");
+  }
+  return lines;
+}
+
+// Why one file did not go: a server's refusal in its own words, else the client's reason.
+std::string NotGoneLine(const ReportedFile& file) {
+  const std::string name = PlainText(file.name, kLongestName);
+  if (file.state == FileState::Waiting) {
+    return name + " was not sent: the FTP client did not come to it.";
+  }
+  if (file.state == FileState::Sending) {
+    return name + " was not sent whole: " + std::to_string(file.sent) + " of " +
+           std::to_string(file.size) + " bytes went.";
+  }
+  if (file.replyCode >= kFirstErrorReply && file.replyCode <= kLastErrorReply) {
+    return "The server refused " + name + ": " + ServerReply(file.replyCode, file.replyText);
+  }
+  const std::string reason = PlainText(file.reason, kLongestReason);
+  std::string line = name + " was not sent" + (reason.empty() ? "." : ": " + reason);
+  if (file.replyCode != 0) {
+    line += " (the server's last reply: " + ServerReply(file.replyCode, file.replyText) + ")";
+  }
+  return line;
+}
+
+Lines NotGoneLines(const std::vector<const ReportedFile*>& notGone) {
+  Lines lines;
+  for (std::size_t i = 0; i < notGone.size() && i < kFilesNamed; ++i) {
+    lines.push_back(NotGoneLine(*notGone[i]));
+  }
+  if (notGone.size() > kFilesNamed) {
+    lines.push_back("and " + std::to_string(notGone.size() - kFilesNamed) + " more");
+  }
+  return lines;
+}
+
+// A failure not tied to a file: the client's words, and the server's reply as the server's.
+std::string FailureLine(const ReportedFailure& failure) {
+  const std::string reason = PlainText(failure.reason, kLongestReason);
+  const std::string reply = failure.replyCode == 0
+                                ? std::string()
+                                : "The server's reply: " +
+                                      ServerReply(failure.replyCode, failure.replyText);
+  if (reason.empty()) {
+    return reply.empty() ? "The FTP client failed and gave no reason." : reply;
+  }
+  return "The FTP client said: " + reason + (reply.empty() ? "" : " " + reply);
+}
+
+Lines FailureLines(const std::vector<ReportedFailure>& failures) {
+  Lines lines;
+  for (std::size_t i = 0; i < failures.size() && i < kFilesNamed; ++i) {
+    lines.push_back(FailureLine(failures[i]));
+  }
+  if (failures.size() > kFilesNamed) {
+    lines.push_back("and " + std::to_string(failures.size() - kFilesNamed) + " more");
+  }
+  return lines;
+}
+
+std::string ConnectionLine(const UploadReport& report) {
+  std::string line;
+  if (report.encryption) {
+    switch (*report.encryption) {
+      case Encryption::Everything: line = "The connection was encrypted."; break;
+      case Encryption::CommandsOnly:
+        line = "Only the commands were encrypted: the server refused to encrypt the files.";
+        break;
+      case Encryption::None: line = "The connection was not encrypted."; break;
+    }
+  }
+  if (report.identity) {
+    line += line.empty() ? "" : " ";
+    switch (*report.identity) {
+      case ServerIdentity::Verified: line += "The server's identity was verified."; break;
+      case ServerIdentity::NotVerified:
+        line += "The server's identity could not be verified (a self-signed or unknown "
+                "certificate).";
+        break;
+      case ServerIdentity::NotChecked: line += "The server's identity was not checked."; break;
+    }
+  }
+  return line.empty() ? "No connection to the server was made." : line;
+}
+
+// Whether the music is still there to send again; nothing when it was not looked at.
+Lines StagedLines(const UploadOutcome& outcome) {
+  if (outcome.musicStaged) {
+    return {std::string(*outcome.musicStaged ? kStillStaged : kNoLongerStaged)};
+  }
+  if (outcome.stagingError) {
+    return {"Whether music is still staged could not be learned: " +
+            PlainText(outcome.stagingError->description(), kLongestDescription)};
+  }
+  return {};
+}
+
+void Append(Lines& lines, const Lines& more) {
+  lines.insert(lines.end(), more.begin(), more.end());
+}
+
+SendNotice KnownNotice(const UploadOutcome& outcome, const UploadReport& report,
+                       std::string_view host) {
+  const Tally tally = Count(report);
+  // The exit status of the process is the one to believe; the report's stands in for a lost one.
+  const long long exitStatus =
+      outcome.exitStatus >= 0 ? outcome.exitStatus : static_cast<long long>(*report.exitStatus);
+  const bool troubleTold = !tally.notGone.empty() || !report.failures.empty();
+  const bool anyWent = tally.verified + tally.unverified > 0;
+  const bool allWent = anyWent && !troubleTold && exitStatus == 0 && *report.exitStatus == 0;
+  Lines lines = SentLines(tally, host);
+  Append(lines, FailureLines(report.failures));
+  Append(lines, NotGoneLines(tally.notGone));
+  if (!troubleTold && exitStatus != 0) {
+    lines.push_back(ExitStatusLine(exitStatus));
+  }
+  lines.push_back(ConnectionLine(report));
+  if (!allWent) {
+    Append(lines, StagedLines(outcome));
+  }
+  const std::string_view summary =
+      allWent ? kWentSummary : (anyWent ? kPartlyWentSummary : kNotWentSummary);
+  return {std::string(summary), Joined(lines), !allWent};
+}
+
+// Without a whole report nothing is known of what went: the transcript may tell a person.
+SendNotice UnknownNotice(const UploadOutcome& outcome) {
+  Lines lines;
+  if (outcome.report) {
+    lines.push_back("The FTP client's report stops before its end, so how the send ended is "
+                    "unknown.");
+  } else if (outcome.reportError && outcome.reportError->number() == errnum::kFileNotFound) {
+    lines.push_back("The FTP client left no report, so how the send ended is unknown.");
+  } else {
+    lines.push_back("The FTP client's report could not be read, so how the send ended is "
+                    "unknown.");
+    if (outcome.reportError) {
+      lines.push_back(PlainText(outcome.reportError->description(), kLongestDescription));
+    }
+  }
+  lines.push_back("Read its transcript to learn more: " +
+                  PlainText(outcome.transcript, kLongestDescription));
+  lines.push_back(ExitStatusLine(outcome.exitStatus));
+  Append(lines, StagedLines(outcome));
+  return {std::string(kUnknownSummary), Joined(lines), true};
 }
 
 }  // namespace
 
 SendNotice NoticeFor(const UploadOutcome& outcome, std::string_view host) {
-  if (outcome.allSent) {
-    // Without its transcript the count is unknown, but not where the music went.
-    const std::string body = outcome.filesSent
-                                 ? FilesSent(*outcome.filesSent, host)
-                                 : "The music was sent to " + std::string(host) + ".";
-    return {std::string(kWentSummary), body, false};
+  if (outcome.report && outcome.report->exitStatus) {
+    return KnownNotice(outcome, *outcome.report, host);
   }
-  std::string body = Reason(outcome) + "\n";
-  if (outcome.filesSent.value_or(0) > 0) {
-    body += FilesSent(*outcome.filesSent, host) + "\n";
-  }
-  body += kStillStaged;
-  return {std::string(kNotWentSummary), body, true};
+  return UnknownNotice(outcome);
 }
 
 std::string MessageBoxText(const SendNotice& notice) {

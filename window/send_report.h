@@ -1,6 +1,9 @@
 #pragma once
 // What the user is told about a send: the status icon's tooltip while the FTP client runs,
 // and the notice when it has ended. Toolkit-free, so that every window says the same.
+// The notice is drawn from the client's report (core/upload_report.h), never from the words
+// of its transcript; what a server said shows only as that server's reply, and no text from
+// the report or a file name shows unfiltered (plain_text.h).
 
 #include <string>
 #include <string_view>
@@ -17,9 +20,12 @@ struct SendNotice {
   bool failed = false;
 };
 
-// The notice for a send to `host` that came to `outcome`: on success how many MP3 files
-// went to which server; on failure the client's own reason, and that the staged files are
-// still there.
+// The notice for a send to `host` that came to `outcome`: how many MP3 files went and were
+// verified (and how many went unverified), each file that did not go with its reason (five
+// at most, then how many more), the failures not tied to a file, whether the connection was
+// encrypted and the server's identity checked, and, when not everything went, whether the
+// music is still staged. Without a whole report the outcome is unknown, and the notice names
+// the transcript to read.
 SendNotice NoticeFor(const UploadOutcome& outcome, std::string_view host);
 
 // The notice as one message box's text (summary, then the body, lines ended by CR LF as the

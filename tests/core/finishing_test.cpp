@@ -58,15 +58,21 @@ TEST_F(Finishing, RemovesTheScriptAndToleratesItsAbsence) {
   EXPECT_NO_THROW(area_->RemoveUploadScript());
 }
 
-TEST_F(Finishing, RemovesEverySendsTranscriptWithTheScript) {
+TEST_F(Finishing, RemovesEverySendsTranscriptAndReportWithTheScript) {
   area_->PrepareFolders();
   area_->WriteUploadScript();
-  // The second as an earlier run that ended without "Finish!" left it.
-  WriteFile(root_ / "sendfiles-1.log", "t");
-  WriteFile(root_ / "sendfiles-12.log", "t");
-  WriteFile(root_ / "notes.log", "mine");
+  // Some as an earlier run that ended without "Finish!" left them; a report's scratch copy
+  // as a client stopped while it wrote.
+  for (const char* name : {"sendfiles-1.log", "sendfiles-1.report", "sendfiles-12.log",
+                           "sendfiles-12.report", "sendfiles-13.report.part"}) {
+    WriteFile(root_ / name, "t");
+  }
+  for (const char* name : {"notes.log", "sendfiles.report.txt", "my.report"}) {
+    WriteFile(root_ / name, "mine");
+  }
   area_->RemoveUploadScript();
-  EXPECT_EQ(Names(root_), (std::vector<std::string>{"notes.log", "temp"}));
+  EXPECT_EQ(Names(root_),
+            (std::vector<std::string>{"my.report", "notes.log", "sendfiles.report.txt", "temp"}));
 }
 
 TEST_F(Finishing, DeletesNothingWhileAClientSendsAndEverythingOnceItHasEnded) {
@@ -87,12 +93,21 @@ TEST_F(Finishing, DeletesNothingWhileAClientSendsAndEverythingOnceItHasEnded) {
         << error.description();
   }
   EXPECT_EQ(Names(StagingPath()), std::vector<std::string>{"not yet sent.mp3"});
+  try {
+    area_->RemoveUploadScript();
+    FAIL() << "the transcript must not go while the client writes it";
+  } catch (const Error& error) {
+    EXPECT_EQ(error.number(), errnum::kFileAlreadyOpen);
+  }
   EXPECT_TRUE(fs::exists(root_ / "sendfiles.ftps"));
+  EXPECT_TRUE(fs::exists(root_ / "sendfiles-1.log"));
 
   hold.Release();
   ASSERT_TRUE(Eventually([&] { return !area_->UploadRunning(); })) << "the client never ended";
   EXPECT_TRUE(area_->RemoveStagingFolder());
   EXPECT_FALSE(fs::exists(StagingPath()));
+  area_->RemoveUploadScript();
+  EXPECT_FALSE(fs::exists(root_ / "sendfiles-1.log"));
 }
 
 }  // namespace

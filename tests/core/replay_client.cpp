@@ -38,6 +38,14 @@ void ReplayForClients(const fs::path& programFolder, int exitStatus,
   }
 }
 
+void ReportForClients(const fs::path& programFolder, std::string_view report) {
+  std::ofstream out(programFolder / "ftp-report.txt", std::ios::binary | std::ios::trunc);
+  out << report;
+  if (!out.flush()) {
+    throw std::runtime_error("cannot write the stand-in client's report");
+  }
+}
+
 ClientHold::ClientHold(const fs::path& programFolder) : hold_(programFolder / "ftp-hold") {
   if (!std::ofstream(hold_, std::ios::binary)) {
     throw std::runtime_error("cannot hold the stand-in client");

@@ -1,8 +1,8 @@
 #pragma once
 // A stand-in for ftp.exe that works the same on every platform (replay_client_main.cpp): put
 // into a program folder as ftp.exe, it is found before any other client. It records how it
-// was started, waits while the test holds it, and ends with the transcript and exit status
-// the test gives it in ftp-replay.txt.
+// was started, waits while the test holds it, writes the send report the test gives it where
+// its environment says, and ends with the transcript and exit status the test gives it.
 
 #include <filesystem>
 #include <string>
@@ -19,6 +19,10 @@ std::vector<std::vector<std::string>> ClientRuns(const std::filesystem::path& pr
 // What the next clients started in `programFolder` print and the status they end with.
 void ReplayForClients(const std::filesystem::path& programFolder, int exitStatus,
                       std::string_view transcript);
+
+// The send report the next clients started in `programFolder` write where their environment
+// says (TUNELIFT_FTP_REPORT), once they are let go.
+void ReportForClients(const std::filesystem::path& programFolder, std::string_view report);
 
 // Keeps every stand-in client started in `programFolder` from ending while it lives.
 class ClientHold {

@@ -1,10 +1,13 @@
 // Stands in for ftp.exe, the same on every platform (see replay_client.h): appends one line to
 // ftp-runs.txt in the folder it was started in, holding that folder and then each argument,
-// separated by tabs. Then, while the folder holds ftp-hold, it waits; when it holds
-// ftp-replay.txt, it writes that file's lines after the first to standard output and exits
-// with the status on its first line. Otherwise it exits with 0.
+// separated by tabs. Then, while the folder holds ftp-hold, it waits. When the folder holds
+// ftp-report.txt and the environment names a report file in TUNELIFT_FTP_REPORT, it writes
+// that text there as the client does: into NAME.part, then renamed over NAME. When the folder
+// holds ftp-replay.txt, it writes that file's lines after the first to standard output and
+// exits with the status on its first line. Otherwise it exits with 0.
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -34,6 +37,29 @@ void WaitForRelease() {
   }
 }
 
+// False when a report was asked for and could not be written.
+bool WriteReport() {
+  const char* reportPath = std::getenv("TUNELIFT_FTP_REPORT");
+  std::ifstream given("ftp-report.txt", std::ios::binary);
+  if (reportPath == nullptr || !given) {
+    return true;
+  }
+  // In the system's narrow encoding, as getenv gives it and a narrow path takes it.
+  const std::filesystem::path report(reportPath);
+  std::filesystem::path part = report;
+  part += ".part";
+  {
+    std::ofstream out(part, std::ios::binary | std::ios::trunc);
+    out << given.rdbuf();
+    if (!out.flush()) {
+      return false;
+    }
+  }
+  std::error_code error;
+  std::filesystem::rename(part, report, error);
+  return !error;
+}
+
 int Replay() {
   std::ifstream replay("ftp-replay.txt", std::ios::binary);
   int status = 0;
@@ -54,5 +80,8 @@ int main(int argc, char* argv[]) {
     return 1;
   }
   WaitForRelease();
+  if (!WriteReport()) {
+    return 1;
+  }
   return Replay();
 }

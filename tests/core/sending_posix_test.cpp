@@ -115,6 +115,9 @@ TEST_F(Sending, StartsTheClientOnTheScriptAndReturnsWhileItRuns) {
   EXPECT_TRUE(fs::equivalent(client.find("cwd")->second, root_));
   EXPECT_TRUE(fs::equivalent(fs::current_path(), root_));
   EXPECT_EQ(client.find("fds")->second, "");
+  // The report's full path, beside the transcript, and the tool's own environment besides.
+  EXPECT_EQ(client.find("report")->second, Text(root_ / "sendfiles-1.report"));
+  EXPECT_EQ(client.find("path")->second, getenv("PATH"));
   EXPECT_TRUE(area_->UploadRunning());
 }
 
@@ -141,8 +144,12 @@ TEST_F(Sending, TellsEachEndedSendOnceAndLeavesNoZombie) {
   const std::vector<UploadOutcome> ended = area_->TakeEndedUploads();
   ASSERT_EQ(ended.size(), 1U);
   EXPECT_EQ(ended[0].exitStatus, 0);
-  EXPECT_EQ(ended[0].filesSent, 0);
-  EXPECT_EQ(ended[0].reason, "stand-in complaint");
+  EXPECT_EQ(ended[0].transcript, Text(root_ / "sendfiles-1.log"));
+  // This stand-in writes no report, whatever its transcript says.
+  EXPECT_FALSE(ended[0].report.has_value());
+  ASSERT_TRUE(ended[0].reportError.has_value());
+  EXPECT_EQ(ended[0].reportError->number(), errnum::kFileNotFound);
+  EXPECT_EQ(ended[0].musicStaged, false);
   EXPECT_TRUE(area_->TakeEndedUploads().empty());
 }
 

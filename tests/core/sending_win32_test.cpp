@@ -98,6 +98,7 @@ TEST_F(Sending, StartsTheClientMinimisedInTheProgramFolderAndReturnsWhileItRuns)
   EXPECT_EQ(client.at("useshowwindow"), "1");
   EXPECT_TRUE(fs::equivalent(PathFromUtf8(client.at("cwd")), root_)) << client.at("cwd");
   EXPECT_EQ(client.at("commandline"), "ftp.exe -s:sendfiles.ftps");
+  EXPECT_EQ(client.at("reportvar"), Text(root_ / "sendfiles-1.report"));
   // The client waits for its release: the call has returned while it still runs.
   const UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, std::stoul(client.at("pid"))));
   ASSERT_NE(process.get(), nullptr);
@@ -126,9 +127,12 @@ TEST_F(Sending, TellsEachEndedSendOnce) {
   const std::vector<UploadOutcome> ended = area_->TakeEndedUploads();
   ASSERT_EQ(ended.size(), 1u);
   EXPECT_EQ(ended[0].exitStatus, 7);
-  EXPECT_FALSE(ended[0].allSent);
-  EXPECT_EQ(ended[0].filesSent, 0);
-  EXPECT_EQ(ended[0].reason, "stand-in complaint");
+  EXPECT_EQ(ended[0].transcript, Text(root_ / "sendfiles-1.log"));
+  // This stand-in writes no report, whatever its transcript says.
+  EXPECT_FALSE(ended[0].report.has_value());
+  ASSERT_TRUE(ended[0].reportError.has_value());
+  EXPECT_EQ(ended[0].reportError->number(), errnum::kFileNotFound);
+  EXPECT_EQ(ended[0].musicStaged, false);
   EXPECT_TRUE(area_->TakeEndedUploads().empty());
 }
 
@@ -156,7 +160,6 @@ TEST_F(Sending, SendsTheOutputIntoAFileForItsOwnerAloneAndPassesNoOtherHandle) {
   SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
   const UniqueHandle event(CreateEventW(&inheritable, TRUE, FALSE, nullptr));
   const auto value = reinterpret_cast<std::uintptr_t>(event.get());
-  WriteFile(root_ / "client.log", "an older log, readable by anyone");
   services_->ChDir(Text(root_));
   const std::unique_ptr<RunningProgram> client =
       services_->Shell("ftp.exe --handle=" + std::to_string(value), WindowStyle::MinimizedFocus,
@@ -172,6 +175,25 @@ TEST_F(Sending, SendsTheOutputIntoAFileForItsOwnerAloneAndPassesNoOtherHandle) {
   }
 }
 
+TEST_F(Sending, GivesTheClientTheToolsEnvironmentWithTheVariablesAdded) {
+  // Names compare without regard to case: the tool's own variable in lower case is replaced.
+  ASSERT_TRUE(SetEnvironmentVariableW(L"tunelift_ftp_report", L"C:\\an\\older.report"));
+  ASSERT_TRUE(SetEnvironmentVariableW(L"TUNELIFT_INHERITED", L"kept"));
+  services_->ChDir(Text(root_));
+  const std::unique_ptr<RunningProgram> client = services_->Shell(
+      "ftp.exe", WindowStyle::MinimizedFocus,
+      {.environment = {{.name = "TUNELIFT_FTP_REPORT", .value = "C:\\the\\new report"}}});
+  SetEnvironmentVariableW(L"tunelift_ftp_report", nullptr);
+  SetEnvironmentVariableW(L"TUNELIFT_INHERITED", nullptr);
+  const std::vector<Report> reports = Reports(1);
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_EQ(reports.front().at("reportvar"), "C:\\the\\new report");
+  EXPECT_EQ(reports.front().at("reportvars"), "1");
+  EXPECT_EQ(reports.front().at("inherited"), "kept");
+  Release();
+  EXPECT_TRUE(Ends(*client));
+}
+
 TEST_F(Sending, StartsNothingWhenTheOutputFileCannotBeMade) {
   services_->ChDir(Text(root_));
   try {
@@ -181,6 +203,23 @@ TEST_F(Sending, StartsNothingWhenTheOutputFileCannotBeMade) {
   } catch (const Error& error) {
     EXPECT_NE(error.description().find("client.log"), std::string::npos) << error.description();
   }
+  std::this_thread::sleep_for(std::chrono::seconds(1));  // a client would have reported by now
+  for (const auto& entry : fs::directory_iterator(root_)) {
+    EXPECT_NE(entry.path().extension(), ".report") << "a client started without its output";
+  }
+}
+
+TEST_F(Sending, StartsNothingWhenTheOutputNameIsTakenAndLeavesWhatHasIt) {
+  WriteFile(root_ / "client.log", "an older log");
+  services_->ChDir(Text(root_));
+  try {
+    services_->Shell("ftp.exe", WindowStyle::MinimizedFocus,
+                     {.outputFile = Text(root_ / "client.log")});
+    FAIL() << "a taken output name must stop the start";
+  } catch (const Error& error) {
+    EXPECT_EQ(error.number(), errnum::kFileExists) << error.description();
+  }
+  EXPECT_EQ(ReadFile(root_ / "client.log"), "an older log");
   std::this_thread::sleep_for(std::chrono::seconds(1));  // a client would have reported by now
   for (const auto& entry : fs::directory_iterator(root_)) {
     EXPECT_NE(entry.path().extension(), ".report") << "a client started without its output";

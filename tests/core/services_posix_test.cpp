@@ -7,8 +7,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <memory>
+#include <sstream>
 
 #include "core/error.h"
 #include "posix_checks.h"
@@ -125,10 +127,10 @@ using Shell = ProgramFolderTest;
 
 TEST_F(Shell, SendsOutputAndErrorsToANewFileOnlyItsOwnerMayRead) {
   const fs::path output = root_ / "run.log";
-  WriteFile(output, "an older, longer transcript that anyone could read\n");
-  fs::permissions(output, fs::perms::all);
+  const mode_t umaskBefore = umask(0);  // the file must not be made wider than the owner's
   auto program = services_->Shell(R"(sh -c "echo said; echo complained >&2; exit 3")",
                                   WindowStyle::Hidden, {.outputFile = output.string()});
+  umask(umaskBefore);
   ASSERT_TRUE(AwaitEnd(*program));
   EXPECT_EQ(program->ExitStatus(), 3);
   EXPECT_EQ(ReadFile(output), "said\ncomplained\n");
@@ -136,15 +138,26 @@ TEST_F(Shell, SendsOutputAndErrorsToANewFileOnlyItsOwnerMayRead) {
   EXPECT_TRUE(NoChildLeft());
 }
 
-TEST_F(Shell, ReplacesALinkAtTheOutputNameInsteadOfWritingThroughIt) {
+TEST_F(Shell, StartsNothingWhenTheOutputNameIsTakenAndLeavesWhatHasIt) {
+  WriteFile(root_ / "older.log", "an older transcript");
   WriteFile(outside_ / "precious.txt", "keep me");
-  fs::create_symlink(outside_ / "precious.txt", root_ / "run.log");
-  auto program = services_->Shell("sh -c \"echo said\"", WindowStyle::Hidden,
-                                  {.outputFile = (root_ / "run.log").string()});
-  ASSERT_TRUE(AwaitEnd(*program));
+  fs::create_symlink(outside_ / "precious.txt", root_ / "link.log");
+  fs::create_symlink(outside_ / "nowhere", root_ / "dangling.log");
+  for (const char* name : {"older.log", "link.log", "dangling.log"}) {
+    try {
+      services_->Shell("sh -c \"echo said\"", WindowStyle::Hidden,
+                       {.outputFile = (root_ / name).string()});
+      ADD_FAILURE() << "started on the taken name " << name;
+    } catch (const Error& error) {
+      EXPECT_EQ(error.number(), errnum::kFileExists) << error.description();
+      EXPECT_NE(error.description().find(name), std::string::npos) << error.description();
+    }
+  }
+  EXPECT_TRUE(NoChildLeft());
+  EXPECT_EQ(ReadFile(root_ / "older.log"), "an older transcript");
   EXPECT_EQ(ReadFile(outside_ / "precious.txt"), "keep me");
-  EXPECT_FALSE(fs::is_symlink(root_ / "run.log"));
-  EXPECT_EQ(ReadFile(root_ / "run.log"), "said\n");
+  EXPECT_TRUE(fs::is_symlink(root_ / "link.log"));
+  EXPECT_FALSE(fs::exists(outside_ / "nowhere"));
 }
 
 TEST_F(Shell, ReportsAProgramEndedByASignalAsShellsDo) {
@@ -173,6 +186,31 @@ TEST_F(Shell, StartsNothingWhenTheOutputFileCannotBeMade) {
     EXPECT_NE(error.description().find("run.log"), std::string::npos) << error.description();
   }
   EXPECT_TRUE(NoChildLeft());
+}
+
+TEST_F(Shell, GivesTheProgramTheToolsEnvironmentWithTheVariablesAdded) {
+  setenv("TUNELIFT_FTP_REPORT", "/an/older/report", 1);
+  setenv("TUNELIFT_INHERITED", "kept", 1);
+  auto program = services_->Shell(
+      "env", WindowStyle::Hidden,
+      {.outputFile = (root_ / "env.log").string(),
+       .environment = {{.name = "TUNELIFT_FTP_REPORT", .value = "/the/new report"},
+                       {.name = "TUNELIFT_ADDED", .value = "a=b"}}});
+  unsetenv("TUNELIFT_FTP_REPORT");
+  unsetenv("TUNELIFT_INHERITED");
+  ASSERT_TRUE(AwaitEnd(*program));
+  std::vector<std::string> ours;
+  std::istringstream lines(ReadFile(root_ / "env.log"));
+  for (std::string line; std::getline(lines, line);) {
+    if (line.starts_with("TUNELIFT_") || line.starts_with("PATH=")) {
+      ours.push_back(line);
+    }
+  }
+  std::sort(ours.begin(), ours.end());
+  EXPECT_EQ(ours, (std::vector<std::string>{"PATH=" + std::string(getenv("PATH")),
+                                            "TUNELIFT_ADDED=a=b",
+                                            "TUNELIFT_FTP_REPORT=/the/new report",
+                                            "TUNELIFT_INHERITED=kept"}));
 }
 
 TEST(NativeServices, FindsTheRunningProgramsFolder) {

@@ -1,7 +1,11 @@
 // What the file services promise on every platform, beyond what the operations' tests show.
 
+#include <chrono>
+#include <thread>
+
 #include "core/error.h"
 #include "program_folder.h"
+#include "replay_client.h"
 
 namespace tunelift::testing {
 namespace {
@@ -45,6 +49,55 @@ TEST_F(FolderExists, NeverFailsToAnswer) {
   EXPECT_FALSE(services_->FolderExists(Text(root_ / "no" / "such" / "folder")));
   EXPECT_FALSE(services_->FolderExists(Text(root_ / "plain.txt")));
   EXPECT_FALSE(services_->FolderExists(""));
+}
+
+// Starting the stand-in client (replay_client.h) in the program folder.
+class ShellEnvironment : public ProgramFolderTest {
+protected:
+  void SetUp() override {
+    ProgramFolderTest::SetUp();
+    InstallStandInClient(root_);
+    services_->ChDir(Text(root_));
+  }
+
+  // Waits up to 30 s for the program to end.
+  static bool Ends(RunningProgram& program) {
+    for (int tries = 0; tries < 1500 && program.Running(); ++tries) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return !program.Running();
+  }
+};
+
+TEST_F(ShellEnvironment, GivesTheProgramTheVariablesAddedToIt) {
+  ReportForClients(root_, "tunelift-send-report\t1\nend\t0\n");
+  const fs::path report = root_ / "send 1.report";
+  const std::unique_ptr<RunningProgram> client = services_->Shell(
+      "ftp.exe", WindowStyle::Hidden,
+      {.environment = {{.name = "TUNELIFT_FTP_REPORT", .value = Text(report)}}});
+  ASSERT_TRUE(Ends(*client));
+  EXPECT_EQ(client->ExitStatus(), 0);
+  // The stand-in found where to write in its environment, and wrote there.
+  EXPECT_EQ(ReadFile(report), "tunelift-send-report\t1\nend\t0\n");
+}
+
+TEST_F(ShellEnvironment, StartsNothingWithAVariableNoEnvironmentCanHold) {
+  const std::vector<EnvironmentVariable> unfit = {
+      {.name = "", .value = "x"},
+      {.name = "TUNELIFT=FTP", .value = "x"},
+      {.name = std::string("TUNELIFT\0FTP", 12), .value = "x"},
+      {.name = "TUNELIFT_FTP_REPORT", .value = std::string("a\0b", 3)},
+  };
+  for (const EnvironmentVariable& variable : unfit) {
+    try {
+      services_->Shell("ftp.exe", WindowStyle::Hidden, {.environment = {variable}});
+      ADD_FAILURE() << "started with the variable '" << variable.name << "'";
+    } catch (const Error& error) {
+      EXPECT_EQ(error.number(), errnum::kInvalidCall) << error.description();
+    }
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));  // a client would have begun
+  EXPECT_TRUE(ClientRuns(root_).empty());
 }
 
 TEST(NativeServices, GiveTheProgramFolderWithoutAClosingSeparator) {

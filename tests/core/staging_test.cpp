@@ -137,5 +137,20 @@ TEST_F(Staging, DeleteAllReportsAMissingStagingFolder) {
   }
 }
 
+TEST_F(Staging, CountsAsStagedMusicOnlyWhatTheListShowsAndTheScriptSends) {
+  EXPECT_FALSE(area_->MusicStaged());
+  fs::remove_all(StagingPath());
+  EXPECT_FALSE(area_->MusicStaged());  // a missing folder holds no music either
+  area_->PrepareFolders();
+  WriteFile(StagingPath() / "notes.txt", "n");
+  WriteFile(StagingPath() / ".hidden.mp3", "h");
+  fs::create_directory(StagingPath() / "album.mp3");
+  EXPECT_FALSE(area_->MusicStaged());
+  WriteFile(StagingPath() / "LOUD.MP3", "m");
+  EXPECT_TRUE(area_->MusicStaged());
+  area_->DeleteAllStaged();
+  EXPECT_FALSE(area_->MusicStaged());
+}
+
 }  // namespace
 }  // namespace tunelift::testing

@@ -1,6 +1,7 @@
-// Stands in for the FTP client: reports how it was started on the FIFO "client-started.fifo"
-// in its current directory, says one line on standard output and one on standard error, then
-// blocks until the test lets go of "client-release.lock".
+// Stands in for the FTP client: reports how it was started (and its variables
+// TUNELIFT_FTP_REPORT and PATH) on the FIFO "client-started.fifo" in its current directory,
+// says one line on standard output and one on standard error, then blocks until the test
+// lets go of "client-release.lock".
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -8,6 +9,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -38,7 +40,11 @@ int main(int argc, char** argv) {
   if (getcwd(cwd, sizeof cwd) == nullptr) {
     return 3;
   }
-  std::string record = "pid=" + std::to_string(getpid()) + "\tcwd=" + cwd + "\tfds=" + descriptors;
+  const char* report = getenv("TUNELIFT_FTP_REPORT");
+  const char* path = getenv("PATH");
+  std::string record = "pid=" + std::to_string(getpid()) + "\tcwd=" + cwd +
+                       "\tfds=" + descriptors + "\treport=" + (report ? report : "(none)") +
+                       "\tpath=" + (path ? path : "");
   for (int i = 0; i < argc; ++i) {
     record += "\targ=" + std::string(argv[i]);
   }

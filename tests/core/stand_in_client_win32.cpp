@@ -2,7 +2,9 @@
 // "client-<pid>.report" in its current directory, says one line on its standard output and a
 // complaint on its standard error, as the client does, then waits until a file
 // "client-release" appears there (a minute at most) and ends with status 7.
-// With "--handle=N" it also reports whether the handle value N is open in it.
+// With "--handle=N" it also reports whether the handle value N is open in it. It reports the
+// variables TUNELIFT_FTP_REPORT and TUNELIFT_INHERITED of its environment, and how many of
+// its entries are named TUNELIFT_FTP_REPORT in any case.
 
 #include <windows.h>
 
@@ -39,6 +41,26 @@ std::string HandleReport(const wchar_t* commandLine) {
   return std::string("handle=") + (open ? "open" : "closed") + "\n";
 }
 
+std::string Variable(const wchar_t* name) {
+  wchar_t value[4096] = {};
+  const DWORD length = GetEnvironmentVariableW(name, value, 4096);
+  return length == 0 || length >= 4096 ? std::string("(none)") : Utf8(value);
+}
+
+// The entries of the environment block named `name`, without regard to case.
+int EntriesNamed(const std::wstring& name) {
+  wchar_t* block = GetEnvironmentStringsW();
+  int count = 0;
+  for (const wchar_t* entry = block; entry != nullptr && *entry != L'\0';
+       entry += std::wcslen(entry) + 1) {
+    const std::wstring text = entry;
+    count += text.size() > name.size() && text[name.size()] == L'=' &&
+             _wcsnicmp(text.c_str(), name.c_str(), name.size()) == 0;
+  }
+  FreeEnvironmentStringsW(block);
+  return count;
+}
+
 // Writes the report under a scratch name first, so the test never reads half of it; its
 // last line, "end=1", tells a whole report all the same.
 bool WriteReport(const std::string& report) {
@@ -67,7 +89,10 @@ int main() {
       "show=" + std::to_string(startup.wShowWindow) + "\n" +
       "useshowwindow=" + ((startup.dwFlags & STARTF_USESHOWWINDOW) ? "1" : "0") + "\n" +
       "cwd=" + Utf8(CurrentFolder()) + "\n" +
-      "commandline=" + Utf8(commandLine) + "\n" + HandleReport(commandLine) + "end=1\n";
+      "commandline=" + Utf8(commandLine) + "\n" + HandleReport(commandLine) +
+      "reportvar=" + Variable(L"TUNELIFT_FTP_REPORT") + "\n" +
+      "reportvars=" + std::to_string(EntriesNamed(L"TUNELIFT_FTP_REPORT")) + "\n" +
+      "inherited=" + Variable(L"TUNELIFT_INHERITED") + "\n" + "end=1\n";
   if (!WriteReport(report)) {
     return 4;
   }

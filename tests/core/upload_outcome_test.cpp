@@ -1,86 +1,76 @@
-// Reading what a send came to from the FTP client's exit status and transcript. The
-// transcripts are the client's own, as it wrote them for each case.
+// What a send came to, from the FTP client's exit status and the report it left in a real
+// file; the transcript is named for people, never read.
 
 #include "core/upload_outcome.h"
 
 #include <gtest/gtest.h>
 
+#include "program_folder.h"
+
 namespace tunelift::testing {
 namespace {
 
-constexpr const char* kAllSent =
-    "ftp> open tunelift.example.net\n"
-    "Connected to tunelift.example.net.\n"
-    "220 pyftpdlib 1.5.7 ready.\n"
-    "ftp> mput temp\\*.mp3\n"
-    "226 Transfer complete.\n"
-    "ftp: 4 bytes sent in 0.02 Seconds 0.24 Kbytes/sec.\n"
-    "226 Transfer complete.\n"
-    "ftp: 3000000 bytes sent in 1.50 Seconds 2000.00 Kbytes/sec.\n"
-    "ftp> bye\n"
-    "221 Goodbye.\n";
+using UploadOutcomeTest = ProgramFolderTest;
 
-constexpr const char* kHostUnknown =
-    "ftp> open tunelift.example.net\n"
-    "ftp: Could not resolve host: tunelift.example.net (error 6)\n"
-    "ftp> binary\n"
-    "ftp: Not connected.\n"
-    "ftp> mput temp\\*.mp3\n"
-    "ftp: Not connected.\n"
-    "ftp> bye\n";
+constexpr std::string_view kRefused =
+    "tunelift-send-report\t1\n"
+    "server\tmusic.example.net\n"
+    "encryption\teverything\n"
+    "identity\tverified\n"
+    "file\ta.mp3\t4\t4\tverified\t226\tTransfer complete.\t\n"
+    "file\tb.mp3\t7\t0\tfailed\t550\tftp: 4000000 bytes sent\tThe server refused the file.\n"
+    "end\t1\n";
 
-constexpr const char* kLoginRefused =
-    "331 Username ok, send password.\r\n"
-    "530 Authentication failed.\r\n"
-    "ftp: Access denied: 530 (error 67)\r\n"
-    "Login failed.\r\n"
-    "ftp> mput temp\\*.mp3\r\n"
-    "ftp: Not connected.\r\n";
-
-constexpr const char* kOneFileRefused =
-    "ftp: 4 bytes sent in 0.02 Seconds 0.24 Kbytes/sec.\n"
-    "553 Not enough space.\n"
-    "ftp: Upload refused: 553 (error 25)\n"
-    "ftp: 7 bytes sent in 0.01 Seconds 0.70 Kbytes/sec.\n";
-
-TEST(UploadOutcome, CountsTheFilesSentWhenAllWent) {
-  const UploadOutcome outcome = ReadUploadOutcome(0, kAllSent);
-  EXPECT_TRUE(outcome.allSent);
-  EXPECT_EQ(outcome.filesSent, 2);
-  EXPECT_EQ(outcome.reason, "");
+TEST_F(UploadOutcomeTest, ComesFromTheExitStatusAndTheReportNeverTheTranscriptsWords) {
+  WriteFile(root_ / "sendfiles-1.report", std::string(kRefused));
+  WriteFile(root_ / "sendfiles-1.log", "ftp: 4000000 bytes sent in 1 Seconds\nftp: All sent.\n");
+  const UploadOutcome outcome = ReadUploadOutcome(1, Text(root_ / "sendfiles-1.report"),
+                                                  Text(root_ / "sendfiles-1.log"));
+  EXPECT_EQ(outcome.exitStatus, 1);
+  EXPECT_EQ(outcome.transcript, Text(root_ / "sendfiles-1.log"));
+  EXPECT_EQ(outcome.reportFile, Text(root_ / "sendfiles-1.report"));
+  ASSERT_TRUE(outcome.report.has_value());
+  EXPECT_FALSE(outcome.reportError.has_value());
+  ASSERT_EQ(outcome.report->files.size(), 2u);
+  EXPECT_EQ(outcome.report->files[1].state, FileState::Failed);
+  EXPECT_EQ(outcome.report->files[1].replyText, "ftp: 4000000 bytes sent");
+  EXPECT_EQ(outcome.report->exitStatus, 1u);
+  // Whether music is still staged is the staging area's to say.
+  EXPECT_FALSE(outcome.musicStaged.has_value());
 }
 
-TEST(UploadOutcome, GivesTheFirstComplaintAsTheReasonNotWhatFollowedFromIt) {
+TEST_F(UploadOutcomeTest, SaysWhyThereIsNoReport) {
+  WriteFile(root_ / "broken.report", "tunelift-send-report\t1\nfile\ta.mp3\n");
+  fs::create_directory(root_ / "folder.report");
   struct Case {
-    const char* transcript;
-    const char* reason;
-    int filesSent;
+    std::string file;
+    int number;
   };
-  for (const Case& c : {Case{kHostUnknown, "Could not resolve host: tunelift.example.net (error 6)", 0},
-                        Case{kLoginRefused, "Access denied: 530 (error 67)", 0},
-                        Case{kOneFileRefused, "Upload refused: 553 (error 25)", 2}}) {
-    const UploadOutcome outcome = ReadUploadOutcome(1, c.transcript);
-    EXPECT_FALSE(outcome.allSent) << c.transcript;
-    EXPECT_EQ(outcome.reason, c.reason);
-    EXPECT_EQ(outcome.filesSent, c.filesSent) << c.transcript;
+  for (const Case& c : {Case{"missing.report", errnum::kFileNotFound},
+                        Case{"missing/folder/x.report", errnum::kFileNotFound},
+                        Case{"broken.report", errnum::kInvalidFileFormat},
+                        Case{"folder.report", errnum::kPathFileAccess}}) {
+    const UploadOutcome outcome = ReadUploadOutcome(0, Text(root_ / c.file), "t.log");
+    EXPECT_FALSE(outcome.report.has_value()) << c.file;
+    ASSERT_TRUE(outcome.reportError.has_value()) << c.file;
+    EXPECT_EQ(outcome.reportError->number(), c.number) << c.file;
+    EXPECT_NE(outcome.reportError->description().find(c.file.substr(0, 7)), std::string::npos)
+        << outcome.reportError->description();
   }
 }
 
-TEST(UploadOutcome, TrustsTheExitStatusOverTheTranscript) {
-  EXPECT_FALSE(ReadUploadOutcome(137, kAllSent).allSent);
-  EXPECT_EQ(ReadUploadOutcome(137, kAllSent).exitStatus, 137);
-  EXPECT_EQ(ReadUploadOutcome(2, "usage: ftp [-s:file] [host]\n").reason, "");
-}
-
-TEST(UploadOutcome, KnowsNoCountWithoutATranscript) {
-  const UploadOutcome outcome = ReadUploadOutcome(0, std::nullopt);
-  EXPECT_TRUE(outcome.allSent);
-  EXPECT_FALSE(outcome.filesSent.has_value());
-}
-
-TEST(UploadOutcome, ReadsATranscriptFileOrSaysItCannot) {
-  EXPECT_FALSE(ReadTranscript("/no/such/folder/sendfiles-1.log").has_value());
-  EXPECT_EQ(ReadTranscript("/dev/null"), std::optional<std::string>(""));
+TEST_F(UploadOutcomeTest, ReadsNoReportLargerThanAnyTheClientWrites) {
+  const fs::path huge = root_ / "huge.report";
+  WriteFile(huge, "tunelift-send-report\t1\n");
+  fs::resize_file(huge, kLargestReport + 1);
+  try {
+    ReadReportFile(Text(huge));
+    FAIL() << "a report larger than the bound was read";
+  } catch (const Error& error) {
+    EXPECT_EQ(error.number(), errnum::kInvalidFileFormat) << error.description();
+  }
+  fs::resize_file(huge, kLargestReport);
+  EXPECT_EQ(ReadReportFile(Text(huge)).size(), kLargestReport);
 }
 
 }  // namespace

@@ -72,13 +72,17 @@ private slots:
     // Without a desktop notification service, the end of the send is told in a box.
     const auto& boxes = fixture_->dialogs().msgBoxCalls();
     QTRY_COMPARE_WITH_TIMEOUT(boxes.size(), std::size_t(1), 30000);
+    // Told from the client's report: both files verified by their size on the server.
     QCOMPARE(boxes[0].prompt, "The music went\r\n2 MP3 files were sent to " +
-                                  std::string(kFtpHost) + ".");
+                                  std::string(kFtpHost) +
+                                  " and verified.\r\nThe connection was not encrypted. The "
+                                  "server's identity was not checked.");
 
     fixture_->Click("Finish");
     QVERIFY(!fs::exists(fixture_->StagingFolder()));
     QVERIFY(!fs::exists(fixture_->UploadScript()));
     QVERIFY(!fs::exists(fixture_->ProgramFolder() / "sendfiles-1.log"));
+    QVERIFY(!fs::exists(fixture_->ProgramFolder() / "sendfiles-1.report"));
     QVERIFY(!fixture_->window().isVisible());
   }
 

@@ -21,6 +21,9 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
+const std::string kReportStart = "tunelift-send-report\t1\nserver\ttunelift.example.net\n";
+const std::string kPlainConnection = "encryption\tnone\nidentity\tnot-checked\n";
+
 class FormHandlersTest : public ProgramFolderTest {
 protected:
   void SetUp() override {
@@ -162,7 +165,11 @@ TEST_F(FormHandlersTest, DeleteAllEmptiesTheStagingFolderWithoutAskingAgainAndAg
 
 TEST_F(FormHandlersTest, SendStartsTheClientShowsItRunsAndTellsHowItEnded) {
   InstallStandInClient(root_);
-  ReplayForClients(root_, 0, "ftp: 5 bytes sent in 0.01 Seconds 0.50 Kbytes/sec.\n");
+  // The transcript's words count for nothing; the report is what the notice tells.
+  ReplayForClients(root_, 0, "ftp: 4000000 bytes sent in 0.01 Seconds 0.50 Kbytes/sec.\n");
+  ReportForClients(root_, kReportStart + kPlainConnection +
+                              "file\tsong.mp3\t5\t5\tverified\t226\tTransfer complete.\t\n"
+                              "end\t0\n");
   Stage("song.mp3");
   ASSERT_TRUE(Load());
   ASSERT_TRUE(Click(&FormHandlers::Send_Click));
@@ -177,14 +184,106 @@ TEST_F(FormHandlersTest, SendStartsTheClientShowsItRunsAndTellsHowItEnded) {
   TickUntilTheSendsHaveEnded();
   ASSERT_EQ(view_.told().size(), 1u);
   EXPECT_FALSE(view_.told()[0].failed);
-  EXPECT_EQ(view_.told()[0].body, "1 MP3 file was sent to " + std::string(kFtpHost) + ".");
+  EXPECT_EQ(view_.told()[0].summary, "The music went");
+  EXPECT_EQ(view_.told()[0].body,
+            "1 MP3 file was sent to " + std::string(kFtpHost) +
+                " and verified.\nThe connection was not encrypted. The server's identity was "
+                "not checked.");
   EXPECT_TRUE(view_.sendingTooltip().empty());
   EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(FormHandlersTest, SendWithNothingStagedSaysSoAndStartsNoClient) {
+  InstallStandInClient(root_);
+  Stage("notes.txt");        // staged, but no music
+  Stage(".hidden.mp3");      // not listed, and not sent
+  fs::create_directory(StagingPath() / "album.mp3");
+  ASSERT_TRUE(Load());
+  EXPECT_TRUE(Click(&FormHandlers::Send_Click));
+  ASSERT_EQ(Boxes().size(), 1u);
+  EXPECT_EQ(Boxes()[0].prompt,
+            "There is no music to send. Press \"Browse for .MP3 files\" to pick a song first.");
+  EXPECT_EQ(Boxes()[0].style, msgbox::kIconInformation);
+  EXPECT_FALSE(view_.timerOn());
+  EXPECT_TRUE(view_.sendingTooltip().empty());
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));  // a client would have begun
+  EXPECT_TRUE(ClientRuns(root_).empty());
+  EXPECT_FALSE(fs::exists(root_ / "sendfiles-1.log"));
+}
+
+TEST_F(FormHandlersTest, ASendThatFailedNamesEachRefusedFileAndNeverSpeaksTheServersWords) {
+  InstallStandInClient(root_);
+  ReplayForClients(root_, 1, "ftp: All files were sent.\n");
+  const std::string suspended = "ftp: Your account is suspended; log in again at http://x.test/";
+  ReportForClients(
+      root_, kReportStart + kPlainConnection +
+                 "file\ta.mp3\t5\t0\tfailed\t550\tPermission denied.\tThe server refused it.\n"
+                 "file\tb.mp3\t5\t0\tfailed\t530\t" + suspended + "\tThe server refused it.\n"
+                 "failure\t421\t" + suspended + "\tThe server closed the connection.\n"
+                 "end\t1\n");
+  Stage("a.mp3");
+  Stage("b.mp3");
+  ASSERT_TRUE(Load());
+  ASSERT_TRUE(Click(&FormHandlers::Send_Click));
+  TickUntilTheSendsHaveEnded();
+  ASSERT_EQ(view_.told().size(), 1u);
+  const SendNotice& notice = view_.told()[0];
+  EXPECT_TRUE(notice.failed);
+  EXPECT_EQ(notice.summary, "The music did not go");
+  EXPECT_EQ(notice.body,
+            "No MP3 file was sent to " + std::string(kFtpHost) + ".\n" +
+                "The FTP client said: The server closed the connection. The server's reply: "
+                "421 " + suspended + "\n" +
+                "The server refused a.mp3: 550 Permission denied.\n" +
+                "The server refused b.mp3: 530 " + suspended + "\n" +
+                "The connection was not encrypted. The server's identity was not checked.\n" +
+                "The staged files are still there; press \"Send the Music!\" to try again.");
+}
+
+TEST_F(FormHandlersTest, ACutShortReportLeavesTheOutcomeUnknownAndNamesTheTranscript) {
+  InstallStandInClient(root_);
+  ReplayForClients(root_, 0, "ftp: 5 bytes sent in 0.01 Seconds 0.50 Kbytes/sec.\n");
+  ReportForClients(root_, kReportStart + kPlainConnection +
+                              "file\tsong.mp3\t5\t2\tsending\t0\t\t\n");
+  Stage("song.mp3");
+  ASSERT_TRUE(Load());
+  ASSERT_TRUE(Click(&FormHandlers::Send_Click));
+  TickUntilTheSendsHaveEnded();
+  ASSERT_EQ(view_.told().size(), 1u);
+  EXPECT_TRUE(view_.told()[0].failed);
+  EXPECT_EQ(view_.told()[0].summary, "How the send ended is unknown");
+  EXPECT_EQ(view_.told()[0].body,
+            "The FTP client's report stops before its end, so how the send ended is unknown.\n"
+            "Read its transcript to learn more: " + Text(root_ / "sendfiles-1.log") + "\n" +
+                "The FTP client ended with exit status 0.\n" +
+                "The staged files are still there; press \"Send the Music!\" to try again.");
+  EXPECT_TRUE(fs::exists(root_ / "sendfiles-1.log"));
+}
+
+TEST_F(FormHandlersTest, AfterDeleteAllDuringASendTheNoticeDoesNotClaimTheFilesAreStaged) {
+  InstallStandInClient(root_);
+  ReportForClients(root_, kReportStart + kPlainConnection +
+                              "file\tsong.mp3\t5\t0\tfailed\t451\tLocal error.\t\n"
+                              "end\t1\n");
+  Stage("song.mp3");
+  ASSERT_TRUE(Load());
+  ClientHold hold(root_);
+  ASSERT_TRUE(Click(&FormHandlers::Send_Click));
+  AwaitClients(1);
+  ASSERT_TRUE(Click(&FormHandlers::Delete_Click));
+  hold.Release();
+  TickUntilTheSendsHaveEnded();
+  ASSERT_EQ(view_.told().size(), 1u);
+  const std::string& body = view_.told()[0].body;
+  EXPECT_EQ(body.find("still there"), std::string::npos) << body;
+  EXPECT_TRUE(body.ends_with("\nNo music is staged any more.")) << body;
 }
 
 TEST_F(FormHandlersTest, FinishRefusesWhileAClientSendsAndFinishesOnceItHasEnded) {
   InstallStandInClient(root_);
   ReplayForClients(root_, 1, "ftp: Could not resolve host\n");
+  ReportForClients(root_, kReportStart +
+                              "failure\t0\t\tThe host cannot be found.\nend\t1\n");
   Stage("not yet sent.mp3");
   ASSERT_TRUE(Load());
   ClientHold hold(root_);
@@ -205,7 +304,8 @@ TEST_F(FormHandlersTest, FinishRefusesWhileAClientSendsAndFinishesOnceItHasEnded
   EXPECT_TRUE(Click(&FormHandlers::Finish_Click));
   EXPECT_TRUE(view_.Unloaded());
   EXPECT_FALSE(fs::exists(StagingPath()));
-  EXPECT_EQ(Names(root_), (Strings{"ftp-replay.txt", "ftp-runs.txt", "ftp.exe"}));
+  // The transcript and the report went with the script.
+  EXPECT_EQ(Names(root_), (Strings{"ftp-replay.txt", "ftp-report.txt", "ftp-runs.txt", "ftp.exe"}));
 }
 
 TEST_F(FormHandlersTest, FinishWarnsOfAStagingFolderAlreadyGoneAndStillFinishes) {

@@ -28,10 +28,12 @@ bool AChildHasEnded() {
   return waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid != 0;
 }
 
+// What the stand-in client's report says of a host that cannot be found.
 constexpr const char* kResolveFailure =
-    "1\n"
-    "ftp: Could not resolve host: tunelift.example.net (error 6)\n"
-    "ftp: Not connected.\n";
+    "tunelift-send-report\t1\n"
+    "failure\t0\t\tCould not resolve host: tunelift.example.net (error 6)\n"
+    "file\tsong.mp3\t5\t0\twaiting\t0\t\t\n"
+    "end\t1\n";
 
 }  // namespace
 
@@ -60,14 +62,19 @@ private slots:
 
   void aFailedSendIsToldWithTheClientsReason() {
     InstallStandInClient(fixture_->ProgramFolder());
-    WriteFile(fixture_->ProgramFolder() / "ftp-replay.txt", kResolveFailure);
+    ReplayForClients(fixture_->ProgramFolder(), 1, "ftp: 5 bytes sent in 1 Seconds\n");
+    ReportForClients(fixture_->ProgramFolder(), kResolveFailure);
+    WriteFile(fixture_->StagingFolder() / "song.mp3");
     fixture_->Click("Send");
     const auto& boxes = fixture_->dialogs().msgBoxCalls();
     QTRY_COMPARE(boxes.size(), std::size_t(1));
     QCOMPARE(boxes[0].prompt,
              std::string("The music did not go\r\n"
+                         "No MP3 file was sent to tunelift.example.net.\r\n"
                          "The FTP client said: Could not resolve host: tunelift.example.net "
                          "(error 6)\r\n"
+                         "song.mp3 was not sent: the FTP client did not come to it.\r\n"
+                         "No connection to the server was made.\r\n"
                          "The staged files are still there; press \"Send the Music!\" to try "
                          "again."));
     QCOMPARE(boxes[0].style, msgbox::kIconExclamation);
@@ -107,7 +114,8 @@ private slots:
 
   void finishRightAfterASendEndedTellsItBeforeItsTranscriptGoes() {
     InstallStandInClient(fixture_->ProgramFolder());
-    WriteFile(fixture_->ProgramFolder() / "ftp-replay.txt", kResolveFailure);
+    ReportForClients(fixture_->ProgramFolder(), kResolveFailure);
+    WriteFile(fixture_->StagingFolder() / "song.mp3");
     ClientHold hold(fixture_->ProgramFolder());
     fixture_->Click("Send");
     QTRY_COMPARE(ClientRuns(fixture_->ProgramFolder()).size(), std::size_t(1));
@@ -120,7 +128,8 @@ private slots:
 
     bool transcriptThereWhileTold = false;
     fixture_->dialogs().AnswerMsgBoxWith(msgbox::kIdOk, [&] {
-      transcriptThereWhileTold = fs::exists(fixture_->ProgramFolder() / "sendfiles-1.log");
+      transcriptThereWhileTold = fs::exists(fixture_->ProgramFolder() / "sendfiles-1.log") &&
+                                 fs::exists(fixture_->ProgramFolder() / "sendfiles-1.report");
     });
     fixture_->Click("Finish");
     const auto& boxes = fixture_->dialogs().msgBoxCalls();
@@ -128,17 +137,33 @@ private slots:
     QVERIFY(boxes[0].prompt.find("Could not resolve host") != std::string::npos);
     QVERIFY(transcriptThereWhileTold);
     QVERIFY(!fs::exists(fixture_->ProgramFolder() / "sendfiles-1.log"));
+    QVERIFY(!fs::exists(fixture_->ProgramFolder() / "sendfiles-1.report"));
     QVERIFY(!fixture_->window().isVisible());
   }
 
   void sendPressedTwiceStartsTwoClients() {
     InstallStandInClient(fixture_->ProgramFolder());
+    WriteFile(fixture_->StagingFolder() / "song.mp3");
     fixture_->Click("Send");
     fixture_->Click("Send");
     QTRY_COMPARE(ClientRuns(fixture_->ProgramFolder()).size(), std::size_t(2));
   }
 
+  void sendWithNothingStagedSaysSoAndStartsNoClient() {
+    InstallStandInClient(fixture_->ProgramFolder());
+    WriteFile(fixture_->StagingFolder() / "cover.jpg");
+    fixture_->Click("Send");
+    const auto& boxes = fixture_->dialogs().msgBoxCalls();
+    QCOMPARE(boxes.size(), std::size_t(1));
+    QCOMPARE(boxes[0].prompt, std::string("There is no music to send. Press \"Browse for .MP3 "
+                                          "files\" to pick a song first."));
+    QVERIFY(!fixture_->window().findChild<QTimer*>(QStringLiteral("SendTimer"))->isActive());
+    QTest::qWait(300);
+    QVERIFY(ClientRuns(fixture_->ProgramFolder()).empty());
+  }
+
   void sendWithoutAClientReportsItAndTheWindowStays() {
+    WriteFile(fixture_->StagingFolder() / "song.mp3");
     const QByteArray path = qgetenv("PATH");
     qputenv("PATH", fixture_->MusicFolder().string().c_str());
     fixture_->Click("Send");

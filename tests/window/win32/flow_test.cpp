@@ -60,7 +60,10 @@ TEST_F(Win32FlowTest, BrowseStagesEachPickAndTheDeletesTakeWhatTheUserChose) {
 
 TEST_F(Win32FlowTest, SendStartsTheClientAndTheWindowTellsHowTheSendEnded) {
   InstallStandInClient(root_);
-  ReplayForClients(root_, 0, "ftp: 5 bytes sent in 0.01 Seconds 0.50 Kbytes/sec.\n");
+  ReportForClients(root_,
+                   "tunelift-send-report\t1\nserver\ttunelift.example.net\nencryption\tnone\n"
+                   "identity\tnot-checked\nfile\tsong.mp3\t16\t16\tverified\t226\tOK\t\n"
+                   "end\t0\n");
   ASSERT_TRUE(LoadAndShow());
   Pick("song.mp3");
   Click("Send");
@@ -73,13 +76,17 @@ TEST_F(Win32FlowTest, SendStartsTheClientAndTheWindowTellsHowTheSendEnded) {
   const auto& boxes = dialogs_.msgBoxCalls();
   ASSERT_TRUE(PumpUntil([&] { return !boxes.empty(); })) << "the end of the send was not told";
   EXPECT_EQ(boxes[0].prompt.substr(0, 16), "The music went\r\n");
-  EXPECT_NE(boxes[0].prompt.find("1 MP3 file was sent to"), std::string::npos);
+  EXPECT_NE(boxes[0].prompt.find("1 MP3 file was sent to tunelift.example.net and verified."),
+            std::string::npos)
+      << boxes[0].prompt;
   EXPECT_EQ(Listed(), Strings{"song.mp3"}) << "what went stays staged until Finish";
 }
 
 TEST_F(Win32FlowTest, FinishWaitsForARunningClientThenDeletesEverythingAndCloses) {
   InstallStandInClient(root_);
   ReplayForClients(root_, 1, "ftp: Could not resolve host\n");
+  ReportForClients(root_, "tunelift-send-report\t1\nfailure\t0\t\tThe host cannot be found.\n"
+                          "end\t1\n");
   ASSERT_TRUE(LoadAndShow());
   Pick("not yet sent.mp3");
   ClientHold hold(root_);
@@ -103,6 +110,8 @@ TEST_F(Win32FlowTest, FinishWaitsForARunningClientThenDeletesEverythingAndCloses
   EXPECT_TRUE(WindowGone());
   EXPECT_FALSE(fs::exists(StagingPath()));
   EXPECT_FALSE(fs::exists(root_ / "sendfiles.ftps"));
+  EXPECT_FALSE(fs::exists(root_ / "sendfiles-1.log"));
+  EXPECT_FALSE(fs::exists(root_ / "sendfiles-1.report"));
   EXPECT_TRUE(quitPosted_) << "the program's loop ends with its window";
 }
 
