@@ -67,11 +67,9 @@ private slots:
     const test::ReceivedNotification& notice = desktop_.Notifications().back();
     QCOMPARE(notice.summary, std::string("The music did not go"));
     // The server as the script names it: the redirection to loopback is the test's own.
-    const std::string reason = "
-The FTP client said: Nothing answered on " +
+    const std::string reason = "\nThe FTP client said: Nothing answered on " +
                                std::string(kFtpHost) + " port 21 (connection refused).";
-    QVERIFY2(notice.body.starts_with("No MP3 file was sent to " + std::string(kFtpHost) + ".
-"),
+    QVERIFY2(notice.body.starts_with("No MP3 file was sent to " + std::string(kFtpHost) + ".\n"),
              notice.body.c_str());
     QVERIFY2(notice.body.find(reason) != std::string::npos, notice.body.c_str());
     QVERIFY2(notice.body.ends_with("\nThe staged files are still there; press \"Send the Music!\" "
