@@ -18,9 +18,9 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr const char* kHost = "music.example.net";
-constexpr const char* kBinaryScript =
-    "prompt\nopen music.example.net\nDeckHopper\nMovingTracks\nbinary\nmput temp\\*.mp3\nbye\n";
 constexpr const char* kToolScript =
+    "prompt\nopen music.example.net\nDeckHopper\nMovingTracks\nbinary\nmput temp\\*.mp3\nbye\n";
+constexpr const char* kAsciiScript =
     "prompt\nopen music.example.net\nDeckHopper\nMovingTracks\nmput temp\\*.mp3\nbye\n";
 
 bool Contains(const std::string& text, std::string_view part) {
@@ -76,7 +76,7 @@ TEST_F(FtpCarryOn, ResumesAFileCutShortWithRestAndSendsTheFilesAfterIt) {
   const std::string big = Stage("a.mp3", Music(3'000'000, 1));
   const std::string next = Stage("b.mp3", Music(100'000, 2));
 
-  EXPECT_EQ(Send(server, kBinaryScript), 0) << out_.str();
+  EXPECT_EQ(Send(server, kToolScript), 0) << out_.str();
 
   EXPECT_TRUE(Received("a.mp3") == big);
   EXPECT_TRUE(Received("b.mp3") == next);
@@ -95,7 +95,7 @@ TEST_F(FtpCarryOn, SendsAgainFromTheStartWhereTheServerCannotResume) {
       {.receiveFolder = received_.path(), .dropAfterBytes = 500'000, .refuseRest = true});
   const std::string song = Stage("a.mp3", Music(1'000'000, 3));
 
-  EXPECT_EQ(Send(server, kBinaryScript), 0) << out_.str();
+  EXPECT_EQ(Send(server, kToolScript), 0) << out_.str();
 
   EXPECT_TRUE(Received("a.mp3") == song);
   EXPECT_TRUE(Contains(out_.str(), "The server cannot resume a file (no REST STREAM): a.mp3 is "
@@ -104,11 +104,11 @@ TEST_F(FtpCarryOn, SendsAgainFromTheStartWhereTheServerCannotResume) {
   EXPECT_EQ(server.CountOf("REST"), 0u);
 }
 
-TEST_F(FtpCarryOn, ToolsOwnAsciiScriptSendsAFileCutShortAgainAndItArrivesWhole) {
+TEST_F(FtpCarryOn, AnAsciiScriptSendsAFileCutShortAgainAndItArrivesWhole) {
   const test::FtpServer server({.receiveFolder = received_.path(), .dropAfterBytes = 1'000'000});
   const std::string song = Stage("a.mp3", Music(3'000'000, 4));
 
-  EXPECT_EQ(Send(server, kToolScript), 0) << out_.str();
+  EXPECT_EQ(Send(server, kAsciiScript), 0) << out_.str();
 
   EXPECT_TRUE(Received("a.mp3") == song);
   EXPECT_TRUE(Contains(out_.str(), "a.mp3 is sent again from the start (in ASCII mode"));
@@ -119,7 +119,7 @@ TEST_F(FtpCarryOn, ResumesAfterTheDataConnectionIsResetWithA426) {
       {.receiveFolder = received_.path(), .resetDataAfterBytes = 1'500'000});
   const std::string song = Stage("a.mp3", Music(3'000'000, 5));
 
-  EXPECT_EQ(Send(server, kBinaryScript), 0) << out_.str();
+  EXPECT_EQ(Send(server, kToolScript), 0) << out_.str();
 
   EXPECT_TRUE(Received("a.mp3") == song);
   EXPECT_TRUE(Contains(out_.str(), "The connection dropped while a.mp3 was sent")) << out_.str();
@@ -130,7 +130,7 @@ TEST_F(FtpCarryOn, ReportsEveryFileAServerKeepsHalfOfWithBothSizesAndDeletesTheC
   Stage("a.mp3", Music(1000, 6));
   Stage("b.mp3", Music(3000, 7));
 
-  EXPECT_EQ(Send(server, kBinaryScript), 1);
+  EXPECT_EQ(Send(server, kToolScript), 1);
 
   EXPECT_TRUE(Contains(out_.str(), "The server holds 500 bytes of a.mp3, which has 1000: "
                                    "sending it again.\n"))
@@ -151,7 +151,7 @@ TEST_F(FtpCarryOn, SaysAFileIsSentButNotVerifiedWhereTheServerTellsNoSize) {
   const test::FtpServer server({.receiveFolder = received_.path(), .noSize = true});
   const std::string song = Stage("a.mp3", Music(5000, 8));
 
-  EXPECT_EQ(Send(server, kBinaryScript), 0);
+  EXPECT_EQ(Send(server, kToolScript), 0);
 
   EXPECT_TRUE(Received("a.mp3") == song);
   EXPECT_TRUE(Contains(out_.str(), "a.mp3 was sent, not verified: the server does not tell its "
@@ -166,7 +166,7 @@ TEST_F(FtpCarryOn, KeepsTheServersOwnWordsForARefusedFileAndGoesOn) {
   Stage("a.mp3", "a");
   Stage("b.mp3", "b");
 
-  EXPECT_EQ(Send(server, kBinaryScript), 1);
+  EXPECT_EQ(Send(server, kToolScript), 1);
 
   EXPECT_TRUE(Contains(out_.str(), "ftp: The server refused a.mp3: 550 Refused by this server: "
                                    "quota exceeded.\n"));
@@ -187,7 +187,7 @@ TEST_F(FtpCarryOn, FailsAFileThatGrowsWhileItIsSentAndDeletesItsCopy) {
     std::ofstream(local_.path() / "temp" / "a.mp3", std::ios::app) << Music(1'000'000, 10);
   });
 
-  EXPECT_EQ(Send(server, kBinaryScript), 1);
+  EXPECT_EQ(Send(server, kToolScript), 1);
   grower.join();
 
   EXPECT_TRUE(Contains(out_.str(), "ftp: a.mp3 changed while it was sent.\n")) << out_.str();
