@@ -89,6 +89,10 @@ public:
   // True when anything has that name: a file, a folder, a link (even one that leads nowhere),
   // or an entry that cannot be looked at; never fails.
   virtual bool EntryExists(const std::string& path) const = 0;
+  // True while a program that Shell started with `path` as its output file still runs,
+  // started by this process or another: it holds the file for as long as it runs. False when
+  // no program holds it, or there is no such file; never fails.
+  virtual bool OutputHeld(const std::string& path) const = 0;
   // Removes the folder and everything in it, or nothing: whatever would stop the removal part
   // way (a read-only file inside, a folder that cannot be written, ...) makes it fail before
   // anything is removed. A link is removed as a link.

@@ -106,6 +106,8 @@ public:
     return status.type() != fs::file_type::not_found;
   }
 
+  bool OutputHeld(const std::string& path) const override { return tunelift::OutputHeld(path); }
+
   void DeleteFolder(const std::string& path) override { DeleteFolderTree(path); }
 
   std::unique_ptr<TextStream> CreateTextFile(const std::string& name,

@@ -104,6 +104,8 @@ public:
     }
   }
 
+  bool OutputHeld(const std::string& path) const override { return tunelift::OutputHeld(path); }
+
   void DeleteFolder(const std::string& path) override { DeleteFolderTree(path); }
 
   std::unique_ptr<TextStream> CreateTextFile(const std::string& name,

@@ -1,6 +1,7 @@
 #include "spawn_posix.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -132,8 +133,10 @@ int CreateOutputFile(const std::string& name) {
     close(low);
     errno = error;
   }
-  // The umask may have taken the owner's own rights away.
-  if (fd < 0 || fchmod(fd, 0600) != 0) {
+  // The umask may have taken the owner's own rights away. The lock goes with the open file
+  // into the child's standard output, and so lasts as long as the program: any process can
+  // tell from it that the program still runs (OutputHeld).
+  if (fd < 0 || fchmod(fd, 0600) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) {
     const int error = errno;
     if (fd >= 0) {
       close(fd);
@@ -261,6 +264,16 @@ std::unique_ptr<RunningProgram> StartProgram(const std::string& executable,
     close(outputFd);
   }
   return std::make_unique<PosixProgram>(program);
+}
+
+bool OutputHeld(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  if (fd < 0) {
+    return false;
+  }
+  const bool held = flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  close(fd);  // lets go of the shared lock this call may have taken
+  return held;
 }
 
 }  // namespace tunelift

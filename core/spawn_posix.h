@@ -23,4 +23,8 @@ std::unique_ptr<RunningProgram> StartProgram(const std::string& executable,
                                              const std::vector<std::string>& args,
                                              const ShellOptions& options);
 
+// True while a program started with `path` as its output file runs (in this process or any
+// other): StartProgram locks the file, and the lock lives as long as the program holds it.
+bool OutputHeld(const std::string& path);
+
 }  // namespace tunelift

@@ -233,4 +233,18 @@ std::unique_ptr<RunningProgram> StartProgram(const std::string& executable,
   return std::make_unique<Win32Program>(OwnHandle(started.hProcess));
 }
 
+bool OutputHeld(const std::string& path) {
+  std::wstring wide;
+  try {
+    wide = Wide(path);
+  } catch (const Error&) {
+    return false;  // a name no file can have
+  }
+  // The program writes its output through a handle that shares the file with readers only:
+  // while it runs, a reader that will not share it with a writer is turned away.
+  const UniqueHandle file = OwnHandle(CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                                  nullptr, OPEN_EXISTING, 0, nullptr));
+  return !file && GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
 }  // namespace tunelift

@@ -24,4 +24,8 @@ std::unique_ptr<RunningProgram> StartProgram(const std::string& executable,
                                              const std::string& commandLine, WindowStyle style,
                                              const ShellOptions& options);
 
+// True while a program started with `path` as its output file runs (in this process or any
+// other): it holds the file open for writing, shared with readers only.
+bool OutputHeld(const std::string& path);
+
 }  // namespace tunelift

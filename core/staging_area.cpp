@@ -1,6 +1,7 @@
 #include "staging_area.h"
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <system_error>
 #include <utility>
@@ -16,6 +17,8 @@ constexpr std::string_view kUser = "DeckHopper";
 constexpr std::string_view kPassword = "MovingTracks";
 // Far more sends than any folder keeps; past it, something other than sends holds the names.
 constexpr int kMostSendNumbers = 100000;
+// How long a send that has ended is left to the window that started it.
+constexpr auto kOwnersTurn = std::chrono::seconds(5);
 
 }  // namespace
 
@@ -128,19 +131,113 @@ std::unique_ptr<RunningProgram> StagingArea::StartClientOn(const SendFiles& file
 }
 
 bool StagingArea::UploadRunning() {
-  return std::ranges::any_of(uploads_, [](Upload& upload) { return upload.client->Running(); });
+  if (std::ranges::any_of(uploads_, [](Upload& upload) { return upload.client->Running(); })) {
+    return true;
+  }
+  return std::ranges::any_of(SendsInFolder(), [this](const SendFiles& files) {
+    return services_.OutputHeld(files.transcript);
+  });
+}
+
+std::optional<UploadReport> StagingArea::RunningSendReport() {
+  for (const SendFiles& files : SendsInFolder()) {
+    if (!services_.OutputHeld(files.transcript)) {
+      continue;
+    }
+    try {
+      return ParseUploadReport(ReadReportFile(files.report));
+    } catch (const Error&) {
+      // Not written yet, or caught between two writes of another system: the next look tells.
+    }
+  }
+  return std::nullopt;
+}
+
+std::vector<StagingArea::SendFiles> StagingArea::SendsInFolder() const {
+  const std::string pattern =
+      std::string(kTranscriptPrefix) + "*" + std::string(kTranscriptSuffix);
+  std::vector<std::string> names;
+  try {
+    names = ListMatching(PathFromUtf8(services_.ProgramFolder()), pattern);
+  } catch (const std::filesystem::filesystem_error&) {
+    return {};  // a folder that cannot be read holds no send that could be told
+  }
+  std::vector<SendFiles> sends;
+  for (const std::string& name : names) {
+    const std::string stem = name.substr(0, name.size() - kTranscriptSuffix.size());
+    sends.push_back({InProgramFolder(name), InProgramFolder(stem + std::string(kReportSuffix))});
+  }
+  return sends;
+}
+
+bool StagingArea::SendsToTell() {
+  // This object's own sends are told by TakeEndedUploads, also one that ended just now.
+  if (!uploads_.empty()) {
+    return true;
+  }
+  return std::ranges::any_of(SendsInFolder(), [this](const SendFiles& files) {
+    return !Started(files) && services_.EntryExists(files.report) &&
+           !services_.OutputHeld(files.transcript);
+  });
+}
+
+bool StagingArea::Started(const SendFiles& files) const {
+  return std::ranges::any_of(
+      uploads_, [&files](const Upload& upload) { return upload.files.transcript == files.transcript; });
+}
+
+bool StagingArea::MarkTold(const SendFiles& files) const {
+  // Renaming is the claim: of several windows, the one whose rename succeeds tells.
+  std::error_code error;
+  std::filesystem::rename(PathFromUtf8(files.report), PathFromUtf8(ToldReport(files)), error);
+  return !error;
+}
+
+std::string StagingArea::ToldReport(const SendFiles& files) {
+  return files.report.substr(0, files.report.size() - kReportSuffix.size()) +
+         std::string(kReportToldSuffix);
+}
+
+std::optional<UploadOutcome> StagingArea::ClaimEnded(const SendFiles& files) {
+  if (Started(files) || !services_.EntryExists(files.report) ||
+      services_.OutputHeld(files.transcript)) {
+    return std::nullopt;
+  }
+  // The window that started a send tells it within a tick of its timer; another one waits
+  // long enough not to tell it twice, and tells it when that window has gone.
+  std::error_code error;
+  const auto written = std::filesystem::last_write_time(PathFromUtf8(files.report), error);
+  if (error || std::filesystem::file_time_type::clock::now() - written < kOwnersTurn) {
+    return std::nullopt;
+  }
+  if (!MarkTold(files)) {
+    return std::nullopt;
+  }
+  const std::string told = ToldReport(files);
+  UploadOutcome outcome = ReadUploadOutcome(-1, told, files.transcript);
+  if (outcome.report && outcome.report->exitStatus) {
+    outcome.exitStatus = static_cast<int>(*outcome.report->exitStatus);
+  }
+  return outcome;
 }
 
 std::vector<UploadOutcome> StagingArea::TakeEndedUploads() {
   std::vector<UploadOutcome> outcomes;
-  std::erase_if(uploads_, [&outcomes](Upload& upload) {
+  std::erase_if(uploads_, [this, &outcomes](Upload& upload) {
     if (upload.client->Running()) {
       return false;
     }
     outcomes.push_back(ReadUploadOutcome(upload.client->ExitStatus(), upload.files.report,
                                          upload.files.transcript));
+    // Told by this window: no other takes it again.
+    MarkTold(upload.files);
     return true;
   });
+  for (const SendFiles& files : SendsInFolder()) {
+    if (std::optional<UploadOutcome> outcome = ClaimEnded(files)) {
+      outcomes.push_back(std::move(*outcome));
+    }
+  }
   if (outcomes.empty()) {
     return outcomes;
   }
@@ -190,7 +287,8 @@ void StagingArea::RemoveUploadScript() {
   KillIfThere(InProgramFolder(kUploadScriptName));
   // Every send's files, also those of earlier runs that ended without "Finish!", and the
   // scratch copy of a report whose client was stopped while it wrote.
-  for (const std::string_view suffix : {kTranscriptSuffix, kReportSuffix, kReportScratchSuffix}) {
+  for (const std::string_view suffix :
+       {kTranscriptSuffix, kReportSuffix, kReportScratchSuffix, kReportToldSuffix}) {
     KillIfThere(InProgramFolder(std::string(kTranscriptPrefix) + "*" + std::string(suffix)));
   }
 }

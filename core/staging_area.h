@@ -6,6 +6,7 @@
 // tunelift::Error when a file or process service fails.
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,6 +34,8 @@ inline constexpr std::string_view kTranscriptPrefix = "sendfiles-";
 inline constexpr std::string_view kTranscriptSuffix = ".log";
 inline constexpr std::string_view kReportSuffix = ".report";
 inline constexpr std::string_view kReportScratchSuffix = ".report.part";
+// A report whose send's outcome was told: renamed so by the one window that told it.
+inline constexpr std::string_view kReportToldSuffix = ".report.told";
 inline constexpr std::string_view kReportVariable = "TUNELIFT_FTP_REPORT";
 
 class StagingArea {
@@ -75,19 +78,30 @@ public:
   // transcript or report of an earlier send, of this run, another or another window, is
   // replaced; two windows starting at once never take the same number.
   void LaunchUpload();
-  // True while a client started by LaunchUpload in this run still runs. Never blocks.
+  // True while a send runs from the program folder: one this object started, or one that
+  // another window, or an earlier run, started (its client still holds its transcript).
+  // Never blocks.
   bool UploadRunning();
-  // What each send whose client has ended since the last call came to, in the order they
-  // were started: the client's exit status and report, and whether music is still staged
-  // now. Their transcripts and reports stay until RemoveUploadScript.
+  // The report of a send that runs now, as far as its client has written it; absent when no
+  // send runs or its report cannot be read yet.
+  std::optional<UploadReport> RunningSendReport();
+  // What each send whose client has ended since the last call came to: the ones this object
+  // started, in the order they were started, then any other send from the program folder
+  // whose outcome nobody has told yet (another window's, or an earlier run's). Each send is
+  // taken once, whatever the number of windows: the one that takes it marks its report told.
+  // With the client's exit status (from the report where another process started it) and
+  // report, and whether music is still staged now. The files stay until RemoveUploadScript.
   std::vector<UploadOutcome> TakeEndedUploads();
+  // True while a send this object started has not been taken by TakeEndedUploads, or one
+  // from the program folder has ended that nobody has told yet.
+  bool SendsToTell();
 
   // Deletes the staging folder with everything in it; false when there was none. While a
-  // client started in this run still runs, deletes nothing and fails: it still sends from it.
+  // send runs (UploadRunning), deletes nothing and fails: it still sends from it.
   bool RemoveStagingFolder();
   // Deletes the upload script and every send's transcript and report beside it (also those
-  // of earlier runs); what is already gone is not an error. While a client started in this
-  // run still runs, deletes nothing and fails: it still writes them.
+  // of earlier runs); what is already gone is not an error. While a send runs, deletes
+  // nothing and fails: it still writes them.
   void RemoveUploadScript();
 
 private:
@@ -105,6 +119,15 @@ private:
   bool CheckFolder(const std::string& path) const;
   std::string InProgramFolder(std::string_view name) const;
   SendFiles SendFilesNumbered(int number) const;
+  // The files of every send whose transcript is in the program folder.
+  std::vector<SendFiles> SendsInFolder() const;
+  bool Started(const SendFiles& files) const;
+  // The outcome of another process's send that has ended, when this call is the one that
+  // marks its report told.
+  std::optional<UploadOutcome> ClaimEnded(const SendFiles& files);
+  // Marks the send's report told; false when another window did so first.
+  bool MarkTold(const SendFiles& files) const;
+  static std::string ToldReport(const SendFiles& files);
   // The client started on the files numbered `number`; none when another send has them.
   std::unique_ptr<RunningProgram> StartClientOn(const SendFiles& files);
   // Throws `what` (errnum::kFileAlreadyOpen) while a client started in this run still runs.

@@ -22,6 +22,12 @@ constexpr std::string_view kConfirmDelete = "Are you sure you want to delete tha
 constexpr std::string_view kFolderMissing = " does not exist or has already been deleted!";
 constexpr std::string_view kFolderMissingTitle = "Folder not Found";
 constexpr std::string_view kNewLine = "\r\n";
+// After "The music is still being sent …": what waits for the send's end.
+constexpr std::string_view kWaitToDelete =
+    " The staged files stay until it has ended: the FTP client still sends from them.";
+constexpr std::string_view kWaitToSend = " Press \"Send the Music!\" again once it has ended.";
+constexpr std::string_view kWaitToFinish =
+    " Press \"Finish!\" again once it has ended; the window stays open meanwhile.";
 constexpr std::string_view kNothingToSend =
     "There is no music to send. Press \"Browse for .MP3 files\" to pick a song first.";
 // The list shows what the script sends, by one pattern.
@@ -109,7 +115,7 @@ void FormHandlers::Form_Load() {
   Attempting(action::kPrepareFolders);
   staging_.PrepareFolders();
   Attempting(action::kWriteScript);
-  staging_.WriteUploadScript();
+  WriteUploadScript();
   Attempting(action::kReadCurDir);
   view_.SetLabel4Caption(services_.CurDir());
   Attempting(action::kReadList);
@@ -121,6 +127,22 @@ void FormHandlers::Form_Load() {
   dlgOpenFile_.dialogTitle = kOpenFileTitle;
   dlgOpenFile_.flags = kOpenFileFlags;
   dlgOpenFile_.cancelError = true;
+
+  // A send that runs from this folder (another window's, or one from before a restart) is
+  // shown and told as this window's own; one that ended untold is told now.
+  ReportEndedSends();
+}
+
+void FormHandlers::WriteUploadScript() {
+  try {
+    staging_.WriteUploadScript();
+  } catch (const Error&) {
+    // A running client may hold the script open (Windows): the one it reads is the same
+    // script, and stays.
+    if (!staging_.UploadRunning()) {
+      throw;
+    }
+  }
 }
 
 void FormHandlers::Browse_Click() {
@@ -145,7 +167,20 @@ void FormHandlers::Browse_Click() {
   staging_.StageFile(chosenPath);
 }
 
+bool FormHandlers::RefuseWhileSending(std::string_view wait) {
+  Attempting(action::kTellSendEnded);
+  if (!staging_.UploadRunning()) {
+    return false;
+  }
+  dialogs_.MsgBox(StillSendingText(staging_.RunningSendReport()) + std::string(wait),
+                  msgbox::kOkOnly | msgbox::kIconExclamation);
+  return true;
+}
+
 void FormHandlers::cmdDelete_Click() {
+  if (RefuseWhileSending(kWaitToDelete)) {
+    return;
+  }
   FileList& list = view_.File1();
   const int index = list.ListIndex();
   if (index < 0) {
@@ -161,11 +196,18 @@ void FormHandlers::cmdDelete_Click() {
 }
 
 void FormHandlers::Delete_Click() {
+  if (RefuseWhileSending(kWaitToDelete)) {
+    return;
+  }
   Attempting(action::kDeleteAll);
   staging_.DeleteAllStaged();
 }
 
 void FormHandlers::Send_Click() {
+  // One send at a time from one program folder: a second client would send the same files.
+  if (RefuseWhileSending(kWaitToSend)) {
+    return;
+  }
   // A client started on nothing would only say, much later, that nothing went.
   Attempting(action::kReadList);
   if (!staging_.MusicStaged()) {
@@ -175,6 +217,7 @@ void FormHandlers::Send_Click() {
   Attempting(action::kLaunchUpload);
   staging_.LaunchUpload();
   view_.ShowSending(kSendingTooltip);
+  sendingShown_ = true;
   view_.SetSendTimer(true);
 }
 
@@ -182,6 +225,9 @@ void FormHandlers::Finish_Click() {
   // A send that has ended is told before its transcript goes with the script; while one
   // still runs, RemoveStagingFolder refuses and the window stays.
   ReportEndedSends();
+  if (RefuseWhileSending(kWaitToFinish)) {
+    return;
+  }
   Attempting(action::kRemoveFolder);
   if (!staging_.RemoveStagingFolder()) {
     ReportFolderMissing();
@@ -201,10 +247,13 @@ void FormHandlers::ReportEndedSends() {
   // The timer's state is settled before anything is told, so that a failure to tell
   // leaves neither a timer running for nothing nor a send unwatched.
   const bool running = staging_.UploadRunning();
-  view_.SetSendTimer(running);
-  if (!running) {
+  view_.SetSendTimer(running || staging_.SendsToTell());
+  if (running && !sendingShown_) {
+    view_.ShowSending(kSendingTooltip);  // a send this window did not start
+  } else if (!running && sendingShown_) {
     view_.HideSending();
   }
+  sendingShown_ = running;
   for (const UploadOutcome& outcome : ended) {
     view_.TellSendEnded(NoticeFor(outcome, staging_.Host()));
   }

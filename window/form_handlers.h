@@ -47,6 +47,10 @@ public:
 
 private:
   void ReportEndedSends();
+  void WriteUploadScript();
+  // Says that the music is still being sent, and `wait` after it, and returns true, while a
+  // send runs from the program folder; false otherwise.
+  bool RefuseWhileSending(std::string_view wait);
   // Runs `step`; false when it threw, reported in a message box if `reportFailure`.
   bool Attempt(const std::function<void()>& step, bool reportFailure);
   // Names what the handler does next, for the report of a failure that ends it.
@@ -61,6 +65,7 @@ private:
   Dialogs& dialogs_;
   OpenFileSettings dlgOpenFile_;
   std::string_view action_;
+  bool sendingShown_ = false;  // the status icon shows a send
 };
 
 // The report of a failure that ended a handler: what could not be done, then on a line of its

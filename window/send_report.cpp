@@ -1,5 +1,6 @@
 #include "window/send_report.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "window/dialogs.h"
@@ -254,6 +255,21 @@ std::string MessageBoxText(const SendNotice& notice) {
 
 int MessageBoxStyle(const SendNotice& notice) {
   return msgbox::kOkOnly | (notice.failed ? msgbox::kIconExclamation : msgbox::kIconInformation);
+}
+
+std::string StillSendingText(const std::optional<UploadReport>& report) {
+  constexpr std::string_view kStillSending = "The music is still being sent";
+  if (!report || report->files.empty()) {
+    return std::string(kStillSending) + ".";
+  }
+  const auto done = std::ranges::count_if(report->files, [](const ReportedFile& file) {
+    return file.state != FileState::Waiting && file.state != FileState::Sending;
+  });
+  const auto total = static_cast<std::ptrdiff_t>(report->files.size());
+  // The file on its way counts as the one being sent, not yet as done.
+  const auto current = std::min(done + 1, total);
+  return std::string(kStillSending) + " (" + std::to_string(current) + " of " +
+         std::to_string(total) + (total == 1 ? " file)." : " files).");
 }
 
 }  // namespace tunelift

@@ -6,6 +6,7 @@
 // the report or a file name shows unfiltered (plain_text.h).
 
 #include <string>
+#include <optional>
 #include <string_view>
 
 #include "core/upload_outcome.h"
@@ -27,6 +28,10 @@ struct SendNotice {
 // music is still staged. Without a whole report the outcome is unknown, and the notice names
 // the transcript to read.
 SendNotice NoticeFor(const UploadOutcome& outcome, std::string_view host);
+
+// "The music is still being sent (2 of 5 files)." from the running send's report; without
+// the figures when there is none yet.
+std::string StillSendingText(const std::optional<UploadReport>& report);
 
 // The notice as one message box's text (summary, then the body, lines ended by CR LF as the
 // handlers' boxes are) and the box's style, for a desktop that has no notification service.

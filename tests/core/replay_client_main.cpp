@@ -1,8 +1,9 @@
 // Stands in for ftp.exe, the same on every platform (see replay_client.h): appends one line to
 // ftp-runs.txt in the folder it was started in, holding that folder and then each argument,
-// separated by tabs. Then, while the folder holds ftp-hold, it waits. When the folder holds
-// ftp-report.txt and the environment names a report file in TUNELIFT_FTP_REPORT, it writes
-// that text there as the client does: into NAME.part, then renamed over NAME. When the folder
+// separated by tabs. When the folder holds ftp-report.txt and the environment names a report
+// file in TUNELIFT_FTP_REPORT, it writes that text there as the client does: into NAME.part,
+// then renamed over NAME. Then, while the folder holds ftp-hold, it waits, and writes the
+// report again from ftp-report.txt as it is then. When the folder
 // holds ftp-replay.txt, it writes that file's lines after the first to standard output and
 // exits with the status on its first line. Otherwise it exits with 0.
 
@@ -77,6 +78,10 @@ int Replay() {
 
 int main(int argc, char* argv[]) {
   if (!Record(argc, argv)) {
+    return 1;
+  }
+  // The report as it stands while the send runs, then as the test has it when it lets go.
+  if (!WriteReport()) {
     return 1;
   }
   WaitForRelease();

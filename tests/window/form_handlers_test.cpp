@@ -270,7 +270,11 @@ TEST_F(FormHandlersTest, AfterDeleteAllDuringASendTheNoticeDoesNotClaimTheFilesA
   ClientHold hold(root_);
   ASSERT_TRUE(Click(&FormHandlers::Send_Click));
   AwaitClients(1);
+  // Delete All waits for the send's end; the files go some other way meanwhile.
   ASSERT_TRUE(Click(&FormHandlers::Delete_Click));
+  ASSERT_EQ(Boxes().size(), 1u);
+  EXPECT_TRUE(Boxes()[0].prompt.starts_with("The music is still being sent")) << Boxes()[0].prompt;
+  fs::remove(StagingPath() / "song.mp3");
   hold.Release();
   TickUntilTheSendsHaveEnded();
   ASSERT_EQ(view_.told().size(), 1u);
@@ -290,9 +294,11 @@ TEST_F(FormHandlersTest, FinishRefusesWhileAClientSendsAndFinishesOnceItHasEnded
   ASSERT_TRUE(Click(&FormHandlers::Send_Click));
   AwaitClients(1);
 
-  EXPECT_FALSE(Click(&FormHandlers::Finish_Click));
+  // Refused with the reason first: not a failure, and nothing is deleted.
+  EXPECT_TRUE(Click(&FormHandlers::Finish_Click));
   ASSERT_EQ(Boxes().size(), 1u);
-  EXPECT_NE(Boxes()[0].prompt.find("still sending"), std::string::npos) << Boxes()[0].prompt;
+  EXPECT_TRUE(Boxes()[0].prompt.starts_with("The music is still being sent. Press \"Finish!\""))
+      << Boxes()[0].prompt;
   EXPECT_TRUE(fs::exists(StagingPath() / "not yet sent.mp3"));
   EXPECT_TRUE(fs::exists(root_ / "sendfiles.ftps"));
   EXPECT_FALSE(view_.Unloaded());
@@ -321,6 +327,50 @@ TEST_F(FormHandlersTest, FinishWarnsOfAStagingFolderAlreadyGoneAndStillFinishes)
   EXPECT_EQ(Boxes()[0].title, "Folder not Found");
   EXPECT_FALSE(fs::exists(root_ / "sendfiles.ftps"));
   EXPECT_TRUE(view_.Unloaded());
+}
+
+// A second window in the same program folder: it shows the first one's send, refuses what
+// would send twice or delete from under the client, and leaves the telling to the first.
+TEST_F(FormHandlersTest, ASecondWindowShowsTheFirstsSendAndRefusesWhatWouldDisturbIt) {
+  InstallStandInClient(root_);
+  ReportForClients(root_, kReportStart + kPlainConnection +
+                              "file\tsong.mp3\t5\t0\tsending\t0\t\t\n"
+                              "file\tnext.mp3\t5\t0\twaiting\t0\t\t\n");
+  Stage("song.mp3");
+  Stage("next.mp3");
+  ASSERT_TRUE(Load());
+  ClientHold hold(root_);
+  ASSERT_TRUE(Click(&FormHandlers::Send_Click));
+  AwaitClients(1);
+
+  ScriptedView secondView;
+  ScriptedDialogs secondDialogs;
+  FormHandlers second(*services_, secondView, secondDialogs);
+  ASSERT_TRUE(second.Run(&FormHandlers::Form_Load));
+  EXPECT_FALSE(secondView.sendingTooltip().empty());
+  EXPECT_TRUE(secondView.timerOn());
+  for (const FormHandlers::Handler refused :
+       {&FormHandlers::Send_Click, &FormHandlers::Delete_Click, &FormHandlers::Finish_Click}) {
+    EXPECT_TRUE(second.Run(refused));
+  }
+  const std::vector<MsgBoxCall>& boxes = secondDialogs.msgBoxCalls();
+  ASSERT_EQ(boxes.size(), 3u);
+  for (const MsgBoxCall& box : boxes) {
+    EXPECT_TRUE(box.prompt.starts_with("The music is still being sent (1 of 2 files).")) << box.prompt;
+  }
+  EXPECT_EQ(ClientRuns(root_).size(), 1u);
+  EXPECT_TRUE(fs::exists(StagingPath() / "next.mp3"));
+  EXPECT_FALSE(secondView.Unloaded());
+
+  ReportForClients(root_, kReportStart + kPlainConnection +
+                              "file\tsong.mp3\t5\t5\tverified\t0\t\t\n"
+                              "file\tnext.mp3\t5\t5\tverified\t0\t\t\nend\t0\n");
+  hold.Release();
+  TickUntilTheSendsHaveEnded();
+  ASSERT_EQ(view_.told().size(), 1u);
+  ASSERT_TRUE(second.Run(&FormHandlers::SendTimer_Timer));
+  EXPECT_TRUE(secondView.told().empty());  // told once, by the window that started it
+  EXPECT_TRUE(secondView.sendingTooltip().empty());
 }
 
 }  // namespace

@@ -95,9 +95,8 @@ private slots:
     const auto& boxes = fixture_->dialogs().msgBoxCalls();
     QCOMPARE(boxes.size(), std::size_t(1));
     QCOMPARE(boxes[0].prompt,
-             "Could not delete the staging folder; the window stays open so that you can "
-             "press \"Finish!\" again.\r\nThe FTP client is still sending from the staging "
-             "folder '" + fixture_->StagingFolder().string() + "'.");
+             std::string("The music is still being sent. Press \"Finish!\" again once it has "
+                         "ended; the window stays open meanwhile."));
     QVERIFY(fixture_->window().isVisible());
     QVERIFY(fs::exists(song));
     QVERIFY(fs::exists(fixture_->UploadScript()));
@@ -128,8 +127,9 @@ private slots:
 
     bool transcriptThereWhileTold = false;
     fixture_->dialogs().AnswerMsgBoxWith(msgbox::kIdOk, [&] {
+      // The report is marked told as it is told, so that no other window tells it again.
       transcriptThereWhileTold = fs::exists(fixture_->ProgramFolder() / "sendfiles-1.log") &&
-                                 fs::exists(fixture_->ProgramFolder() / "sendfiles-1.report");
+                                 fs::exists(fixture_->ProgramFolder() / "sendfiles-1.report.told");
     });
     fixture_->Click("Finish");
     const auto& boxes = fixture_->dialogs().msgBoxCalls();
@@ -137,16 +137,23 @@ private slots:
     QVERIFY(boxes[0].prompt.find("Could not resolve host") != std::string::npos);
     QVERIFY(transcriptThereWhileTold);
     QVERIFY(!fs::exists(fixture_->ProgramFolder() / "sendfiles-1.log"));
-    QVERIFY(!fs::exists(fixture_->ProgramFolder() / "sendfiles-1.report"));
+    QVERIFY(!fs::exists(fixture_->ProgramFolder() / "sendfiles-1.report.told"));
     QVERIFY(!fixture_->window().isVisible());
   }
 
-  void sendPressedTwiceStartsTwoClients() {
+  void sendPressedTwiceStartsOneClientAndSaysWhy() {
     InstallStandInClient(fixture_->ProgramFolder());
     WriteFile(fixture_->StagingFolder() / "song.mp3");
+    ClientHold hold(fixture_->ProgramFolder());
     fixture_->Click("Send");
+    QTRY_COMPARE(ClientRuns(fixture_->ProgramFolder()).size(), std::size_t(1));
     fixture_->Click("Send");
-    QTRY_COMPARE(ClientRuns(fixture_->ProgramFolder()).size(), std::size_t(2));
+    const auto& boxes = fixture_->dialogs().msgBoxCalls();
+    QCOMPARE(boxes.size(), std::size_t(1));
+    QVERIFY(boxes[0].prompt.starts_with("The music is still being sent"));
+    hold.Release();
+    QTRY_VERIFY(!fixture_->window().findChild<QTimer*>(QStringLiteral("SendTimer"))->isActive());
+    QCOMPARE(ClientRuns(fixture_->ProgramFolder()).size(), std::size_t(1));
   }
 
   void sendWithNothingStagedSaysSoAndStartsNoClient() {
