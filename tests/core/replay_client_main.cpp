@@ -32,6 +32,8 @@ bool Record(int argc, char* argv[]) {
 }
 
 void WaitForRelease() {
+  // The script stays open meanwhile, as the real client keeps it while it sends.
+  const std::ifstream script("sendfiles.ftps", std::ios::binary);
   std::error_code ignored;  // a hold that cannot be seen holds nothing
   while (std::filesystem::exists("ftp-hold", ignored)) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
