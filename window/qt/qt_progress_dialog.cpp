@@ -32,6 +32,9 @@ QtProgress::QtProgress(const ProgressText& text, QWidget* owner)
     : dialog_(new Centred<QProgressDialog>(owner)), bar_(new QProgressBar) {
   dialog_->setObjectName(QString::fromLatin1(kProgressDialogName));
   dialog_->setWindowModality(Qt::WindowModal);
+  // A title and a close box, which cancels, as the platform's own progress dialogs have.
+  dialog_->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint);
   // It stays until its copy has ended, however far the bar has come.
   dialog_->setAutoClose(false);
   dialog_->setAutoReset(false);
