@@ -12,6 +12,7 @@ namespace tunelift {
 // Run-time error numbers used by the core.
 namespace errnum {
 inline constexpr int kInvalidCall = 5;
+inline constexpr int kUserInterrupt = 18;  // the user stopped it (a cancelled copy)
 inline constexpr int kOutOfMemory = 7;
 inline constexpr int kBadFileName = 52;
 inline constexpr int kFileNotFound = 53;

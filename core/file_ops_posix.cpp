@@ -5,11 +5,14 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <system_error>
 #include <vector>
 
+#include "copy_meter.h"
+#include "copy_steps_linux.h"
 #include "file_deletion.h"
 #include "kernel_copy_linux.h"
 #include "no_follow_posix.h"
@@ -29,11 +32,12 @@ bool IsSameEntry(const NameInFolder& target, const struct stat& source) {
          info.st_dev == source.st_dev && info.st_ino == source.st_ino;
 }
 
-// Copies everything from `in` to `out`; returns 0 or the errno of the failing call, so that
-// a full disk is reported as such and not as a generic input/output error.
-int CopyContent(int in, int out) {
+// Copies everything from `in` to `out` in the steps of `steps`; returns 0, kCopyStopped or the
+// errno of the failing call, so that a full disk is reported as such and not as a generic
+// input/output error.
+int CopyContent(int in, int out, std::uint64_t size, CopySteps& steps) {
   // The kernel's own copy first: no pass through this buffer, and a reflink where it can.
-  const int kernelResult = KernelCopy(in, out);
+  const int kernelResult = KernelCopy(in, out, size, steps);
   if (kernelResult != kKernelCannotCopy) {
     return kernelResult;
   }
@@ -44,7 +48,7 @@ int CopyContent(int in, int out) {
       continue;
     }
     if (got <= 0) {
-      return got == 0 ? 0 : errno;
+      return got == 0 ? steps.Finish() : errno;
     }
     for (ssize_t done = 0; done < got;) {
       ssize_t written = write(out, buffer.data() + done, static_cast<std::size_t>(got - done));
@@ -52,6 +56,10 @@ int CopyContent(int in, int out) {
         return errno;
       }
       done += written > 0 ? written : 0;
+    }
+    const int stepped = steps.Wrote(static_cast<std::uint64_t>(got));
+    if (stepped != 0) {
+      return stepped;
     }
   }
 }
@@ -76,7 +84,8 @@ std::vector<std::string> MatchingNames(const SplitPath& pattern) {
 
 }  // namespace
 
-void CopyFileSafely(const std::string& source, const std::string& destination) {
+void CopyFileSafely(const std::string& source, const std::string& destination,
+                    const CopyOptions& options) {
   const std::string what = "Cannot copy '" + source + "' to '" + destination + "'";
   // Non-blocking, so that a pipe chosen by mistake is refused instead of waited on.
   Descriptor in(open(source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
@@ -93,7 +102,11 @@ void CopyFileSafely(const std::string& source, const std::string& destination) {
   }
   // Hidden, and without an extension that the list shows or the client uploads.
   ScratchFile scratch = CreateScratchFile(target.folder.get(), ".tunelift-copy-", 0600, what);
-  int error = CopyContent(in.get(), scratch.file.get());
+  CopyMeter meter(options, static_cast<std::uint64_t>(info.st_size));
+  CopySteps steps(scratch.file.get(), meter);
+  int error = meter.Begin() ? CopyContent(in.get(), scratch.file.get(),
+                                          static_cast<std::uint64_t>(info.st_size), steps)
+                            : kCopyStopped;
   if (error == 0 && fchmod(scratch.file.get(), (info.st_mode & 0777) | S_IRUSR | S_IWUSR) != 0) {
     error = errno;
   }
@@ -105,6 +118,10 @@ void CopyFileSafely(const std::string& source, const std::string& destination) {
   if (error == 0 && scratch.file.Close() != 0) {
     error = errno;
   }
+  // The last moment a stop can still leave the destination as it was.
+  if (error == 0 && meter.StopRequested()) {
+    error = kCopyStopped;
+  }
   // rename replaces a link of the destination's name itself, never the file it points to.
   if (error == 0 && renameat(target.folder.get(), scratch.name.c_str(), target.folder.get(),
                              target.name.c_str()) != 0) {
@@ -112,7 +129,7 @@ void CopyFileSafely(const std::string& source, const std::string& destination) {
   }
   if (error != 0) {
     unlinkat(target.folder.get(), scratch.name.c_str(), 0);
-    throw SystemError(what, error);
+    throw error == kCopyStopped ? CopyStopped(what) : SystemError(what, error);
   }
 }
 

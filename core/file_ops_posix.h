@@ -4,14 +4,18 @@
 
 #include <string>
 
+#include "services.h"
+
 namespace tunelift {
 
 // Copies through a hidden file beside the destination and renames it into place, so a copy
 // that fails part way leaves no partial file under the real name and keeps an older one.
 // Copying a file onto itself changes nothing. The copy is writable by its owner, so that it
 // can be deleted again. A link under the destination's name is replaced by the copy; a
-// destination folder that is a link is refused.
-void CopyFileSafely(const std::string& source, const std::string& destination);
+// destination folder that is a link is refused. It goes in steps that `options` hears of and
+// may stop (services.h); a stopped copy leaves no scratch file either.
+void CopyFileSafely(const std::string& source, const std::string& destination,
+                    const CopyOptions& options = {});
 
 // Deletes the files (not folders) in the pattern's folder whose names match its last part
 // without regard to case; a link goes as a link. Without wildcards the name is taken

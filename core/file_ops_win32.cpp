@@ -3,11 +3,14 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <vector>
 
+#include "copy_meter.h"
+#include "copy_steps_win32.h"
 #include "file_deletion.h"
 #include "listing/listing.h"
 #include "listing/utf8_path.h"
@@ -43,24 +46,39 @@ bool IsSameFile(const std::string& a, const std::string& b) {
   return first && first == FileIdentity(b);
 }
 
-// Writes the scratch file's bytes to the disk before it takes the real name, so that a crash
-// cannot leave a short file there.
-bool FlushToDisk(const std::wstring& path) {
-  const UniqueHandle file =
-      OwnHandle(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-  return file && FlushFileBuffers(file.get());
+// Opens the chosen file for the copy; throws when it cannot be read or is not a file on a disk.
+UniqueHandle OpenSource(const std::string& source, const std::string& what) {
+  UniqueHandle in = OwnHandle(CreateFileW(Wide(source).c_str(), GENERIC_READ,
+                                          FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!in) {
+    throw LastWin32Error(what);
+  }
+  if (GetFileType(in.get()) != FILE_TYPE_DISK) {
+    throw Error(errnum::kPathFileAccess, what + ": the source is not a file");
+  }
+  return in;
 }
 
-// Clears the attributes a copy takes over from its source that would hide it from the list
-// or keep it from being deleted.
-bool MakePlain(const std::wstring& path) {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) {
-    return false;
+// Copies the open source into the new file `scratch`, flushed to the disk; ERROR_SUCCESS, or
+// the error of the failing call (ERROR_REQUEST_ABORTED when `options` stopped it). The copy is
+// a new plain file: nothing of the source's attributes (read-only, hidden) comes with it, so
+// that it shows in the list and can be deleted again.
+DWORD CopyToScratch(HANDLE in, const std::wstring& scratch, const CopyOptions& options) {
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(in, &size)) {
+    return GetLastError();
   }
-  const DWORD plain = attributes & ~DWORD{FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
-                                          FILE_ATTRIBUTE_SYSTEM};
-  return SetFileAttributesW(path.c_str(), plain == 0 ? FILE_ATTRIBUTE_NORMAL : plain);
+  const UniqueHandle out =
+      OwnHandle(CreateFileW(scratch.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!out) {
+    return GetLastError();
+  }
+  CopyMeter meter(options, static_cast<std::uint64_t>(size.QuadPart));
+  const DWORD copied = meter.Begin() ? CopyInSteps(in, out.get(), meter) : ERROR_REQUEST_ABORTED;
+  // The last moment a stop can still leave the destination as it was.
+  return copied == ERROR_SUCCESS && meter.StopRequested() ? ERROR_REQUEST_ABORTED : copied;
 }
 
 std::vector<std::string> MatchingFiles(const std::string& folder, const std::string& name) {
@@ -153,7 +171,8 @@ std::string ScratchPathBeside(const std::string& path, std::string_view purpose)
   return JoinPath(FolderOf(path), ".tunelift-" + std::string(purpose) + unique);
 }
 
-void CopyFileSafely(const std::string& source, const std::string& destination) {
+void CopyFileSafely(const std::string& source, const std::string& destination,
+                    const CopyOptions& options) {
   const std::string what = "Cannot copy '" + source + "' to '" + destination + "'";
   if (IsSameFile(source, destination)) {
     return;
@@ -163,22 +182,18 @@ void CopyFileSafely(const std::string& source, const std::string& destination) {
   if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY) != 0) {
     throw Win32Error(what, ERROR_ACCESS_DENIED);
   }
-  const std::wstring from = Wide(source);
+  const UniqueHandle in = OpenSource(source, what);
   const std::wstring scratch = Wide(ScratchPathBeside(destination, "copy"));
-  if (!CopyFileExW(from.c_str(), scratch.c_str(), nullptr, nullptr, nullptr,
-                   COPY_FILE_FAIL_IF_EXISTS)) {
-    const DWORD error = GetLastError();
-    DeleteFileW(scratch.c_str());  // a copy that failed part way may have left some bytes
-    throw Win32Error(what, error);
-  }
+  DWORD error = CopyToScratch(in.get(), scratch, options);
   // Moving replaces a link of the destination's name, never what the link leads to.
-  const bool placed = MakePlain(scratch) && FlushToDisk(scratch) &&
-                      MoveFileExW(scratch.c_str(), Wide(destination).c_str(),
-                                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-  if (!placed) {
-    const DWORD error = GetLastError();
-    DeleteFileW(scratch.c_str());
-    throw Win32Error(what, error);
+  if (error == ERROR_SUCCESS &&
+      !MoveFileExW(scratch.c_str(), Wide(destination).c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    error = GetLastError();
+  }
+  if (error != ERROR_SUCCESS) {
+    DeleteFileW(scratch.c_str());  // a copy that failed part way may have left some bytes
+    throw error == ERROR_REQUEST_ABORTED ? CopyStopped(what) : Win32Error(what, error);
   }
 }
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "services.h"
+
 namespace tunelift {
 
 // A name for a scratch file in the folder of `path`, hidden (leading dot) and without an
@@ -19,8 +21,10 @@ std::string FolderOf(const std::string& path);
 // Copies through a scratch file beside the destination and moves it into place, so that a
 // copy that fails part way leaves no partial file under the real name and keeps an older
 // one. Copying a file onto itself changes nothing. The copy is neither read-only nor hidden,
-// so that it shows in the list and can be deleted again.
-void CopyFileSafely(const std::string& source, const std::string& destination);
+// so that it shows in the list and can be deleted again. It goes in steps that `options` hears
+// of and may stop (services.h); a stopped copy leaves no scratch file either.
+void CopyFileSafely(const std::string& source, const std::string& destination,
+                    const CopyOptions& options = {});
 
 // Deletes the files (not folders) in the pattern's folder whose names match its last part by
 // the tool's listing rule; 8.3 short names play no part. Without wildcards the name is taken

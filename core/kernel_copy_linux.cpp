@@ -28,12 +28,10 @@ bool KernelCannotCopy(int error) {
   }
 }
 
-int CopyFileRange(int in, int out) {
-  // Large steps, but none that could carry an offset past the largest file offset.
-  constexpr std::size_t kStep = std::size_t{1} << 30;
+int CopyFileRange(int in, int out, CopySteps& steps) {
   bool copiedAny = false;
   while (true) {
-    const ssize_t copied = copy_file_range(in, nullptr, out, nullptr, kStep, 0);
+    const ssize_t copied = copy_file_range(in, nullptr, out, nullptr, kCopyStep, 0);
     if (copied < 0 && errno == EINTR) {
       continue;
     }
@@ -42,24 +40,30 @@ int CopyFileRange(int in, int out) {
     }
     if (copied == 0) {
       // Kernel files (procfs and the like) copy as empty here; reading them tells.
-      return copiedAny ? 0 : kKernelCannotCopy;
+      return copiedAny ? steps.Finish() : kKernelCannotCopy;
     }
     copiedAny = true;
+    const int stepped = steps.Wrote(static_cast<std::uint64_t>(copied));
+    if (stepped != 0) {
+      return stepped;
+    }
   }
 }
 
 }  // namespace
 
-int KernelCopy(int in, int out) {
+int KernelCopy(int in, int out, std::uint64_t size, CopySteps& steps) {
   if (ioctl(out, FICLONE, in) == 0) {
-    return 0;
+    // Shared blocks, nothing written: the whole copy is one report.
+    const int reported = steps.Wrote(size);
+    return reported != 0 ? reported : steps.Finish();
   }
   // Whatever a refused clone may have left, the other ways start from an empty file.
   if (ftruncate(out, 0) != 0) {
     return errno;
   }
   posix_fadvise(in, 0, 0, POSIX_FADV_SEQUENTIAL);  // a hint only: its failure changes nothing
-  return CopyFileRange(in, out);
+  return CopyFileRange(in, out, steps);
 }
 
 }  // namespace tunelift

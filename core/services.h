@@ -6,7 +6,10 @@
 // or deleted through a symbolic link: a link is replaced or deleted as a link, and a folder
 // reached only through one is neither written into nor emptied.
 
+#include <cstdint>
+#include <functional>
 #include <memory>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -62,6 +65,21 @@ public:
   virtual int ExitStatus() const = 0;
 };
 
+// How far a copy has come: the bytes copied so far, of the source's size when it began.
+struct CopyProgress {
+  std::uint64_t copied = 0;
+  std::uint64_t total = 0;
+};
+
+// What FileCopy reports while it runs, and the stop it obeys; both on the copying thread.
+struct CopyOptions {
+  // Called as the copy begins, after each step (a few MiB), and once the content is all there.
+  std::function<void(const CopyProgress&)> progress;
+  // A stop requested here ends the copy at the next step: FileCopy fails with
+  // errnum::kUserInterrupt and leaves the destination as it was.
+  std::stop_token stop;
+};
+
 struct TextFileOptions {
   bool overwrite = true;
   // The file may be read and written by its owner alone, from the moment it exists.
@@ -101,9 +119,12 @@ public:
   // is closed. A write that fails leaves the older file, or none.
   virtual std::unique_ptr<TextStream> CreateTextFile(const std::string& name,
                                                      const TextFileOptions& options) = 0;
-  // The destination becomes a copy of the source, replacing an existing file. A failed copy
-  // leaves the destination as it was; copying a file onto itself changes nothing.
-  virtual void FileCopy(const std::string& source, const std::string& destination) = 0;
+  // The destination becomes a copy of the source, replacing an existing file. A failed or
+  // stopped copy leaves the destination as it was; copying a file onto itself changes nothing.
+  // It touches no state of the services, so it may run on a thread of its own while the
+  // caller's thread goes on.
+  virtual void FileCopy(const std::string& source, const std::string& destination,
+                        const CopyOptions& options = {}) = 0;
   // Deletes every file (not folder) whose name matches the last part of `pattern`, which may
   // hold the wildcards * and ?, without regard to case; "*.*" matches every name. Fails with
   // file-not-found when nothing matches.

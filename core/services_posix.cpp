@@ -115,8 +115,9 @@ public:
     return CreatePosixTextFile(name, options);
   }
 
-  void FileCopy(const std::string& source, const std::string& destination) override {
-    CopyFileSafely(source, destination);
+  void FileCopy(const std::string& source, const std::string& destination,
+                const CopyOptions& options) override {
+    CopyFileSafely(source, destination, options);
   }
 
   void Kill(const std::string& pattern) override { DeleteMatchingFiles(pattern); }

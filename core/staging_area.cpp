@@ -66,11 +66,14 @@ void StagingArea::WriteUploadScript() {
   script->Close();
 }
 
-void StagingArea::StageFile(const std::string& chosenPath) {
+std::string StagingArea::StagedName(const std::string& chosenPath) const {
   const std::size_t lastSeparator = chosenPath.rfind(services_.Separator());
-  const std::string name =
-      lastSeparator == std::string::npos ? chosenPath : chosenPath.substr(lastSeparator + 1);
-  services_.FileCopy(chosenPath, StagingFolder() + services_.Separator() + name);
+  return lastSeparator == std::string::npos ? chosenPath : chosenPath.substr(lastSeparator + 1);
+}
+
+void StagingArea::StageFile(const std::string& chosenPath, const CopyOptions& options) {
+  services_.FileCopy(chosenPath,
+                     StagingFolder() + services_.Separator() + StagedName(chosenPath), options);
 }
 
 void StagingArea::DeleteStagedFile(const std::string& folder, const std::string& name) {

@@ -55,9 +55,12 @@ public:
   // owner may read it: it holds the account's password.
   void WriteUploadScript();
 
-  // Copies the chosen file into the staging folder under its own name (the text after the
-  // last separator), replacing a staged file of that name.
-  void StageFile(const std::string& chosenPath);
+  // The name a chosen file is staged under: its own, the text after the last separator.
+  std::string StagedName(const std::string& chosenPath) const;
+  // Copies the chosen file into the staging folder under its StagedName, replacing a staged
+  // file of that name. `options` follow and may stop the copy (FileCopy in services.h); like
+  // FileCopy, it may run on a thread of its own while no other operation runs.
+  void StageFile(const std::string& chosenPath, const CopyOptions& options = {});
   // Deletes the file `name` in `folder`, literally.
   void DeleteStagedFile(const std::string& folder, const std::string& name);
   // Deletes every file in the staging folder, whatever its extension; sub-folders stay.

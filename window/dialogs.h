@@ -1,9 +1,10 @@
 #pragma once
-// The open-file dialog and the message boxes, behind one interface: the handlers call it, the
-// Qt window passes QtDialogs, the tests pass scripted answers. Numbers are the platform's own
-// (message-box styles and answers, the common dialog's flags and error numbers), because the
-// handlers and their texts were written in them.
+// The open-file dialog, the message boxes and the progress dialog, behind one interface: the
+// handlers call it, the Qt window passes QtDialogs, the tests pass scripted answers. Numbers
+// are the platform's own (message-box styles and answers, the common dialog's flags and error
+// numbers), because the handlers and their texts were written in them.
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -49,6 +50,19 @@ struct OpenFileSettings {
   bool cancelError = false;
 };
 
+struct ProgressText;
+
+// A progress dialog on the screen, modal to the window, with a Cancel button; it goes when
+// this object goes. It never runs the window's handlers itself: they ask it.
+class ProgressDialog {
+public:
+  virtual ~ProgressDialog() = default;
+  // Shows `text` in place of what it showed.
+  virtual void Update(const ProgressText& text) = 0;
+  // True once the user has pressed Cancel, or closed the dialog, which says the same.
+  virtual bool Cancelled() const = 0;
+};
+
 class Dialogs {
 public:
   virtual ~Dialogs() = default;
@@ -62,6 +76,10 @@ public:
   // Shows a modal message box of `style` (msgbox codes) and returns the answer (msgbox kId*).
   // An empty `title` shows kApplicationTitle.
   virtual int MsgBox(const std::string& prompt, int style, const std::string& title = {}) = 0;
+
+  // Shows a progress dialog with `text` (progress_text.h) and returns at once, the window's
+  // events going on meanwhile.
+  virtual std::unique_ptr<ProgressDialog> ShowProgress(const ProgressText& text) = 0;
 };
 
 }  // namespace tunelift

@@ -71,22 +71,26 @@ std::string FailureText(std::string_view action, std::string_view description) {
   return std::string(action) + std::string(kNewLine) + std::string(description);
 }
 
-FormHandlers::FormHandlers(FileServices& services, FormView& view, Dialogs& dialogs)
+FormHandlers::FormHandlers(FileServices& services, FormView& view, Dialogs& dialogs,
+                           FormOptions options)
     : services_(services),
       staging_(services, std::string(kFtpHost)),
       view_(view),
-      dialogs_(dialogs) {}
+      dialogs_(dialogs),
+      options_(options) {}
 
 bool FormHandlers::Run(Handler handler) {
+  if (RefusedWhileCopying(handler)) {
+    return false;
+  }
   // A handler run inside another's dialog must not leave its action to the outer one.
   const std::string_view outerAction = std::exchange(action_, {});
   bool finished = Attempt([this, handler] { (this->*handler)(); }, true);
   // The list shows what is staged now, whatever the handler did or failed to do. After a
   // failure, the box already shown says what went wrong; a list that then cannot be read
-  // shows nothing rather than names that may be gone. The send timer's tick stages and
-  // deletes nothing, and re-reading the folder four times a second would only flicker.
+  // shows nothing rather than names that may be gone.
   const bool listShown = !view_.Unloaded() && !view_.File1().Path().empty();
-  if (listShown && handler != &FormHandlers::SendTimer_Timer) {
+  if (listShown && ListMayHaveChanged(handler)) {
     Attempting(action::kReadList);
     finished = Attempt([this] { view_.File1().Refresh(); }, finished) && finished;
   }
@@ -162,9 +166,7 @@ void FormHandlers::Browse_Click() {
   if (!pickedFrom.empty()) {
     dlgOpenFile_.initDir = pickedFrom;
   }
-  Attempting(action::kStageFile);
-  BusyScope busy(view_);
-  staging_.StageFile(chosenPath);
+  StartCopy(chosenPath, action::kStageFile);
 }
 
 bool FormHandlers::RefuseWhileSending(std::string_view wait) {

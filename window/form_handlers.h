@@ -4,14 +4,23 @@
 // and the window's closing, and the send timer, which tells the user how each send ended.
 // Written against FormView and Dialogs, not against a toolkit.
 //
+// A chosen file is copied on a thread of its own (StagingCopy); the copy timer's ticks follow
+// it, show its progress dialog once it has taken longer than FormOptions::progressDelay, and
+// end it. While it runs, every button is refused with a word that a song is still being
+// copied; Cancel stops it, leaving the staging folder as it was; so does closing the window.
+//
 // Error policy: the open-file dialog's failures are handled by Browse_Click itself; the
-// staging folder found missing at Finish is reported by Finish_Click. Any other exception
+// staging folder found missing at Finish is reported by Finish_Click; a copy's failure is
+// reported as the tick that finds it ended (a cancelled copy is not). Any other exception
 // (a tunelift::Error or anything else) ends the handler it came from and is reported by Run,
 // the one place that catches it, in a message box that says what could not be done and why;
 // the window stays. Run then refreshes the list, failed or not, unless the window is gone.
 
 #include <array>
+#include <chrono>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -19,16 +28,27 @@
 #include "core/staging_area.h"
 #include "window/dialogs.h"
 #include "window/form_view.h"
+#include "window/staging_copy.h"
 
 namespace tunelift {
+
+// How long a pick may take to copy before its progress dialog shows.
+inline constexpr std::chrono::milliseconds kProgressDelay{500};
+
+struct FormOptions {
+  // How long a copy runs before its progress dialog shows (a test's may be shorter).
+  std::chrono::milliseconds progressDelay = kProgressDelay;
+};
 
 class FormHandlers {
 public:
   using Handler = void (FormHandlers::*)();
 
   // All three must outlive this object. The staging area is built on `services` and uploads
-  // to the host the program was built for.
-  FormHandlers(FileServices& services, FormView& view, Dialogs& dialogs);
+  // to the host the program was built for. A copy still running as it goes is stopped and
+  // waited for.
+  FormHandlers(FileServices& services, FormView& view, Dialogs& dialogs,
+               FormOptions options = {});
 
   // Runs one handler to its end, then refreshes the list; false when a failure ended either
   // early (already reported). A handler may run inside another's dialog (the send timer's
@@ -44,6 +64,11 @@ public:
   // Runs while the send timer is on: tells of every send that has ended, and takes the
   // status icon away once none runs.
   void SendTimer_Timer();
+  // Runs while the copy timer is on: shows how far the copy has come once it is due, stops it
+  // when the user cancels, and once it has ended, tells of its failure.
+  void CopyTimer_Timer();
+  // The window closes: a copy still running is stopped and waited for.
+  void Form_Unload();
 
 private:
   void ReportEndedSends();
@@ -59,13 +84,33 @@ private:
   void ReportDialogFailure(const Error& error);
   void ReportFolderMissing();
 
+  // The copy, in form_copying.cpp. `failureAction` says what could not be done if it fails.
+  void StartCopy(const std::string& chosenPath, std::string_view failureAction);
+  bool RefusedWhileCopying(Handler handler);
+  void ShowProgressWhenDue();
+  void EndCopy();
+  void DropCopy();
+  // False for a tick that changes nothing in the staging folder, after which the list is
+  // not read again.
+  bool ListMayHaveChanged(Handler handler) const;
+
   FileServices& services_;
   StagingArea staging_;
   FormView& view_;
   Dialogs& dialogs_;
+  FormOptions options_;
   OpenFileSettings dlgOpenFile_;
   std::string_view action_;
   bool sendingShown_ = false;  // the status icon shows a send
+  // While a chosen file is copied: the copy, the name it is staged under, what its failure
+  // is reported as, and the busy cursor until its progress dialog shows. After the staging
+  // area, so that the copy ends before the area goes.
+  std::unique_ptr<StagingCopy> copy_;
+  std::string copyName_;
+  std::string_view copyAction_;
+  std::optional<BusyScope> copyBusy_;
+  std::unique_ptr<ProgressDialog> progress_;
+  bool progressTried_ = false;
 };
 
 // The report of a failure that ended a handler: what could not be done, then on a line of its

@@ -29,6 +29,9 @@ public:
 // How often the send timer runs: often enough that the news of a send comes at once to the
 // user's eye; rare enough to cost nothing.
 inline constexpr int kSendTimerIntervalMs = 250;
+// How often the copy timer runs while a chosen file is copied: often enough that a short copy's
+// file is listed at once and the progress bar moves smoothly; rare enough to cost nothing.
+inline constexpr int kCopyTimerIntervalMs = 25;
 
 class FormView {
 public:
@@ -55,6 +58,9 @@ public:
   // While enabled, the window runs the handlers' SendTimer_Timer every few tenths of a second
   // on its own thread, between other events.
   virtual void SetSendTimer(bool enabled) = 0;
+  // While enabled, the window runs the handlers' CopyTimer_Timer every few hundredths of a
+  // second on its own thread, between other events, as it does the send timer's.
+  virtual void SetCopyTimer(bool enabled) = 0;
 };
 
 // Shows the busy cursor for as long as it lives, however the scope is left.

@@ -49,6 +49,18 @@ protected:
     ASSERT_FALSE(view_.timerOn()) << "a send did not end";
   }
 
+  // Runs the copy timer's ticks until the copy a pick started has ended (30 s at most); what
+  // the last one, which found it ended, returned.
+  bool TickUntilTheCopyHasEnded() {
+    bool finished = true;
+    for (int i = 0; i < 1500 && view_.copyTimerOn(); ++i) {
+      finished = Click(&FormHandlers::CopyTimer_Timer);
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_FALSE(view_.copyTimerOn()) << "the copy did not end";
+    return finished;
+  }
+
   // Waits until `count` clients have started in the program folder (30 s at most).
   void AwaitClients(std::size_t count) {
     for (int i = 0; i < 1500 && ClientRuns(root_).size() < count; ++i) {
@@ -92,7 +104,9 @@ TEST_F(FormHandlersTest, BrowseStagesEachPickAndOpensNextWhereTheUserPicked) {
   });
   dialogs_.AnswerOpenWith(Text(outside_ / "voice.wav"));
   EXPECT_TRUE(Click(&FormHandlers::Browse_Click));
+  EXPECT_TRUE(TickUntilTheCopyHasEnded());
   EXPECT_TRUE(Click(&FormHandlers::Browse_Click));
+  EXPECT_TRUE(TickUntilTheCopyHasEnded());
 
   EXPECT_EQ(ReadFile(StagingPath() / "song.mp3"), "song");
   EXPECT_EQ(ReadFile(StagingPath() / "voice.wav"), "voice");  // staged, but not listed
@@ -121,7 +135,8 @@ TEST_F(FormHandlersTest, AFailureIsReportedWithWhatCouldNotBeDoneAndTheListStill
   ASSERT_TRUE(Load());
   dialogs_.AnswerOpenWith(Text(outside_ / "gone.mp3"));
   Stage("arrived meanwhile.mp3");
-  EXPECT_FALSE(Click(&FormHandlers::Browse_Click));
+  EXPECT_TRUE(Click(&FormHandlers::Browse_Click));  // the copy starts, and fails on its own
+  EXPECT_FALSE(TickUntilTheCopyHasEnded());
   ASSERT_EQ(Boxes().size(), 1u);
   EXPECT_EQ(Boxes()[0].prompt.rfind("Could not stage the file.\r\n", 0), 0u) << Boxes()[0].prompt;
   EXPECT_NE(Boxes()[0].prompt.find("gone.mp3"), std::string::npos);

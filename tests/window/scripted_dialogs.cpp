@@ -3,6 +3,23 @@
 #include <utility>
 
 namespace tunelift::testing {
+namespace {
+
+// A progress dialog that only records: what it showed, whether it is still up, and the
+// Cancel the test pressed on it.
+class ScriptedProgress : public ProgressDialog {
+public:
+  explicit ScriptedProgress(ProgressRecord& record) : record_(record) {}
+  ~ScriptedProgress() override { record_.open = false; }
+
+  void Update(const ProgressText& text) override { record_.texts.push_back(text); }
+  bool Cancelled() const override { return record_.cancelled; }
+
+private:
+  ProgressRecord& record_;
+};
+
+}  // namespace
 
 void ScriptedDialogs::AnswerOpenWith(std::string chosenPath, WhileShown whileShown) {
   openAnswers_.push_back({std::move(chosenPath), std::move(whileShown)});
@@ -14,6 +31,21 @@ void ScriptedDialogs::FailOpenWith(int number, std::string description) {
 
 void ScriptedDialogs::ThrowFromOpen(std::exception_ptr failure) {
   openAnswers_.push_back({std::move(failure), {}});
+}
+
+bool ScriptedDialogs::CancelOpenProgress() {
+  if (progressDialogs_.empty() || !progressDialogs_.back().open) {
+    return false;
+  }
+  progressDialogs_.back().cancelled = true;
+  return true;
+}
+
+std::unique_ptr<ProgressDialog> ScriptedDialogs::ShowProgress(const ProgressText& text) {
+  ProgressRecord& record = progressDialogs_.emplace_back();
+  record.texts.push_back(text);
+  record.cancelled = std::exchange(cancelNextProgress_, false);
+  return std::make_unique<ScriptedProgress>(record);
 }
 
 void ScriptedDialogs::AnswerMsgBoxWith(int answer, WhileShown whileShown) {

@@ -24,6 +24,7 @@ public:
   void HideSending() noexcept override { sendingTooltip_.clear(); }
   void TellSendEnded(const SendNotice& notice) override { told_.push_back(notice); }
   void SetSendTimer(bool enabled) override { timerOn_ = enabled; }
+  void SetCopyTimer(bool enabled) override { copyTimerOn_ = enabled; }
 
   // The names the list shows, in order.
   std::vector<std::string> Shown() const;
@@ -35,6 +36,7 @@ public:
   const std::string& sendingTooltip() const { return sendingTooltip_; }
   const std::vector<SendNotice>& told() const { return told_; }
   bool timerOn() const { return timerOn_; }
+  bool copyTimerOn() const { return copyTimerOn_; }
 
 private:
   StagedList list_{std::string(kFile1Pattern)};
@@ -45,6 +47,7 @@ private:
   std::string sendingTooltip_;
   std::vector<SendNotice> told_;
   bool timerOn_ = false;
+  bool copyTimerOn_ = false;
 };
 
 }  // namespace tunelift::testing

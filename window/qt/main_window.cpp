@@ -34,11 +34,13 @@ QWidget* MakeWidget(const ControlSpec& control, QWidget* parent) {
 
 }  // namespace
 
-MainWindow::MainWindow(FileServices& services, Dialogs& dialogs, QWidget* parent)
+MainWindow::MainWindow(FileServices& services, Dialogs& dialogs, FormOptions options,
+                       QWidget* parent)
     : QWidget(parent),
-      handlers_(services, *this, dialogs),
+      handlers_(services, *this, dialogs, options),
       notices_(dialogs, this),
-      sendTimer_(this) {
+      sendTimer_(this),
+      copyTimer_(this) {
   setObjectName(ToQString(kFormName));
   setWindowTitle(ToQString(kFormCaption));
   setFixedSize(ToPixels(kClientWidth), ToPixels(kClientHeight));
@@ -53,6 +55,10 @@ MainWindow::MainWindow(FileServices& services, Dialogs& dialogs, QWidget* parent
   sendTimer_.setInterval(kSendTimerIntervalMs);
   connect(&sendTimer_, &QTimer::timeout, this,
           [this] { handlers_.Run(&FormHandlers::SendTimer_Timer); });
+  copyTimer_.setObjectName(QStringLiteral("CopyTimer"));
+  copyTimer_.setInterval(kCopyTimerIntervalMs);
+  connect(&copyTimer_, &QTimer::timeout, this,
+          [this] { handlers_.Run(&FormHandlers::CopyTimer_Timer); });
 }
 
 bool MainWindow::Load() {
@@ -109,6 +115,12 @@ void MainWindow::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
 }
 
+void MainWindow::closeEvent(QCloseEvent* event) {
+  unloaded_ = true;
+  handlers_.Run(&FormHandlers::Form_Unload);
+  QWidget::closeEvent(event);
+}
+
 void MainWindow::BeginBusy() {
   QApplication::setOverrideCursor(Qt::WaitCursor);
 }
@@ -134,6 +146,14 @@ void MainWindow::SetSendTimer(bool enabled) {
     sendTimer_.stop();
   } else if (!sendTimer_.isActive()) {
     sendTimer_.start();
+  }
+}
+
+void MainWindow::SetCopyTimer(bool enabled) {
+  if (!enabled) {
+    copyTimer_.stop();
+  } else if (!copyTimer_.isActive()) {
+    copyTimer_.start();
   }
 }
 

@@ -22,7 +22,8 @@ class MainWindow : public QWidget, public FormView {
 
 public:
   // `services` and `dialogs` must outlive the window.
-  MainWindow(FileServices& services, Dialogs& dialogs, QWidget* parent = nullptr);
+  MainWindow(FileServices& services, Dialogs& dialogs, FormOptions options = {},
+             QWidget* parent = nullptr);
 
   // Runs Form_Load; false when start-up failed (the user has been told why).
   bool Load();
@@ -37,9 +38,12 @@ public:
   void HideSending() noexcept override;
   void TellSendEnded(const SendNotice& notice) override;
   void SetSendTimer(bool enabled) override;
+  void SetCopyTimer(bool enabled) override;
 
 protected:
   void showEvent(QShowEvent* event) override;
+  // However the window closes, a copy still running is stopped first.
+  void closeEvent(QCloseEvent* event) override;
 
 private:
   QWidget* CreateControl(const ControlSpec& control);
@@ -51,6 +55,8 @@ private:
   // Runs while an FTP client that Send started may still run: the window learns of its end
   // without ever waiting for it.
   QTimer sendTimer_;
+  // Runs while a chosen file is copied: the window follows the copy without waiting for it.
+  QTimer copyTimer_;
   FileListBox* file1_ = nullptr;
   QLabel* label4_ = nullptr;
   bool unloaded_ = false;

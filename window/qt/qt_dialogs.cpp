@@ -1,13 +1,13 @@
 #include "window/qt/qt_dialogs.h"
 
 #include <QDir>
-#include <QScreen>
 #include <QStringList>
-#include <algorithm>
 #include <stdexcept>
 
 #include "core/error.h"
+#include "window/qt/centred.h"
 #include "window/qt/path_text.h"
+#include "window/qt/qt_progress_dialog.h"
 
 namespace tunelift {
 namespace {
@@ -57,40 +57,6 @@ QMessageBox::Icon IconFor(int style) {
                                   std::to_string(style & kIconMask));
   }
 }
-
-// Moves `dialog` into the middle of its shown `owner`, within the owner's screen.
-void CentreOn(QWidget& dialog, const QWidget* owner) {
-  if (owner == nullptr || !owner->isVisible()) {
-    return;
-  }
-  // A dialog that has not shown yet has no frame; it gets one as thick as its owner's. Its
-  // place is given without the frame, which the window manager then puts around it.
-  const QRect ownerFrame = owner->frameGeometry();
-  const QPoint frameTopLeft = owner->geometry().topLeft() - ownerFrame.topLeft();
-  const QSize frame = dialog.size() + (ownerFrame.size() - owner->size());
-  QPoint topLeft = ownerFrame.center() - QPoint(frame.width() / 2, frame.height() / 2);
-  const QRect available = owner->screen()->availableGeometry();
-  topLeft.setX(std::clamp(topLeft.x(), available.left(),
-                          std::max(available.left(), available.right() - frame.width())));
-  topLeft.setY(std::clamp(topLeft.y(), available.top(),
-                          std::max(available.top(), available.bottom() - frame.height())));
-  dialog.setGeometry(QRect(topLeft + frameTopLeft, dialog.size()));
-}
-
-// A dialog that puts itself in the middle of its owner once it has its final size, as the
-// platform places message boxes and dialogs. Qt places a dialog before it shows, but a message
-// box sizes itself to its text only as it shows.
-template <typename Dialog>
-class Centred : public Dialog {
-public:
-  using Dialog::Dialog;
-
-protected:
-  void showEvent(QShowEvent* event) override {
-    Dialog::showEvent(event);
-    CentreOn(*this, this->parentWidget());
-  }
-};
 
 }  // namespace
 
@@ -145,6 +111,10 @@ std::unique_ptr<QMessageBox> MakeMessageBox(const std::string& prompt, int style
 int QtDialogs::MsgBox(const std::string& prompt, int style, const std::string& title) {
   const std::unique_ptr<QMessageBox> box = MakeMessageBox(prompt, style, title, owner_);
   return AnswerNumber(static_cast<QMessageBox::StandardButton>(box->exec()));
+}
+
+std::unique_ptr<ProgressDialog> QtDialogs::ShowProgress(const ProgressText& text) {
+  return ShowQtProgress(text, owner_);
 }
 
 int AnswerNumber(QMessageBox::StandardButton button) {

@@ -1,5 +1,5 @@
 #pragma once
-// The open-file dialog and the message boxes on Qt's own dialogs.
+// The open-file dialog, the message boxes and the progress dialog on Qt's own dialogs.
 
 #include <QFileDialog>
 #include <QMessageBox>
@@ -26,6 +26,8 @@ public:
   // names matched without regard to case, one existing file when kFileMustExist is set.
   std::string ShowOpen(const OpenFileSettings& settings) override;
   int MsgBox(const std::string& prompt, int style, const std::string& title = {}) override;
+  // A QProgressDialog, modal to the owner (ShowQtProgress).
+  std::unique_ptr<ProgressDialog> ShowProgress(const ProgressText& text) override;
 
 private:
   QtDialogsOptions options_;

@@ -10,6 +10,8 @@
 #include "core/error.h"
 #include "core/win32_error.h"
 #include "listing/wide_text_win32.h"
+#include "window/win32/owner_middle.h"
+#include "window/win32/progress_window.h"
 
 namespace tunelift {
 namespace {
@@ -59,26 +61,6 @@ std::string_view DialogErrorWords(unsigned long code) {
     case FNERR_BUFFERTOOSMALL: return "The chosen file's name is too long for the dialog's buffer.";
     default: return "The open-file dialog failed.";
   }
-}
-
-// Moves `dialog` into the middle of `owner`, as far as the owner's screen allows.
-void MoveIntoMiddle(HWND dialog, HWND owner) {
-  RECT ownerRect{};
-  RECT dialogRect{};
-  MONITORINFO screen{};
-  screen.cbSize = sizeof screen;
-  if (!GetWindowRect(owner, &ownerRect) || !GetWindowRect(dialog, &dialogRect) ||
-      !GetMonitorInfoW(MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST), &screen)) {
-    return;  // the system places it, as it would have anyway
-  }
-  const LONG width = dialogRect.right - dialogRect.left;
-  const LONG height = dialogRect.bottom - dialogRect.top;
-  const RECT& work = screen.rcWork;
-  const LONG left = std::clamp(ownerRect.left + (ownerRect.right - ownerRect.left - width) / 2,
-                               work.left, std::max(work.left, work.right - width));
-  const LONG top = std::clamp(ownerRect.top + (ownerRect.bottom - ownerRect.top - height) / 2,
-                              work.top, std::max(work.top, work.bottom - height));
-  SetWindowPos(dialog, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 LRESULT CALLBACK CentreWhenActivated(int code, WPARAM wParam, LPARAM lParam) {
@@ -192,6 +174,10 @@ std::string Win32Dialogs::ShowOpen(const OpenFileSettings& settings) {
     throw Error(kCancelErrorNumber, "Cancel was selected.");
   }
   return {};
+}
+
+std::unique_ptr<ProgressDialog> Win32Dialogs::ShowProgress(const ProgressText& text) {
+  return ShowWin32Progress(text, LiveOwner());
 }
 
 int Win32Dialogs::MsgBox(const std::string& prompt, int style, const std::string& title) {

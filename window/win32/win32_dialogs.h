@@ -1,6 +1,7 @@
 #pragma once
-// The open-file dialog and the message boxes on the platform's own: the common dialog
-// (GetOpenFileNameW) and MessageBoxW, each modal to the window and centred on it.
+// The open-file dialog, the message boxes and the progress dialog on the platform's own: the
+// common dialog (GetOpenFileNameW), MessageBoxW and a window with a progress bar, each modal
+// to the window and centred on it.
 
 #include <windows.h>
 
@@ -22,6 +23,8 @@ public:
   // MessageBoxW with `style` as it is (the msgbox codes are the platform's own); returns the
   // button pressed.
   int MsgBox(const std::string& prompt, int style, const std::string& title = {}) override;
+  // The progress window of progress_window.h.
+  std::unique_ptr<ProgressDialog> ShowProgress(const ProgressText& text) override;
 
 private:
   // The owner while it is a window; none once it has gone.

@@ -7,6 +7,7 @@
 #include "core/win32_error.h"
 #include "listing/wide_text_win32.h"
 #include "window/win32/control_layout.h"
+#include "window/win32/progress_window.h"
 
 namespace tunelift {
 namespace {
@@ -18,6 +19,7 @@ constexpr DWORD kWindowExStyle = 0;
 constexpr UINT kIconMessage = WM_APP + 1;
 constexpr UINT_PTR kSendTimerId = 1;
 constexpr UINT_PTR kNoticeTimerId = 2;
+constexpr UINT_PTR kCopyTimerId = 3;
 
 // Pressing Enter presses the default button, and the dialog manager makes every push button
 // the default one while it has the focus. This window has no default button: a button asked
@@ -73,8 +75,8 @@ const ClickBinding* BindingFor(int controlId) {
 
 }  // namespace
 
-Win32Window::Win32Window(FileServices& services, Dialogs& dialogs, int dpi)
-    : handlers_(services, *this, dialogs),
+Win32Window::Win32Window(FileServices& services, Dialogs& dialogs, int dpi, FormOptions options)
+    : handlers_(services, *this, dialogs, options),
       dialogs_(dialogs),
       dpi_(dpi),
       font_(CreateWindowFont(dpi)) {
@@ -181,6 +183,8 @@ LRESULT Win32Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_TIMER:
       if (wParam == kSendTimerId) {
         handlers_.Run(&FormHandlers::SendTimer_Timer);
+      } else if (wParam == kCopyTimerId) {
+        handlers_.Run(&FormHandlers::CopyTimer_Timer);
       } else if (wParam == kNoticeTimerId && notices_) {
         notices_->OnNoticeTimer();
       }
@@ -202,6 +206,9 @@ LRESULT Win32Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       }
       break;
     case WM_DESTROY:
+      // However the window goes, a copy still running is stopped first.
+      unloaded_ = true;
+      handlers_.Run(&FormHandlers::Form_Unload);
       notices_.reset();  // the icon goes with its window
       PostQuitMessage(0);
       return 0;
@@ -313,7 +320,28 @@ void Win32Window::SetSendTimer(bool enabled) {
   }
 }
 
+void Win32Window::SetCopyTimer(bool enabled) {
+  if (!enabled) {
+    copyTimerOn_ = false;
+    if (window_ != nullptr) {
+      KillTimer(window_, kCopyTimerId);
+    }
+    return;
+  }
+  if (window_ == nullptr) {
+    return;
+  }
+  if (SetTimer(window_, kCopyTimerId, kCopyTimerIntervalMs, nullptr) == 0) {
+    throw LastWin32Error("Cannot start the timer that follows the copy");
+  }
+  copyTimerOn_ = true;
+}
+
 void DeliverMessage(const Win32Window& window, MSG& message) {
+  const HWND progress = ProgressDialogOf(message.hwnd);
+  if (progress != nullptr && IsDialogMessageW(progress, &message)) {
+    return;
+  }
   if (window.Handle() != nullptr && IsDialogMessageW(window.Handle(), &message)) {
     return;
   }

@@ -28,7 +28,8 @@ class Win32Window : public FormView {
 public:
   // Makes the window, hidden, with its controls; `services` and `dialogs` must outlive it.
   // Throws tunelift::Error when the system cannot make the window, a control or the font.
-  Win32Window(FileServices& services, Dialogs& dialogs, int dpi = ScreenDpi());
+  Win32Window(FileServices& services, Dialogs& dialogs, int dpi = ScreenDpi(),
+              FormOptions options = {});
   ~Win32Window() override;
   Win32Window(const Win32Window&) = delete;
   Win32Window& operator=(const Win32Window&) = delete;
@@ -43,6 +44,8 @@ public:
   HWND Handle() const { return window_; }
   // The control made for the layout table's `name`; nullptr once the window is gone.
   HWND Control(std::string_view name) const;
+  // True while the copy timer runs: a chosen file is being copied.
+  bool Copying() const { return copyTimerOn_; }
 
   FileList& File1() override { return *file1_; }
   void SetLabel4Caption(const std::string& caption) override;
@@ -54,6 +57,7 @@ public:
   void HideSending() noexcept override;
   void TellSendEnded(const SendNotice& notice) override;
   void SetSendTimer(bool enabled) override;
+  void SetCopyTimer(bool enabled) override;
 
 private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -75,10 +79,12 @@ private:
   HWND lastFocus_ = nullptr;
   int busyDepth_ = 0;
   bool unloaded_ = false;
+  bool copyTimerOn_ = false;
 };
 
-// Hands `message` to the window's dialog manager (Tab, the arrow keys, Space on a button), and
-// to the window it is for when the dialog manager does not take it.
+// Hands `message` to the dialog manager of the window or of its progress dialog (Tab, the arrow
+// keys, Space on a button), and to the window it is for when the dialog manager does not take
+// it.
 void DeliverMessage(const Win32Window& window, MSG& message);
 
 // Runs the message loop until the program's end; returns WM_QUIT's exit code.

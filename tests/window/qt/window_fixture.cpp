@@ -3,6 +3,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <algorithm>
 #include <fstream>
 #include <iostream>
@@ -11,10 +12,15 @@
 
 #include "core/native_services.h"
 #include "window/qt/dialog_font.h"
+#include "window/qt/qt_progress_dialog.h"
 
 namespace tunelift::testing {
 
-WindowFixture::WindowFixture() : originalDirectory_(fs::current_path()) {
+std::unique_ptr<ProgressDialog> WindowDialogs::ShowProgress(const ProgressText& text) {
+  return ShowQtProgress(text, owner_);
+}
+
+WindowFixture::WindowFixture(FormOptions options) : originalDirectory_(fs::current_path()) {
   // As the program does at start-up, once.
   static const bool fontChosen = (UseDialogFont(std::cerr), true);
   (void)fontChosen;
@@ -24,7 +30,8 @@ WindowFixture::WindowFixture() : originalDirectory_(fs::current_path()) {
   fs::create_directories(ProgramFolder());
   fs::create_directories(MusicFolder());
   services_ = MakeNativeServices(ProgramFolder().string());
-  window_ = std::make_unique<MainWindow>(*services_, dialogs_);
+  window_ = std::make_unique<MainWindow>(*services_, dialogs_, options);
+  dialogs_.SetOwner(window_.get());
 }
 
 WindowFixture::~WindowFixture() {
@@ -50,11 +57,31 @@ bool WindowFixture::LoadAndShow() {
 }
 
 void WindowFixture::Click(std::string_view buttonName) {
+  Press(buttonName);
+  if (!AwaitCopyEnd()) {
+    throw std::runtime_error("a copy did not end");
+  }
+}
+
+void WindowFixture::Press(std::string_view buttonName) {
   auto* button = Control<QPushButton>(buttonName);
   if (button == nullptr) {
     throw std::logic_error("no button " + std::string(buttonName));
   }
   QTest::mouseClick(button, Qt::LeftButton);
+}
+
+bool WindowFixture::Copying() const {
+  return window_->findChild<QTimer*>(QStringLiteral("CopyTimer"))->isActive();
+}
+
+bool WindowFixture::AwaitCopyEnd() {
+  return QTest::qWaitFor([this] { return !Copying(); }, 60000);
+}
+
+QProgressDialog* WindowFixture::ProgressShown() const {
+  auto* dialog = window_->findChild<QProgressDialog*>(QString::fromLatin1(kProgressDialogName));
+  return dialog != nullptr && dialog->isVisible() ? dialog : nullptr;
 }
 
 void WindowFixture::Select(std::string_view name) {

@@ -11,6 +11,9 @@
 #include <string_view>
 #include <vector>
 
+#include <QPointer>
+#include <QProgressDialog>
+
 #include "core/services.h"
 #include "scripted_dialogs.h"
 #include "window/qt/main_window.h"
@@ -20,9 +23,20 @@ namespace tunelift::testing {
 
 namespace fs = std::filesystem;
 
+// Scripted dialogs, but with Qt's own progress dialog, modal to the window as the program
+// shows it. It blocks nothing, so a test presses its Cancel button as a user would.
+class WindowDialogs : public ScriptedDialogs {
+public:
+  void SetOwner(QWidget* owner) { owner_ = owner; }
+  std::unique_ptr<ProgressDialog> ShowProgress(const ProgressText& text) override;
+
+private:
+  QPointer<QWidget> owner_;
+};
+
 class WindowFixture {
 public:
-  WindowFixture();
+  explicit WindowFixture(FormOptions options = {});
   // Puts the current directory back where it was, so the temporary folder can go.
   ~WindowFixture();
 
@@ -34,12 +48,21 @@ public:
 
   // Runs Form_Load and, when it succeeds, shows the window.
   bool LoadAndShow();
+  // Clicks the button and, as a user who waits for the song to show, lets the events run
+  // until a copy the click started has ended.
   void Click(std::string_view buttonName);
+  // Clicks the button and returns at once.
+  void Press(std::string_view buttonName);
+  // Lets the events run until no copy runs (60 s at most); false when one still does.
+  bool AwaitCopyEnd();
+  bool Copying() const;
+  // The copy's progress dialog while it shows; nullptr when none does.
+  QProgressDialog* ProgressShown() const;
   // Clicks the list entry `name`, as a user selects it.
   void Select(std::string_view name);
   QStringList Listed() const;
 
-  ScriptedDialogs& dialogs() { return dialogs_; }
+  WindowDialogs& dialogs() { return dialogs_; }
   MainWindow& window() { return *window_; }
   template <typename T>
   T* Control(std::string_view name) const;
@@ -48,7 +71,7 @@ private:
   fs::path originalDirectory_;
   QTemporaryDir root_;
   std::unique_ptr<FileServices> services_;
-  ScriptedDialogs dialogs_;
+  WindowDialogs dialogs_;
   std::unique_ptr<MainWindow> window_;
 };
 

@@ -10,6 +10,7 @@
 #include <dlgs.h>
 
 #include <array>
+#include <chrono>
 #include <cstdlib>
 #include <thread>
 
@@ -157,6 +158,19 @@ protected:
     });
   }
   void AwaitUser() { user_.join(); }
+  // Delivers the window's messages until a copy the dialog's answer started has ended (30 s at
+  // most); false when it still runs.
+  bool AwaitCopy() {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    MSG message{};
+    while (window_->Copying() && std::chrono::steady_clock::now() < deadline) {
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+      while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        DeliverMessage(*window_, message);
+      }
+    }
+    return !window_->Copying();
+  }
 
   static void Press(HWND dialog, int button) {
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
@@ -181,6 +195,7 @@ TEST_F(Win32DialogsTest, APathTypedIntoTheRealOpenFileDialogIsStaged) {
   });
   SendMessageW(window_->Control("Browse"), BM_CLICK, 0, 0);
   AwaitUser();
+  ASSERT_TRUE(AwaitCopy());
 
   ASSERT_TRUE(seen_.shown);
   EXPECT_EQ(seen_.leftOpen, "");

@@ -7,12 +7,24 @@
 #include "listing/wide_text_win32.h"
 #include "window/layout.h"
 #include "window/win32/control_layout.h"
+#include "window/win32/progress_window.h"
 
 namespace tunelift::testing {
 
+std::unique_ptr<ProgressDialog> WindowDialogs::ShowProgress(const ProgressText& text) {
+  return ShowWin32Progress(text, owner_);
+}
+
 void Win32WindowTest::SetUp() {
   ProgramFolderTest::SetUp();
-  window_ = std::make_unique<Win32Window>(*services_, dialogs_);
+  UseFormOptions({});
+}
+
+void Win32WindowTest::UseFormOptions(FormOptions options) {
+  window_.reset();
+  Pump();
+  window_ = std::make_unique<Win32Window>(*services_, dialogs_, ScreenDpi(), options);
+  dialogs_.SetOwner(window_->Handle());
 }
 
 void Win32WindowTest::TearDown() {
@@ -58,8 +70,18 @@ bool Win32WindowTest::PumpUntil(const std::function<bool()>& done) {
 }
 
 void Win32WindowTest::Click(std::string_view name) {
+  Press(name);
+  ASSERT_TRUE(PumpUntil([this] { return !window_->Copying(); })) << "a copy did not end";
+}
+
+void Win32WindowTest::Press(std::string_view name) {
   SendMessageW(Control(name), BM_CLICK, 0, 0);
   Pump();
+}
+
+HWND Win32WindowTest::ProgressShown() const {
+  const HWND progress = FindWindowExW(nullptr, nullptr, kProgressClassName, nullptr);
+  return progress != nullptr && IsWindowVisible(progress) ? progress : nullptr;
 }
 
 void Win32WindowTest::Key(WPARAM key) {

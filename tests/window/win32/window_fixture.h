@@ -23,10 +23,24 @@ std::string TextOf(HWND window);
 // A window's class name, such as "Button" or "#32770".
 std::wstring ClassOf(HWND window);
 
+// Scripted dialogs, but with the window's own progress dialog, as the program shows it: it
+// blocks nothing, so a test presses its Cancel button as a user would.
+class WindowDialogs : public ScriptedDialogs {
+public:
+  void SetOwner(HWND owner) { owner_ = owner; }
+  std::unique_ptr<ProgressDialog> ShowProgress(const ProgressText& text) override;
+
+private:
+  HWND owner_ = nullptr;
+};
+
 class Win32WindowTest : public ProgramFolderTest {
 protected:
   void SetUp() override;
   void TearDown() override;
+
+  // Makes the window anew with `options`, before it is loaded.
+  void UseFormOptions(FormOptions options);
 
   // Runs Form_Load and, when it succeeds, shows the window.
   bool LoadAndShow();
@@ -36,8 +50,13 @@ protected:
   bool PumpUntil(const std::function<bool()>& done);
 
   HWND Control(std::string_view name) const { return window_->Control(name); }
-  // Clicks the button `name` (BM_CLICK), then delivers what followed.
+  // Clicks the button `name` (BM_CLICK), then delivers what followed until a copy the click
+  // started has ended, as a user who waits for the song to show.
   void Click(std::string_view name);
+  // Clicks the button and delivers only what is waiting.
+  void Press(std::string_view name);
+  // The progress dialog while it shows; nullptr when none does.
+  HWND ProgressShown() const;
   // Presses and releases `key` where the focus is, as the keyboard would.
   void Key(WPARAM key);
   // The layout table's name of the control with the focus; empty for anything else.
@@ -47,7 +66,7 @@ protected:
   void SelectEntry(const std::string& shown);
   bool WindowGone() const { return window_->Handle() == nullptr; }
 
-  ScriptedDialogs dialogs_;
+  WindowDialogs dialogs_;
   std::unique_ptr<Win32Window> window_;
   // Whether the end of the program's loop (WM_QUIT) has come.
   bool quitPosted_ = false;
