@@ -139,6 +139,7 @@ std::vector<UploadOutcome> StagingArea::TakeEndedUploads() {
     }
     outcomes.push_back(ReadUploadOutcome(upload.client->ExitStatus(), upload.files.report,
                                          upload.files.transcript));
+    outcomes.back().stopped = upload.stopped;
     return true;
   });
   if (outcomes.empty()) {
@@ -156,6 +157,35 @@ std::vector<UploadOutcome> StagingArea::TakeEndedUploads() {
     }
   }
   return outcomes;
+}
+
+std::optional<StagingArea::SendFiles> StagingArea::RunningSend() {
+  for (auto upload = uploads_.rbegin(); upload != uploads_.rend(); ++upload) {
+    if (upload->client->Running()) {
+      return upload->files;
+    }
+  }
+  return std::nullopt;
+}
+
+void StagingArea::StopUploads() {
+  std::optional<Error> firstFailure;
+  for (Upload& upload : uploads_) {
+    if (!upload.client->Running()) {
+      continue;  // ended on its own: it is told as it ended
+    }
+    try {
+      upload.client->Stop();
+      upload.stopped = true;
+    } catch (const Error& error) {
+      if (!firstFailure) {
+        firstFailure = error;
+      }
+    }
+  }
+  if (firstFailure) {
+    throw *firstFailure;
+  }
 }
 
 bool StagingArea::MusicStaged() const {
