@@ -18,7 +18,7 @@ struct SendProgress {
   // last one the client is done with. 0 before the first file has started.
   std::size_t fileNumber = 0;
   std::size_t fileCount = 0;
-  std::string fileName;        // as the report has it: another program's text
+  std::string fileName = {};   // as the report has it: another program's text
   std::uint64_t fileSent = 0;  // the bytes of it the server holds
   std::uint64_t fileSize = 0;
   // The share of the send's bytes the client is done with, from 0 to 1: a file that went or
