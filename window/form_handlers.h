@@ -12,6 +12,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -41,12 +42,29 @@ public:
   void Delete_Click();
   void Send_Click();
   void Finish_Click();
-  // Runs while the send timer is on: tells of every send that has ended, and takes the
-  // status icon away once none runs.
+  // Runs while the send timer is on: tells of every send that has ended, shows how far the
+  // one started last has come (the status icon's tooltip, the launcher's progress), and takes
+  // both away once none runs.
   void SendTimer_Timer();
+  // The user closes the window (its close box, Alt+F4). While a send runs, asks whether it
+  // keeps going. Yes: the window goes and the program runs on until the sends end, tells
+  // how they ended, and closes the window. No: the sends are stopped and told, and the
+  // window closes.
+  void CloseWindow();
+  // From the status icon's menu: ends every running send at once, and tells what went.
+  void StopSending();
+  // From the status icon's menu: opens the running send's transcript in the desktop's viewer.
+  void ShowTranscript();
 
 private:
   void ReportEndedSends();
+  // Ends every running send and tells each, also when one could not be stopped; then throws
+  // that failure.
+  void StopAndTellSends();
+  // Shows how far the send started last has come, each sign only when it changed.
+  void ShowSendProgress();
+  // Once no send runs, tells what they came to and closes a window that CloseWindow let go.
+  void CloseOnceSendsEnd();
   // Runs `step`; false when it threw, reported in a message box if `reportFailure`.
   bool Attempt(const std::function<void()>& step, bool reportFailure);
   // Names what the handler does next, for the report of a failure that ends it.
@@ -61,6 +79,13 @@ private:
   Dialogs& dialogs_;
   OpenFileSettings dlgOpenFile_;
   std::string_view action_;
+  // What the desktop shows of the sends now: the tooltip and the launcher's progress, while
+  // they show; and whether a send told since the progress began failed.
+  std::optional<std::string> shownTooltip_;
+  std::optional<double> shownDone_;
+  bool aSendFailed_ = false;
+  // CloseWindow let the window go while sends ran: it closes once none runs.
+  bool closeWhenSendsEnd_ = false;
 };
 
 // The report of a failure that ended a handler: what could not be done, then on a line of its
@@ -71,6 +96,18 @@ std::string FailureText(std::string_view action, std::string_view description);
 struct ClickBinding {
   std::string_view control;
   FormHandlers::Handler handler;
+};
+
+// The status icon's menu while a send runs: each item's name, its text and what it runs.
+struct MenuBinding {
+  std::string_view name;
+  std::string_view text;
+  FormHandlers::Handler handler;
+};
+
+inline constexpr std::array kSendingMenu{
+    MenuBinding{"StopSending", "Stop sending", &FormHandlers::StopSending},
+    MenuBinding{"ShowTranscript", "Show the transcript", &FormHandlers::ShowTranscript},
 };
 
 inline constexpr std::array kClickBindings{

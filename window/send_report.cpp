@@ -235,10 +235,8 @@ SendNotice StoppedNotice(const UploadOutcome& outcome, const UploadReport& repor
   if (!tally.notGone.empty() || !report.failures.empty()) {
     Append(lines, StagedLines(outcome));
   }
-  const bool anyFailed =
-      !report.failures.empty() ||
-      std::ranges::any_of(tally.notGone,
-                          [](const ReportedFile* file) { return file->state == FileState::Failed; });
+  const auto failed = [](const ReportedFile* file) { return file->state == FileState::Failed; };
+  const bool anyFailed = !report.failures.empty() || std::ranges::any_of(tally.notGone, failed);
   return {std::string(kStoppedSummary), Joined(lines), anyFailed};
 }
 

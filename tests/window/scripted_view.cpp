@@ -2,6 +2,11 @@
 
 namespace tunelift::testing {
 
+void ScriptedView::ShowSending(std::string_view tooltip) {
+  sendingTooltip_ = std::string(tooltip);
+  tooltips_.push_back(sendingTooltip_);
+}
+
 std::vector<std::string> ScriptedView::Shown() const {
   std::vector<std::string> shown;
   for (const ListEntry& entry : list_.Entries()) {
