@@ -60,6 +60,7 @@ constexpr std::string_view kRemoveFolder =
     "\"Finish!\" again.";
 constexpr std::string_view kRemoveScript = "Could not delete the upload script.";
 constexpr std::string_view kTellSendEnded = "Could not tell how the music's sending ended.";
+constexpr std::string_view kShowProgress = "Could not show how far the music's sending has come.";
 constexpr std::string_view kStopSending = "Could not stop sending the music.";
 constexpr std::string_view kShowTranscript = "Could not show the send's transcript.";
 constexpr std::string_view kCloseWindow = "Could not close the window.";
@@ -257,6 +258,7 @@ void FormHandlers::StopAndTellSends() {
 }
 
 void FormHandlers::ShowSendProgress() {
+  Attempting(action::kShowProgress);
   const std::optional<StagingArea::SendFiles> running = staging_.RunningSend();
   const UploadProgress progress = running ? ReadUploadProgress(running->report) : UploadProgress{};
   const std::string tooltip = SendingTooltip(progress);
@@ -289,16 +291,26 @@ void FormHandlers::ReportEndedSends() {
   // leaves neither a timer running for nothing, nor a send unwatched, nor its signs behind.
   const bool running = staging_.UploadRunning();
   view_.SetSendTimer(running);
+  std::optional<Error> progressFailure;
   if (!running) {
     view_.HideSending();
     shownTooltip_.reset();
     if (shownDone_) {
       shownDone_.reset();
-      view_.EndSendProgress(std::exchange(aSendFailed_, false));
+      // A progress that cannot be ended is told after the notices, which matter more.
+      try {
+        view_.EndSendProgress(std::exchange(aSendFailed_, false));
+      } catch (const Error& error) {
+        progressFailure = error;
+      }
     }
   }
   for (const SendNotice& notice : notices) {
     view_.TellSendEnded(notice);
+  }
+  if (progressFailure) {
+    Attempting(action::kShowProgress);
+    throw *progressFailure;
   }
 }
 

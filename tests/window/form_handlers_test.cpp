@@ -384,6 +384,23 @@ TEST_F(FormHandlersTest, AFailedSendEndsItsLauncherProgressAsFailed) {
   EXPECT_TRUE(view_.told()[0].failed);
 }
 
+TEST_F(FormHandlersTest, ALauncherThatRefusesTheProgressIsToldAfterTheNoticeAndOnlyOnce) {
+  InstallStandInClient(root_);
+  ReportsForClients(root_, TwoFileReports("verified", 0), std::chrono::milliseconds(0));
+  Stage("a.mp3");
+  ASSERT_TRUE(Load());
+  view_.FailEndSendProgressWith(Error(errnum::kDeviceUnavailable, "The bus refused it."));
+  ASSERT_TRUE(Click(&FormHandlers::Send_Click));
+  TickUntilTheSendsHaveEnded();
+  ASSERT_EQ(view_.told().size(), 1u);
+  EXPECT_EQ(view_.told()[0].summary, "The music went");
+  ASSERT_EQ(Boxes().size(), 1u);
+  EXPECT_EQ(Boxes()[0].prompt,
+            "Could not show how far the music's sending has come.\r\nThe bus refused it.");
+  EXPECT_TRUE(view_.sendingTooltip().empty());
+  EXPECT_FALSE(view_.timerOn());
+}
+
 TEST_F(FormHandlersTest, StopSendingEndsTheSendAtOnceAndTellsWhatWentBeforeIt) {
   InstallStandInClient(root_);
   // The client would take a minute over its last report: only a stop ends it sooner.

@@ -3,8 +3,12 @@
 // rules (StagedList) with a selection the test sets, and it records what the handlers asked
 // of the window. A test runs the send timer's ticks itself.
 
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "core/error.h"
 
 #include "window/form_view.h"
 #include "window/layout.h"
@@ -23,11 +27,14 @@ public:
   void ShowSending(std::string_view tooltip) override;
   void HideSending() noexcept override { sendingTooltip_.clear(); }
   void ShowSendProgress(double done) override { progressShown_.push_back(done); }
-  void EndSendProgress(bool failed) override { progressEnded_.push_back(failed); }
+  void EndSendProgress(bool failed) override;
   void OpenInViewer(const std::string& path) override { opened_.push_back(path); }
   void HideUntilSendsEnd() override { hidden_ = true; }
   void TellSendEnded(const SendNotice& notice) override { told_.push_back(notice); }
   void SetSendTimer(bool enabled) override { timerOn_ = enabled; }
+
+  // The next EndSendProgress fails with `failure`, as a desktop that refuses the call would.
+  void FailEndSendProgressWith(Error failure) { endProgressFailure_ = std::move(failure); }
 
   // The names the list shows, in order.
   std::vector<std::string> Shown() const;
@@ -59,6 +66,7 @@ private:
   std::vector<std::string> tooltips_;
   std::vector<double> progressShown_;
   std::vector<bool> progressEnded_;
+  std::optional<Error> endProgressFailure_;
   std::vector<std::string> opened_;
   bool hidden_ = false;
   std::vector<SendNotice> told_;

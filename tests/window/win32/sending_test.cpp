@@ -182,6 +182,8 @@ TEST_F(Win32TranscriptTest, ShowTheTranscriptFromTheIconsMenuOpensItInItsViewer)
   ASSERT_TRUE(PumpUntil([&] { return fs::exists(opened); })) << "the viewer never started";
   EXPECT_TRUE(fs::equivalent(PathFromUtf8(ReadFile(opened)), root_ / "sendfiles-1.log"))
       << ReadFile(opened);
+  ChooseFromIconMenu(1);  // Stop sending: the client would wait a minute for its last report
+  EXPECT_EQ(Boxes().size(), 1u);
 }
 
 TEST_F(Win32SendingTest, ATranscriptNoViewerOpensIsReportedWithTheShellsReason) {
