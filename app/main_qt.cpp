@@ -30,6 +30,9 @@ int main(int argc, char* argv[]) {
 
   tunelift::MainWindow window(*services, dialogs);
   dialogs.SetOwner(&window);
+  // A window that went while its sends ran ends the program only when it closes for good.
+  QObject::connect(&window, &tunelift::MainWindow::ended, &window, &QApplication::quit,
+                   Qt::QueuedConnection);
   // A window whose staging folder or script could not be made could do nothing useful.
   if (!window.Load()) {
     return EXIT_FAILURE;

@@ -63,6 +63,12 @@ public:
   // The exit status; meaningful once Running() has returned false. Where a signal ended
   // the program, 128 plus its number, as shells report it; -1 when the status was lost.
   virtual int ExitStatus() const = 0;
+  // Ends the program at once, without a chance to finish what it does: on POSIX its whole
+  // process group (the program and what it started) by SIGKILL, on Windows the program by
+  // TerminateProcess with kStoppedExitCode. Returns once it has ended (Running() is then
+  // false), within kStopWaitMs. Nothing to do once it has ended. Throws tunelift::Error when
+  // the system refuses, or the program has not ended within the wait.
+  virtual void Stop() = 0;
 };
 
 // How far a copy has come: the bytes copied so far, of the source's size when it began.
@@ -79,6 +85,11 @@ struct CopyOptions {
   // errnum::kUserInterrupt and leaves the destination as it was.
   std::stop_token stop;
 };
+
+// The exit code of a program that Stop ended on Windows, as "taskkill /F" gives it.
+inline constexpr unsigned kStoppedExitCode = 1;
+// How long Stop waits for the program to end once it was told to.
+inline constexpr int kStopWaitMs = 5000;
 
 struct TextFileOptions {
   bool overwrite = true;

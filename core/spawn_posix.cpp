@@ -1,12 +1,14 @@
 #include "spawn_posix.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <string_view>
 #include <system_error>
@@ -187,7 +189,41 @@ public:
 
   int ExitStatus() const override { return status_; }
 
+  void Stop() override {
+    if (!Running()) {
+      return;  // reaped: its number may belong to another process by now
+    }
+    // Not reaped yet, so its number is still its own. It leads a process group of its own
+    // (ExecOrReport's setsid), which takes with it whatever it started; a program that
+    // never came to lead one (its setsid failed) is ended alone.
+    if (kill(-pid_, SIGKILL) != 0) {
+      const int groupError = errno;
+      if (groupError != ESRCH) {
+        throw SystemError(What(), groupError);
+      }
+      if (kill(pid_, SIGKILL) != 0 && errno != ESRCH) {
+        throw SystemError(What(), errno);
+      }
+    }
+    AwaitEnd();
+  }
+
 private:
+  std::string What() const { return "Cannot stop the program " + std::to_string(pid_); }
+
+  // SIGKILL cannot be caught, but a process in an uninterruptible wait (a hung network file
+  // system) takes it only when the wait ends: the wait here is bounded.
+  void AwaitEnd() {
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kStopWaitMs);
+    while (Running()) {
+      if (std::chrono::steady_clock::now() > deadline) {
+        throw SystemError(What() + ": it has not ended", ETIMEDOUT);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+  }
+
   pid_t pid_;
   bool ended_ = false;
   int status_ = -1;

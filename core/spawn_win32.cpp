@@ -34,6 +34,26 @@ public:
 
   int ExitStatus() const override { return exitStatus_; }
 
+  void Stop() override {
+    if (!Running()) {
+      return;
+    }
+    // TerminateProcess only starts the end; the process is gone once its handle is signalled.
+    // One that ended on its own meanwhile refuses with access denied: that is its end too.
+    if (!TerminateProcess(process_.get(), kStoppedExitCode)) {
+      const DWORD refusal = GetLastError();
+      if (WaitForSingleObject(process_.get(), 0) != WAIT_OBJECT_0) {
+        throw Win32Error("Cannot stop the program", refusal);
+      }
+    }
+    const DWORD waited = WaitForSingleObject(process_.get(), static_cast<DWORD>(kStopWaitMs));
+    if (waited != WAIT_OBJECT_0) {
+      throw Win32Error("Cannot stop the program: it has not ended",
+                       waited == WAIT_TIMEOUT ? ERROR_TIMEOUT : GetLastError());
+    }
+    Running();  // takes its exit status and lets the process go
+  }
+
 private:
   UniqueHandle process_;
   int exitStatus_ = -1;

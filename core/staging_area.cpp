@@ -143,17 +143,16 @@ bool StagingArea::UploadRunning() {
 }
 
 std::optional<UploadReport> StagingArea::RunningSendReport() {
-  for (const SendFiles& files : SendsInFolder()) {
-    if (!services_.OutputHeld(files.transcript)) {
-      continue;
-    }
-    try {
-      return ParseUploadReport(ReadReportFile(files.report));
-    } catch (const Error&) {
-      // Not written yet, or caught between two writes of another system: the next look tells.
-    }
+  const std::optional<SendFiles> running = RunningSend();
+  if (!running) {
+    return std::nullopt;
   }
-  return std::nullopt;
+  try {
+    return ParseUploadReport(ReadReportFile(running->report));
+  } catch (const Error&) {
+    // Not written yet, or caught between two writes on another system: the next look tells.
+    return std::nullopt;
+  }
 }
 
 std::vector<StagingArea::SendFiles> StagingArea::SendsInFolder() const {
@@ -232,6 +231,7 @@ std::vector<UploadOutcome> StagingArea::TakeEndedUploads() {
     }
     outcomes.push_back(ReadUploadOutcome(upload.client->ExitStatus(), upload.files.report,
                                          upload.files.transcript));
+    outcomes.back().stopped = upload.stopped;
     // Told by this window: no other takes it again.
     MarkTold(upload.files);
     return true;
@@ -256,6 +256,41 @@ std::vector<UploadOutcome> StagingArea::TakeEndedUploads() {
     }
   }
   return outcomes;
+}
+
+std::optional<StagingArea::SendFiles> StagingArea::RunningSend() {
+  for (auto upload = uploads_.rbegin(); upload != uploads_.rend(); ++upload) {
+    if (upload->client->Running()) {
+      return upload->files;
+    }
+  }
+  // Another window's, or one from before a restart.
+  for (const SendFiles& files : SendsInFolder()) {
+    if (services_.OutputHeld(files.transcript)) {
+      return files;
+    }
+  }
+  return std::nullopt;
+}
+
+void StagingArea::StopUploads() {
+  std::optional<Error> firstFailure;
+  for (Upload& upload : uploads_) {
+    if (!upload.client->Running()) {
+      continue;  // ended on its own: it is told as it ended
+    }
+    try {
+      upload.client->Stop();
+      upload.stopped = true;
+    } catch (const Error& error) {
+      if (!firstFailure) {
+        firstFailure = error;
+      }
+    }
+  }
+  if (firstFailure) {
+    throw *firstFailure;
+  }
 }
 
 bool StagingArea::MusicStaged() const {

@@ -40,6 +40,13 @@ inline constexpr std::string_view kReportVariable = "TUNELIFT_FTP_REPORT";
 
 class StagingArea {
 public:
+  // Where one send's transcript and report go.
+  struct SendFiles {
+    std::string transcript;
+    std::string report;
+  };
+
+
   // `services` must outlive this object. `host` is the server the script logs into.
   StagingArea(FileServices& services, std::string host);
 
@@ -107,16 +114,21 @@ public:
   // nothing and fails: it still writes them.
   void RemoveUploadScript();
 
+  // The files of the send started last in this run whose client still runs, else of a send
+  // that another window or an earlier run started and that still runs; none when none runs.
+  // Never blocks.
+  std::optional<SendFiles> RunningSend();
+  // Ends at once every client started in this run that still runs (RunningProgram::Stop);
+  // the next TakeEndedUploads tells each as stopped. When one cannot be stopped, the others
+  // still are, and then the first failure is thrown.
+  void StopUploads();
+
 private:
-  // Where one send's transcript and report go.
-  struct SendFiles {
-    std::string transcript;
-    std::string report;
-  };
   // A client started by LaunchUpload, and its files.
   struct Upload {
     std::unique_ptr<RunningProgram> client;
     SendFiles files;
+    bool stopped = false;  // by StopUploads
   };
 
   bool CheckFolder(const std::string& path) const;

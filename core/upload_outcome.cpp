@@ -56,17 +56,21 @@ UploadOutcome ReadUploadOutcome(int exitStatus, const std::string& reportFile,
   outcome.transcript = transcript;
   outcome.reportFile = reportFile;
   try {
-    const std::string text = ReadReportFile(reportFile);
-    try {
-      outcome.report = ParseUploadReport(text);
-    } catch (const Error& error) {
-      throw Error(error.number(),
-                  "Cannot read the send report '" + reportFile + "'. " + error.description());
-    }
+    outcome.report = ReadUploadReport(reportFile);
   } catch (const Error& error) {
     outcome.reportError = error;
   }
   return outcome;
+}
+
+UploadReport ReadUploadReport(const std::string& path) {
+  const std::string text = ReadReportFile(path);
+  try {
+    return ParseUploadReport(text);
+  } catch (const Error& error) {
+    throw Error(error.number(),
+                "Cannot read the send report '" + path + "'. " + error.description());
+  }
 }
 
 }  // namespace tunelift

@@ -26,6 +26,8 @@ struct UploadOutcome {
   // folder could not be read, and then stagingError says why.
   std::optional<bool> musicStaged;
   std::optional<Error> stagingError;
+  // Tunelift stopped the client before it ended (StagingArea::StopUploads).
+  bool stopped = false;
 };
 
 // The outcome of a client that ended with `exitStatus`, from its report at `reportFile`; its
@@ -40,5 +42,9 @@ inline constexpr std::uintmax_t kLargestReport = 16 * 1024 * 1024;
 // errnum::kFileNotFound when there is none, errnum::kInvalidFileFormat when it is larger than
 // kLargestReport, another number when it cannot be read.
 std::string ReadReportFile(const std::string& path);
+
+// The report in the file at `path`, as ParseUploadReport reads it. Throws as ReadReportFile
+// does, and errnum::kInvalidFileFormat, naming the path, for a report not in its format.
+UploadReport ReadUploadReport(const std::string& path);
 
 }  // namespace tunelift

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/build_config.h"
+#include "core/send_progress.h"
 #include "window/layout.h"
 
 namespace tunelift {
@@ -30,6 +31,8 @@ constexpr std::string_view kWaitToFinish =
     " Press \"Finish!\" again once it has ended; the window stays open meanwhile.";
 constexpr std::string_view kNothingToSend =
     "There is no music to send. Press \"Browse for .MP3 files\" to pick a song first.";
+constexpr std::string_view kKeepSending =
+    "The music is still being sent. Keep sending after the window closes?";
 // The list shows what the script sends, by one pattern.
 static_assert(kFile1Pattern == kMusicPattern);
 
@@ -63,6 +66,10 @@ constexpr std::string_view kRemoveFolder =
     "\"Finish!\" again.";
 constexpr std::string_view kRemoveScript = "Could not delete the upload script.";
 constexpr std::string_view kTellSendEnded = "Could not tell how the music's sending ended.";
+constexpr std::string_view kShowProgress = "Could not show how far the music's sending has come.";
+constexpr std::string_view kStopSending = "Could not stop sending the music.";
+constexpr std::string_view kShowTranscript = "Could not show the send's transcript.";
+constexpr std::string_view kCloseWindow = "Could not close the window.";
 }  // namespace action
 
 }  // namespace
@@ -93,6 +100,9 @@ bool FormHandlers::Run(Handler handler) {
   if (listShown && ListMayHaveChanged(handler)) {
     Attempting(action::kReadList);
     finished = Attempt([this] { view_.File1().Refresh(); }, finished) && finished;
+  }
+  if (closeWhenSendsEnd_ && !view_.Unloaded()) {
+    finished = Attempt([this] { CloseOnceSendsEnd(); }, true) && finished;
   }
   action_ = outerAction;
   return finished;
@@ -135,6 +145,9 @@ void FormHandlers::Form_Load() {
   // A send that runs from this folder (another window's, or one from before a restart) is
   // shown and told as this window's own; one that ended untold is told now.
   ReportEndedSends();
+  if (staging_.UploadRunning()) {
+    ShowSendProgress();
+  }
 }
 
 void FormHandlers::WriteUploadScript() {
@@ -218,8 +231,7 @@ void FormHandlers::Send_Click() {
   }
   Attempting(action::kLaunchUpload);
   staging_.LaunchUpload();
-  view_.ShowSending(kSendingTooltip);
-  sendingShown_ = true;
+  ShowSendProgress();
   view_.SetSendTimer(true);
 }
 
@@ -241,23 +253,114 @@ void FormHandlers::Finish_Click() {
 
 void FormHandlers::SendTimer_Timer() {
   ReportEndedSends();
+  if (staging_.UploadRunning()) {
+    ShowSendProgress();
+  }
+}
+
+void FormHandlers::CloseWindow() {
+  // A send that has just ended is told before its window goes.
+  ReportEndedSends();
+  Attempting(action::kCloseWindow);
+  if (!staging_.UploadRunning()) {
+    view_.Unload();
+    return;
+  }
+  const int answer =
+      dialogs_.MsgBox(std::string(kKeepSending), msgbox::kYesNo | msgbox::kIconQuestion);
+  if (answer == msgbox::kIdYes) {
+    closeWhenSendsEnd_ = true;
+    view_.HideUntilSendsEnd();
+    return;  // Run closes the window once the sends have ended
+  }
+  if (answer != msgbox::kIdNo) {
+    return;  // neither answer: the window stays
+  }
+  StopAndTellSends();
+  view_.Unload();
+}
+
+void FormHandlers::StopSending() {
+  StopAndTellSends();
+}
+
+void FormHandlers::ShowTranscript() {
+  Attempting(action::kShowTranscript);
+  // A send that ended meanwhile has taken its icon, and its notice names its transcript.
+  if (const std::optional<StagingArea::SendFiles> running = staging_.RunningSend()) {
+    view_.OpenInViewer(running->transcript);
+  }
+}
+
+void FormHandlers::StopAndTellSends() {
+  Attempting(action::kStopSending);
+  std::optional<Error> failure;
+  try {
+    staging_.StopUploads();
+  } catch (const Error& error) {
+    failure = error;
+  }
+  ReportEndedSends();
+  if (failure) {
+    Attempting(action::kStopSending);
+    throw *failure;
+  }
+}
+
+void FormHandlers::ShowSendProgress() {
+  Attempting(action::kShowProgress);
+  const std::optional<StagingArea::SendFiles> running = staging_.RunningSend();
+  const UploadProgress progress = running ? ReadUploadProgress(running->report) : UploadProgress{};
+  const std::string tooltip = SendingTooltip(progress);
+  if (tooltip != shownTooltip_) {
+    view_.ShowSending(tooltip);
+    shownTooltip_ = tooltip;
+  }
+  const double done = progress.progress ? progress.progress->done : 0.0;
+  if (done != shownDone_) {
+    view_.ShowSendProgress(done);
+    shownDone_ = done;
+  }
+}
+
+void FormHandlers::CloseOnceSendsEnd() {
+  ReportEndedSends();
+  if (!staging_.UploadRunning()) {
+    view_.Unload();
+  }
 }
 
 void FormHandlers::ReportEndedSends() {
   Attempting(action::kTellSendEnded);
-  const std::vector<UploadOutcome> ended = staging_.TakeEndedUploads();
-  // The timer's state is settled before anything is told, so that a failure to tell
-  // leaves neither a timer running for nothing nor a send unwatched.
+  std::vector<SendNotice> notices;
+  for (const UploadOutcome& outcome : staging_.TakeEndedUploads()) {
+    notices.push_back(NoticeFor(outcome, staging_.Host()));
+    aSendFailed_ = aSendFailed_ || notices.back().failed;
+  }
+  // The desktop's signs are settled before anything is told, so that a failure to tell
+  // leaves neither a timer running for nothing, nor a send unwatched, nor its signs behind.
   const bool running = staging_.UploadRunning();
   view_.SetSendTimer(running || staging_.SendsToTell());
-  if (running && !sendingShown_) {
-    view_.ShowSending(kSendingTooltip);  // a send this window did not start
-  } else if (!running && sendingShown_) {
+  std::optional<Error> progressFailure;
+  if (!running) {
     view_.HideSending();
+    shownTooltip_.reset();
+    if (shownDone_) {
+      shownDone_.reset();
+      // A progress that cannot be ended is told after the notices, which matter more.
+      try {
+        view_.EndSendProgress(std::exchange(aSendFailed_, false));
+      } catch (const Error& error) {
+        progressFailure = error;
+      }
+    }
   }
-  sendingShown_ = running;
-  for (const UploadOutcome& outcome : ended) {
-    view_.TellSendEnded(NoticeFor(outcome, staging_.Host()));
+  for (const SendNotice& notice : notices) {
+    view_.TellSendEnded(notice);
+  }
+  if (progressFailure) {
+    Attempting(action::kShowProgress);
+    throw *progressFailure;
   }
 }
 

@@ -61,8 +61,9 @@ public:
   void Delete_Click();
   void Send_Click();
   void Finish_Click();
-  // Runs while the send timer is on: tells of every send that has ended, and takes the
-  // status icon away once none runs.
+  // Runs while the send timer is on: tells of every send that has ended, shows how far the
+  // one started last has come (the status icon's tooltip, the launcher's progress), and takes
+  // both away once none runs.
   void SendTimer_Timer();
   // Runs while the copy timer is on: shows how far the copy has come once it is due, stops it
   // when the user cancels, and once it has ended, tells of its failure.
@@ -70,8 +71,25 @@ public:
   // The window closes: a copy still running is stopped and waited for.
   void Form_Unload();
 
+  // The user closes the window (its close box, Alt+F4). While a send runs, asks whether it
+  // keeps going. Yes: the window goes and the program runs on until the sends end, tells
+  // how they ended, and closes the window. No: the sends are stopped and told, and the
+  // window closes.
+  void CloseWindow();
+  // From the status icon's menu: ends every running send at once, and tells what went.
+  void StopSending();
+  // From the status icon's menu: opens the running send's transcript in the desktop's viewer.
+  void ShowTranscript();
+
 private:
   void ReportEndedSends();
+  // Ends every running send and tells each, also when one could not be stopped; then throws
+  // that failure.
+  void StopAndTellSends();
+  // Shows how far the send started last has come, each sign only when it changed.
+  void ShowSendProgress();
+  // Once no send runs, tells what they came to and closes a window that CloseWindow let go.
+  void CloseOnceSendsEnd();
   void WriteUploadScript();
   // Says that the music is still being sent, and `wait` after it, and returns true, while a
   // send runs from the program folder; false otherwise.
@@ -101,7 +119,6 @@ private:
   FormOptions options_;
   OpenFileSettings dlgOpenFile_;
   std::string_view action_;
-  bool sendingShown_ = false;  // the status icon shows a send
   // While a chosen file is copied: the copy, the name it is staged under, what its failure
   // is reported as, and the busy cursor until its progress dialog shows. After the staging
   // area, so that the copy ends before the area goes.
@@ -111,6 +128,13 @@ private:
   std::optional<BusyScope> copyBusy_;
   std::unique_ptr<ProgressDialog> progress_;
   bool progressTried_ = false;
+  // What the desktop shows of the sends now: the tooltip and the launcher's progress, while
+  // they show; and whether a send told since the progress began failed.
+  std::optional<std::string> shownTooltip_;
+  std::optional<double> shownDone_;
+  bool aSendFailed_ = false;
+  // CloseWindow let the window go while sends ran: it closes once none runs.
+  bool closeWhenSendsEnd_ = false;
 };
 
 // The report of a failure that ended a handler: what could not be done, then on a line of its
@@ -121,6 +145,18 @@ std::string FailureText(std::string_view action, std::string_view description);
 struct ClickBinding {
   std::string_view control;
   FormHandlers::Handler handler;
+};
+
+// The status icon's menu while a send runs: each item's name, its text and what it runs.
+struct MenuBinding {
+  std::string_view name;
+  std::string_view text;
+  FormHandlers::Handler handler;
+};
+
+inline constexpr std::array kSendingMenu{
+    MenuBinding{"StopSending", "Stop sending", &FormHandlers::StopSending},
+    MenuBinding{"ShowTranscript", "Show the transcript", &FormHandlers::ShowTranscript},
 };
 
 inline constexpr std::array kClickBindings{

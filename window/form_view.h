@@ -48,10 +48,23 @@ public:
   virtual void EndBusy() noexcept = 0;
 
   // The sign on the desktop that a send runs, the analogue of the client's minimised window:
-  // a status icon with `tooltip`, where the desktop has a status area. Showing it again while
-  // it shows changes nothing.
+  // a status icon with `tooltip` and a menu (kSendingMenu), where the desktop has a status
+  // area. Showing it again while it shows changes only its tooltip.
   virtual void ShowSending(std::string_view tooltip) = 0;
   virtual void HideSending() noexcept = 0;
+  // How far the send has come, on the program's button in the desktop's launcher or
+  // taskbar: `done` of it, from 0 to 1.
+  virtual void ShowSendProgress(double done) = 0;
+  // Takes that progress away once no send runs; with `failed`, the button shows that a send
+  // failed where the platform can (the taskbar button red), until the window is next
+  // activated.
+  virtual void EndSendProgress(bool failed) = 0;
+  // Opens the file at `path` in the desktop's own viewer for its kind and returns at once;
+  // throws tunelift::Error when no viewer can be started.
+  virtual void OpenInViewer(const std::string& path) = 0;
+  // Takes the window off the screen while its sends go on: the program runs on, its status
+  // icon shown and its send timer running, until Unload.
+  virtual void HideUntilSendsEnd() = 0;
   // Tells the user how a send ended, through the desktop's notifications; where the desktop
   // has none, in a message box.
   virtual void TellSendEnded(const SendNotice& notice) = 0;

@@ -16,6 +16,8 @@ constexpr std::string_view kUnknownSummary = "How the send ended is unknown";
 constexpr std::string_view kStillStaged =
     "The staged files are still there; press \"Send the Music!\" to try again.";
 constexpr std::string_view kNoLongerStaged = "No music is staged any more.";
+constexpr std::string_view kStoppedSummary = "The send was stopped";
+constexpr std::string_view kStoppedLine = "The send was stopped before it ended.";
 
 // The files that did not go that the notice names; the others it counts.
 constexpr std::size_t kFilesNamed = 5;
@@ -24,6 +26,10 @@ constexpr std::size_t kLongestReply = 200;
 constexpr std::size_t kLongestReason = 300;
 constexpr std::size_t kLongestName = 150;
 constexpr std::size_t kLongestDescription = 400;
+// A file's name in the status icon's tooltip, short enough that Windows shows the tooltip
+// whole (127 characters).
+constexpr std::size_t kLongestTooltipName = 48;
+constexpr std::size_t kLongestTooltipReason = 200;
 // Reply codes by which a server turns a request down.
 constexpr int kFirstErrorReply = 400;
 constexpr int kLastErrorReply = 599;
@@ -94,10 +100,12 @@ Lines SentLines(const Tally& tally, std::string_view host) {
 }
 
 // Why one file did not go: a server's refusal in its own words, else the client's reason.
-std::string NotGoneLine(const ReportedFile& file) {
+// In a send that was stopped, a file the client had not come to waited for the stop.
+std::string NotGoneLine(const ReportedFile& file, bool stopped) {
   const std::string name = PlainText(file.name, kLongestName);
   if (file.state == FileState::Waiting) {
-    return name + " was not sent: the FTP client did not come to it.";
+    return name + (stopped ? " was not sent: the send was stopped first."
+                           : " was not sent: the FTP client did not come to it.");
   }
   if (file.state == FileState::Sending) {
     return name + " was not sent whole: " + std::to_string(file.sent) + " of " +
@@ -114,10 +122,10 @@ std::string NotGoneLine(const ReportedFile& file) {
   return line;
 }
 
-Lines NotGoneLines(const std::vector<const ReportedFile*>& notGone) {
+Lines NotGoneLines(const std::vector<const ReportedFile*>& notGone, bool stopped) {
   Lines lines;
   for (std::size_t i = 0; i < notGone.size() && i < kFilesNamed; ++i) {
-    lines.push_back(NotGoneLine(*notGone[i]));
+    lines.push_back(NotGoneLine(*notGone[i], stopped));
   }
   if (notGone.size() > kFilesNamed) {
     lines.push_back("and " + std::to_string(notGone.size() - kFilesNamed) + " more");
@@ -201,7 +209,7 @@ SendNotice KnownNotice(const UploadOutcome& outcome, const UploadReport& report,
   const bool allWent = anyWent && !troubleTold && exitStatus == 0 && *report.exitStatus == 0;
   Lines lines = SentLines(tally, host);
   Append(lines, FailureLines(report.failures));
-  Append(lines, NotGoneLines(tally.notGone));
+  Append(lines, NotGoneLines(tally.notGone, false));
   if (!troubleTold && exitStatus != 0) {
     lines.push_back(ExitStatusLine(exitStatus));
   }
@@ -214,10 +222,43 @@ SendNotice KnownNotice(const UploadOutcome& outcome, const UploadReport& report,
   return {std::string(summary), Joined(lines), !allWent};
 }
 
+// A send stopped before its end: what its report said had gone by then. The client was
+// ended before it could write its closing record, and its exit status is the stop's.
+SendNotice StoppedNotice(const UploadOutcome& outcome, const UploadReport& report,
+                         std::string_view host) {
+  const Tally tally = Count(report);
+  Lines lines = SentLines(tally, host);
+  lines.push_back(std::string(kStoppedLine));
+  Append(lines, FailureLines(report.failures));
+  Append(lines, NotGoneLines(tally.notGone, true));
+  lines.push_back(ConnectionLine(report));
+  if (!tally.notGone.empty() || !report.failures.empty()) {
+    Append(lines, StagedLines(outcome));
+  }
+  const auto failed = [](const ReportedFile* file) { return file->state == FileState::Failed; };
+  const bool anyFailed = !report.failures.empty() || std::ranges::any_of(tally.notGone, failed);
+  return {std::string(kStoppedSummary), Joined(lines), anyFailed};
+}
+
+// A send stopped before its client had written a report it could be read from.
+std::string StoppedUnknownLine(const UploadOutcome& outcome) {
+  if (outcome.reportError && outcome.reportError->number() == errnum::kFileNotFound) {
+    return "The send was stopped before the FTP client wrote its report, so what went is "
+           "unknown.";
+  }
+  return "The send was stopped, and the FTP client's report could not be read, so what went "
+         "is unknown.";
+}
+
 // Without a whole report nothing is known of what went: the transcript may tell a person.
 SendNotice UnknownNotice(const UploadOutcome& outcome) {
   Lines lines;
-  if (outcome.report) {
+  if (outcome.stopped) {
+    lines.push_back(StoppedUnknownLine(outcome));
+    if (outcome.reportError && outcome.reportError->number() != errnum::kFileNotFound) {
+      lines.push_back(PlainText(outcome.reportError->description(), kLongestDescription));
+    }
+  } else if (outcome.report) {
     lines.push_back("The FTP client's report stops before its end, so how the send ended is "
                     "unknown.");
   } else if (outcome.reportError && outcome.reportError->number() == errnum::kFileNotFound) {
@@ -231,9 +272,28 @@ SendNotice UnknownNotice(const UploadOutcome& outcome) {
   }
   lines.push_back("Read its transcript to learn more: " +
                   PlainText(outcome.transcript, kLongestDescription));
-  lines.push_back(ExitStatusLine(outcome.exitStatus));
+  if (!outcome.stopped) {
+    lines.push_back(ExitStatusLine(outcome.exitStatus));
+  }
   Append(lines, StagedLines(outcome));
-  return {std::string(kUnknownSummary), Joined(lines), true};
+  return {std::string(outcome.stopped ? kStoppedSummary : kUnknownSummary), Joined(lines), true};
+}
+
+// The share of `size` that `sent` is, in whole per cent, never rounded up to a whole file.
+std::uint64_t Percent(std::uint64_t sent, std::uint64_t size) {
+  if (size == 0) {
+    return 0;
+  }
+  return static_cast<std::uint64_t>(100.0L * static_cast<long double>(sent) /
+                                    static_cast<long double>(size));
+}
+
+// `bytes` in `unit`, rounded to the nearest; with `tenths`, to the nearest tenth.
+std::string InUnit(std::uint64_t bytes, std::uint64_t unit, bool tenths) {
+  const std::uint64_t step = tenths ? unit / 10 : unit;
+  const std::uint64_t steps = bytes / step + (bytes % step >= step - step / 2 ? 1 : 0);
+  return tenths ? std::to_string(steps / 10) + "." + std::to_string(steps % 10)
+                : std::to_string(steps);
 }
 
 }  // namespace
@@ -242,7 +302,41 @@ SendNotice NoticeFor(const UploadOutcome& outcome, std::string_view host) {
   if (outcome.report && outcome.report->exitStatus) {
     return KnownNotice(outcome, *outcome.report, host);
   }
+  if (outcome.stopped && outcome.report) {
+    return StoppedNotice(outcome, *outcome.report, host);
+  }
   return UnknownNotice(outcome);
+}
+
+std::string ByteCounts(std::uint64_t sent, std::uint64_t size) {
+  struct Unit {
+    std::uint64_t bytes;
+    std::string_view name;
+  };
+  static constexpr Unit kUnits[] = {{1'000'000'000, "GB"}, {1'000'000, "MB"}, {1'000, "kB"}};
+  for (const Unit& unit : kUnits) {
+    if (size >= unit.bytes) {
+      const bool tenths = size < 10 * unit.bytes;
+      return InUnit(sent, unit.bytes, tenths) + " of " + InUnit(size, unit.bytes, tenths) + " " +
+             std::string(unit.name);
+    }
+  }
+  return std::to_string(sent) + " of " + std::to_string(size) + " bytes";
+}
+
+std::string SendingTooltip(const UploadProgress& progress) {
+  if (progress.reportError) {
+    return std::string(kSendingTooltip) + " (its progress cannot be read: " +
+           PlainText(progress.reportError->description(), kLongestTooltipReason) + ")";
+  }
+  if (!progress.progress || progress.progress->fileNumber == 0) {
+    return std::string(kSendingTooltip);
+  }
+  const SendProgress& now = *progress.progress;
+  return "Sending " + std::to_string(now.fileNumber) + " of " + std::to_string(now.fileCount) +
+         ": " + PlainText(now.fileName, kLongestTooltipName) + ", " +
+         std::to_string(Percent(now.fileSent, now.fileSize)) + " % (" +
+         ByteCounts(now.fileSent, now.fileSize) + ")";
 }
 
 std::string MessageBoxText(const SendNotice& notice) {

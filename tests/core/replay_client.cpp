@@ -46,6 +46,20 @@ void ReportForClients(const fs::path& programFolder, std::string_view report) {
   }
 }
 
+void ReportsForClients(const fs::path& programFolder, const std::vector<std::string>& reports,
+                       std::chrono::milliseconds pause) {
+  std::string text;
+  for (const std::string& report : reports) {
+    text += report + "\f\n";  // the stand-in's end of one report
+  }
+  ReportForClients(programFolder, text);
+  std::ofstream out(programFolder / "ftp-report-pause.txt", std::ios::binary | std::ios::trunc);
+  out << pause.count();
+  if (!out.flush()) {
+    throw std::runtime_error("cannot write the stand-in client's pause");
+  }
+}
+
 ClientHold::ClientHold(const fs::path& programFolder) : hold_(programFolder / "ftp-hold") {
   if (!std::ofstream(hold_, std::ios::binary)) {
     throw std::runtime_error("cannot hold the stand-in client");

@@ -4,6 +4,7 @@
 // was started, waits while the test holds it, writes the send report the test gives it where
 // its environment says, and ends with the transcript and exit status the test gives it.
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -23,6 +24,11 @@ void ReplayForClients(const std::filesystem::path& programFolder, int exitStatus
 // The send report the next clients started in `programFolder` write where their environment
 // says (TUNELIFT_FTP_REPORT), once they are let go.
 void ReportForClients(const std::filesystem::path& programFolder, std::string_view report);
+
+// Reports the next clients started in `programFolder` write one after another once they are
+// let go, `pause` apart, as the client rewrites its report while it sends; the last stays.
+void ReportsForClients(const std::filesystem::path& programFolder,
+                       const std::vector<std::string>& reports, std::chrono::milliseconds pause);
 
 // Keeps every stand-in client started in `programFolder` from ending while it lives.
 class ClientHold {

@@ -148,6 +148,20 @@ TEST_F(Sending, TracksTheStartedProgramUntilItEnds) {
   EXPECT_FALSE(client->Running());
 }
 
+TEST_F(Sending, StopTerminatesTheClientWithTheStoppedExitCode) {
+  services_->ChDir(Text(root_));
+  const std::unique_ptr<RunningProgram> client =
+      services_->Shell("ftp.exe -s:sendfiles.ftps", WindowStyle::MinimizedFocus);
+  const std::vector<Report> reports = Reports(1);
+  ASSERT_EQ(reports.size(), 1u);
+  const UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, std::stoul(reports[0].at("pid"))));
+  ASSERT_NE(process.get(), nullptr);
+  client->Stop();
+  EXPECT_FALSE(client->Running());
+  EXPECT_EQ(client->ExitStatus(), static_cast<int>(kStoppedExitCode));
+  EXPECT_EQ(WaitForSingleObject(process.get(), 0), static_cast<DWORD>(WAIT_OBJECT_0));
+}
+
 TEST_F(Sending, TwoSendsStartTwoClients) {
   area_->LaunchUpload();
   area_->LaunchUpload();

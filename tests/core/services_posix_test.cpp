@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <fstream>
 #include <memory>
 #include <sstream>
 
@@ -164,6 +165,40 @@ TEST_F(Shell, ReportsAProgramEndedByASignalAsShellsDo) {
   auto program = services_->Shell("sh -c \"kill -KILL $$\"", WindowStyle::Hidden);
   ASSERT_TRUE(AwaitEnd(*program));
   EXPECT_EQ(program->ExitStatus(), 128 + SIGKILL);
+}
+
+// True once no process has the number `pid`, or only an ended one not yet reaped.
+bool ProcessGone(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  if (!std::getline(stat, line)) {
+    return true;
+  }
+  // "PID (NAME) STATE ...": the name may hold anything, the state follows its last ')'.
+  const std::size_t close = line.rfind(')');
+  return close != std::string::npos && line.compare(close + 1, 3, " Z ") == 0;
+}
+
+TEST_F(Shell, StopEndsTheProgramWithWhatItStartedAndReportsTheSignal) {
+  services_->ChDir(Text(root_));
+  auto program = services_->Shell("sh -c \"sleep 60 & echo $! >child.pid.part; "
+                                  "mv child.pid.part child.pid; wait\"",
+                                  WindowStyle::Hidden);
+  for (int i = 0; i < 1000 && !fs::exists(root_ / "child.pid"); ++i) {
+    usleep(10000);
+  }
+  const pid_t child = std::stoi(ReadFile(root_ / "child.pid"));
+  ASSERT_FALSE(ProcessGone(child));
+  program->Stop();
+  EXPECT_FALSE(program->Running());
+  EXPECT_EQ(program->ExitStatus(), 128 + SIGKILL);
+  EXPECT_TRUE(NoChildLeft());
+  bool childGone = false;
+  for (int i = 0; i < 500 && !childGone; ++i) {
+    childGone = ProcessGone(child);
+    usleep(10000);
+  }
+  EXPECT_TRUE(childGone) << "what the program started outlived it";
 }
 
 TEST_F(Shell, LeavesNoZombieWhenTheProgramIsDroppedWhileItRuns) {

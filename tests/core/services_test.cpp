@@ -100,6 +100,30 @@ TEST_F(ShellEnvironment, StartsNothingWithAVariableNoEnvironmentCanHold) {
   EXPECT_TRUE(ClientRuns(root_).empty());
 }
 
+TEST_F(ShellEnvironment, StopEndsTheProgramAtOnceAndRunningSaysSoStraightAway) {
+  ClientHold hold(root_);
+  const std::unique_ptr<RunningProgram> client = services_->Shell("ftp.exe", WindowStyle::Hidden);
+  for (int tries = 0; tries < 1500 && ClientRuns(root_).empty(); ++tries) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ASSERT_EQ(ClientRuns(root_).size(), 1u);
+  ASSERT_TRUE(client->Running());
+  client->Stop();
+  EXPECT_FALSE(client->Running());
+  EXPECT_NE(client->ExitStatus(), 0);
+  const int stoppedStatus = client->ExitStatus();
+  client->Stop();  // ended already: nothing to do
+  EXPECT_EQ(client->ExitStatus(), stoppedStatus);
+}
+
+TEST_F(ShellEnvironment, StopLeavesTheStatusOfAProgramThatEndedOnItsOwn) {
+  ReplayForClients(root_, 3, "");
+  const std::unique_ptr<RunningProgram> client = services_->Shell("ftp.exe", WindowStyle::Hidden);
+  ASSERT_TRUE(Ends(*client));
+  client->Stop();
+  EXPECT_EQ(client->ExitStatus(), 3);
+}
+
 TEST(NativeServices, GiveTheProgramFolderWithoutAClosingSeparator) {
   auto services = MakeNativeServices();
   const std::string folder = services->ProgramFolder();

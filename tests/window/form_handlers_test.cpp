@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <memory>
 #include <thread>
 
 #include "core/build_config.h"
@@ -386,6 +388,221 @@ TEST_F(FormHandlersTest, ASecondWindowShowsTheFirstsSendAndRefusesWhatWouldDistu
   ASSERT_TRUE(second.Run(&FormHandlers::SendTimer_Timer));
   EXPECT_TRUE(secondView.told().empty());  // told once, by the window that started it
   EXPECT_TRUE(secondView.sendingTooltip().empty());
+}
+
+// The reports of a send of two files as the client writes them while it sends: before the
+// first file, part of the first, part of the second, and the end (exit status `status`).
+std::vector<std::string> TwoFileReports(std::string_view secondState, int status) {
+  const std::string start = kReportStart + kPlainConnection;
+  const std::string bWaits = "file\tb.mp3\t300\t0\twaiting\t0\t\t\n";
+  return {start + "file\ta.mp3\t100\t0\twaiting\t0\t\t\n" + bWaits,
+          start + "file\ta.mp3\t100\t40\tsending\t0\t\t\n" + bWaits,
+          start + "file\ta.mp3\t100\t100\tverified\t226\tOK\t\n"
+                  "file\tb.mp3\t300\t150\tsending\t0\t\t\n",
+          start + "file\ta.mp3\t100\t100\tverified\t226\tOK\t\n"
+                  "file\tb.mp3\t300\t300\t" + std::string(secondState) + "\t226\tOK\t\n"
+                  "end\t" + std::to_string(status) + "\n"};
+}
+
+TEST_F(FormHandlersTest, WhileASendRunsItsTooltipAndLauncherProgressFollowTheReport) {
+  InstallStandInClient(root_);
+  ReportsForClients(root_, TwoFileReports("verified", 0), std::chrono::milliseconds(400));
+  Stage("a.mp3");
+  Stage("b.mp3");
+  ASSERT_TRUE(Load());
+  ASSERT_TRUE(Click(&FormHandlers::Send_Click));
+  EXPECT_EQ(view_.tooltips(), Strings{"Sending the music\u2026"});
+  TickUntilTheSendsHaveEnded();
+
+  const Strings& tooltips = view_.tooltips();
+  const auto shown = [&](const std::string& tooltip) {
+    return std::ranges::find(tooltips, tooltip) != tooltips.end();
+  };
+  EXPECT_TRUE(shown("Sending 1 of 2: a.mp3, 40 % (40 of 100 bytes)"))
+      << ::testing::PrintToString(tooltips);
+  EXPECT_TRUE(shown("Sending 2 of 2: b.mp3, 50 % (150 of 300 bytes)"))
+      << ::testing::PrintToString(tooltips);
+  for (std::size_t i = 1; i < tooltips.size(); ++i) {
+    EXPECT_NE(tooltips[i], tooltips[i - 1]) << "the same tooltip given twice in a row";
+  }
+  const std::vector<double>& progress = view_.progressShown();
+  ASSERT_FALSE(progress.empty());
+  EXPECT_EQ(progress.front(), 0.0);
+  EXPECT_NE(std::ranges::find(progress, 0.1), progress.end());
+  EXPECT_NE(std::ranges::find(progress, 250.0 / 400.0), progress.end());
+  EXPECT_TRUE(std::ranges::is_sorted(progress));
+  EXPECT_EQ(view_.progressEnded(), std::vector<bool>{false});
+  EXPECT_TRUE(view_.sendingTooltip().empty());
+  ASSERT_EQ(view_.told().size(), 1u);
+  EXPECT_EQ(view_.told()[0].summary, "The music went");
+}
+
+TEST_F(FormHandlersTest, AFailedSendEndsItsLauncherProgressAsFailed) {
+  InstallStandInClient(root_);
+  ReportsForClients(root_, TwoFileReports("failed", 1), std::chrono::milliseconds(0));
+  Stage("a.mp3");
+  ASSERT_TRUE(Load());
+  ASSERT_TRUE(Click(&FormHandlers::Send_Click));
+  TickUntilTheSendsHaveEnded();
+  EXPECT_EQ(view_.progressEnded(), std::vector<bool>{true});
+  ASSERT_EQ(view_.told().size(), 1u);
+  EXPECT_TRUE(view_.told()[0].failed);
+}
+
+TEST_F(FormHandlersTest, ALauncherThatRefusesTheProgressIsToldAfterTheNoticeAndOnlyOnce) {
+  InstallStandInClient(root_);
+  ReportsForClients(root_, TwoFileReports("verified", 0), std::chrono::milliseconds(0));
+  Stage("a.mp3");
+  ASSERT_TRUE(Load());
+  view_.FailEndSendProgressWith(Error(errnum::kDeviceUnavailable, "The bus refused it."));
+  ASSERT_TRUE(Click(&FormHandlers::Send_Click));
+  TickUntilTheSendsHaveEnded();
+  ASSERT_EQ(view_.told().size(), 1u);
+  EXPECT_EQ(view_.told()[0].summary, "The music went");
+  ASSERT_EQ(Boxes().size(), 1u);
+  EXPECT_EQ(Boxes()[0].prompt,
+            "Could not show how far the music's sending has come.\r\nThe bus refused it.");
+  EXPECT_TRUE(view_.sendingTooltip().empty());
+  EXPECT_FALSE(view_.timerOn());
+}
+
+TEST_F(FormHandlersTest, StopSendingEndsTheSendAtOnceAndTellsWhatWentBeforeIt) {
+  InstallStandInClient(root_);
+  // The client would take a minute over its last report: only a stop ends it sooner.
+  std::vector<std::string> reports = TwoFileReports("verified", 0);
+  reports.erase(reports.begin(), reports.begin() + 2);
+  ReportsForClients(root_, reports, std::chrono::minutes(1));
+  Stage("a.mp3");
+  Stage("b.mp3");
+  ASSERT_TRUE(Load());
+  ASSERT_TRUE(Click(&FormHandlers::Send_Click));
+  for (int i = 0; i < 1500 && view_.sendingTooltip().find("2 of 2") == std::string::npos; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    Click(&FormHandlers::SendTimer_Timer);
+  }
+  ASSERT_EQ(view_.sendingTooltip(), "Sending 2 of 2: b.mp3, 50 % (150 of 300 bytes)");
+
+  EXPECT_TRUE(Click(&FormHandlers::StopSending));
+  EXPECT_FALSE(view_.timerOn());
+  EXPECT_TRUE(view_.sendingTooltip().empty());
+  EXPECT_EQ(view_.progressEnded(), std::vector<bool>{false});
+  ASSERT_EQ(view_.told().size(), 1u);
+  EXPECT_EQ(view_.told()[0].summary, "The send was stopped");
+  EXPECT_EQ(view_.told()[0].body,
+            "1 MP3 file was sent to " + std::string(kFtpHost) + " and verified.\n"
+            "The send was stopped before it ended.\n"
+            "b.mp3 was not sent whole: 150 of 300 bytes went.\n"
+            "The connection was not encrypted. The server's identity was not checked.\n"
+            "The staged files are still there; press \"Send the Music!\" to try again.");
+  EXPECT_TRUE(Boxes().empty());
+  // Finish! finds no send running any more.
+  EXPECT_TRUE(Click(&FormHandlers::Finish_Click));
+  EXPECT_TRUE(view_.Unloaded());
+}
+
+TEST_F(FormHandlersTest, ShowTranscriptOpensTheRunningSendsTranscriptInTheViewer) {
+  InstallStandInClient(root_);
+  Stage("a.mp3");
+  ASSERT_TRUE(Load());
+  ClientHold hold(root_);
+  ASSERT_TRUE(Click(&FormHandlers::Send_Click));
+  AwaitClients(1);
+  EXPECT_TRUE(Click(&FormHandlers::ShowTranscript));
+  EXPECT_EQ(view_.opened(), Strings{Text(root_ / "sendfiles-1.log")});
+  hold.Release();
+  TickUntilTheSendsHaveEnded();
+  EXPECT_TRUE(Click(&FormHandlers::ShowTranscript));  // nothing runs: nothing to open
+  EXPECT_EQ(view_.opened().size(), 1u);
+  EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(FormHandlersTest, ClosingTheWindowWithNoSendRunningClosesItWithoutAsking) {
+  Stage("a.mp3");
+  ASSERT_TRUE(Load());
+  EXPECT_TRUE(Click(&FormHandlers::CloseWindow));
+  EXPECT_TRUE(view_.Unloaded());
+  EXPECT_TRUE(Boxes().empty());
+  EXPECT_TRUE(fs::exists(StagingPath() / "a.mp3")) << "closing keeps the staged files";
+}
+
+TEST_F(FormHandlersTest, ClosingDuringASendAndKeepingItGoesOnHiddenThenTellsAndCloses) {
+  InstallStandInClient(root_);
+  ReportForClients(root_, kReportStart + kPlainConnection +
+                              "file\ta.mp3\t5\t5\tverified\t226\tOK\t\nend\t0\n");
+  Stage("a.mp3");
+  ASSERT_TRUE(Load());
+  ClientHold hold(root_);
+  ASSERT_TRUE(Click(&FormHandlers::Send_Click));
+  AwaitClients(1);
+
+  dialogs_.AnswerMsgBoxWith(msgbox::kIdYes);
+  EXPECT_TRUE(Click(&FormHandlers::CloseWindow));
+  ASSERT_EQ(Boxes().size(), 1u);
+  EXPECT_EQ(Boxes()[0].prompt,
+            "The music is still being sent. Keep sending after the window closes?");
+  EXPECT_EQ(Boxes()[0].style, msgbox::kYesNo | msgbox::kIconQuestion);
+  EXPECT_TRUE(view_.hidden());
+  EXPECT_FALSE(view_.Unloaded());
+  EXPECT_TRUE(view_.timerOn());
+  EXPECT_FALSE(view_.sendingTooltip().empty()) << "the status icon stays";
+
+  hold.Release();
+  TickUntilTheSendsHaveEnded();
+  ASSERT_EQ(view_.told().size(), 1u);
+  EXPECT_EQ(view_.told()[0].summary, "The music went");
+  EXPECT_TRUE(view_.Unloaded());
+  EXPECT_TRUE(fs::exists(StagingPath() / "a.mp3")) << "closing keeps the staged files";
+}
+
+TEST_F(FormHandlersTest, ASendThatEndsWhileTheQuestionIsUpIsToldAndTheWindowClosesAtOnce) {
+  InstallStandInClient(root_);
+  Stage("a.mp3");
+  ASSERT_TRUE(Load());
+  auto hold = std::make_unique<ClientHold>(root_);
+  ASSERT_TRUE(Click(&FormHandlers::Send_Click));
+  AwaitClients(1);
+  dialogs_.AnswerMsgBoxWith(msgbox::kIdYes, [&] {
+    hold.reset();
+    // The window's timer ticks while the box is up.
+    TickUntilTheSendsHaveEnded();
+  });
+  EXPECT_TRUE(Click(&FormHandlers::CloseWindow));
+  EXPECT_EQ(view_.told().size(), 1u);
+  EXPECT_TRUE(view_.Unloaded());
+}
+
+TEST_F(FormHandlersTest, ClosingDuringASendAndStoppingItTellsWhatWentThenCloses) {
+  InstallStandInClient(root_);
+  Stage("a.mp3");
+  ASSERT_TRUE(Load());
+  ClientHold hold(root_);
+  ASSERT_TRUE(Click(&FormHandlers::Send_Click));
+  AwaitClients(1);
+  dialogs_.AnswerMsgBoxWith(msgbox::kIdNo);
+  EXPECT_TRUE(Click(&FormHandlers::CloseWindow));
+  EXPECT_FALSE(view_.hidden());
+  EXPECT_TRUE(view_.Unloaded());
+  EXPECT_FALSE(view_.timerOn());
+  ASSERT_EQ(view_.told().size(), 1u);
+  EXPECT_EQ(view_.told()[0].summary, "The send was stopped");
+  EXPECT_TRUE(view_.told()[0].body.starts_with(
+      "The send was stopped before the FTP client wrote its report, so what went is unknown.\n"))
+      << view_.told()[0].body;
+}
+
+TEST_F(FormHandlersTest, ClosingDuringASendWithoutAnAnswerLeavesTheWindowAndTheSend) {
+  InstallStandInClient(root_);
+  Stage("a.mp3");
+  ASSERT_TRUE(Load());
+  ClientHold hold(root_);
+  ASSERT_TRUE(Click(&FormHandlers::Send_Click));
+  AwaitClients(1);
+  EXPECT_TRUE(Click(&FormHandlers::CloseWindow));  // the box answers neither Yes nor No
+  EXPECT_EQ(Boxes().size(), 1u);
+  EXPECT_FALSE(view_.hidden());
+  EXPECT_FALSE(view_.Unloaded());
+  EXPECT_TRUE(view_.timerOn());
+  EXPECT_TRUE(view_.told().empty());
 }
 
 }  // namespace

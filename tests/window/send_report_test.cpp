@@ -229,6 +229,114 @@ TEST(SendNotice, WithoutAWholeReportSaysTheOutcomeIsUnknownAndNamesTheTranscript
   EXPECT_EQ(NoticeFor(broken, kHost).summary, "How the send ended is unknown");
 }
 
+TEST(SendNotice, OfAStoppedSendSaysSoAndWhatWentBeforeTheStop) {
+  UploadOutcome stopped =
+      Outcome(137, kFirst + kPlain + File("a.mp3", "verified") + File("b.mp3", "verified") +
+                       "file\tc.mp3\t30000000\t12000000\tsending\t0\t\t\n" +
+                       File("d.mp3", "waiting", 0, "", ""));
+  stopped.stopped = true;
+  const SendNotice notice = NoticeFor(stopped, kHost);
+  EXPECT_EQ(notice.summary, "The send was stopped");
+  EXPECT_FALSE(notice.failed) << "stopping is the user's choice, not a failure";
+  EXPECT_EQ(notice.body,
+            "2 MP3 files were sent to music.example.net and verified.\n"
+            "The send was stopped before it ended.\n"
+            "c.mp3 was not sent whole: 12000000 of 30000000 bytes went.\n"
+            "d.mp3 was not sent: the send was stopped first.\n"
+            "The connection was not encrypted. The server's identity was not checked.\n" +
+                std::string(kStillStaged));
+
+  UploadOutcome refusedThenStopped =
+      Outcome(137, kFirst + kPlain + File("a.mp3", "failed", 550, "No room.", ""));
+  refusedThenStopped.stopped = true;
+  const SendNotice refused = NoticeFor(refusedThenStopped, kHost);
+  EXPECT_EQ(refused.summary, "The send was stopped");
+  EXPECT_TRUE(refused.failed);
+  EXPECT_EQ(Lines(refused.body)[2], "The server refused a.mp3: 550 No room.");
+}
+
+TEST(SendNotice, OfASendStoppedBeforeItsReportSaysWhatWentIsUnknown) {
+  UploadOutcome early = Outcome(137, kFirst);
+  early.report.reset();
+  early.reportError = Error(errnum::kFileNotFound, "Cannot read the send report: none.");
+  early.stopped = true;
+  const SendNotice notice = NoticeFor(early, kHost);
+  EXPECT_EQ(notice.summary, "The send was stopped");
+  EXPECT_EQ(Lines(notice.body),
+            (std::vector<std::string>{
+                "The send was stopped before the FTP client wrote its report, so what went is "
+                "unknown.",
+                "Read its transcript to learn more: /home/me/tunelift/sendfiles-3.log",
+                std::string(kStillStaged)}));
+}
+
+TEST(SendNotice, OfASendThatEndedWholeBeforeTheStopTookIsWhatItsReportSays) {
+  UploadOutcome outcome = Outcome(0, kFirst + kPlain + File("a.mp3", "verified") + "end\t0\n");
+  outcome.stopped = true;
+  EXPECT_EQ(NoticeFor(outcome, kHost).summary, "The music went");
+}
+
+TEST(SendingTooltip, NamesTheFileItsNumberAndTheBytesTheServerHolds) {
+  UploadProgress progress;
+  progress.progress = SendProgress{.fileNumber = 2,
+                                   .fileCount = 5,
+                                   .fileName = "song.mp3",
+                                   .fileSent = 12'000'000,
+                                   .fileSize = 30'000'000,
+                                   .done = 0.3};
+  EXPECT_EQ(SendingTooltip(progress), "Sending 2 of 5: song.mp3, 40 % (12 of 30 MB)");
+}
+
+TEST(SendingTooltip, SaysSendingTheMusicBeforeTheFirstFileAndWhyWhenTheReportCannotBeRead) {
+  EXPECT_EQ(SendingTooltip({}), "Sending the music\u2026");
+  UploadProgress waiting;
+  waiting.progress = SendProgress{.fileNumber = 0, .fileCount = 3};
+  EXPECT_EQ(SendingTooltip(waiting), "Sending the music\u2026");
+  UploadProgress broken;
+  broken.reportError = Error(errnum::kInvalidFileFormat, "The report\x1b[2J is\nbroken.");
+  EXPECT_EQ(SendingTooltip(broken),
+            "Sending the music\u2026 (its progress cannot be read: The report[2J is broken.)");
+}
+
+TEST(SendingTooltip, ShowsNoControlCharacterAndCutsALongName) {
+  UploadProgress progress;
+  progress.progress = SendProgress{.fileNumber = 1,
+                                   .fileCount = 1,
+                                   .fileName = "\xE2\x80\xAE" "evil\x1b]0;x\x07" +
+                                               std::string(100, 'a') + ".mp3",
+                                   .fileSent = 0,
+                                   .fileSize = 999};
+  const std::string tooltip = SendingTooltip(progress);
+  EXPECT_TRUE(tooltip.starts_with("Sending 1 of 1: evil]0;xaaaa")) << tooltip;
+  EXPECT_TRUE(tooltip.ends_with("\u2026, 0 % (0 of 999 bytes)")) << tooltip;
+  EXPECT_EQ(tooltip.find('\x1b'), std::string::npos);
+}
+
+TEST(ByteCounts, ChoosesTheUnitBySizeWithATenthUnderTen) {
+  struct Case {
+    std::uint64_t sent;
+    std::uint64_t size;
+    std::string_view text;
+  };
+  const Case cases[] = {
+      {0, 0, "0 of 0 bytes"},
+      {512, 999, "512 of 999 bytes"},
+      {1'000, 1'000, "1.0 of 1.0 kB"},
+      {1'250, 9'999, "1.3 of 10.0 kB"},
+      {12'000, 30'000, "12 of 30 kB"},
+      {1'200'000, 3'500'000, "1.2 of 3.5 MB"},
+      {12'499'999, 30'000'000, "12 of 30 MB"},
+      {12'500'000, 30'000'000, "13 of 30 MB"},
+      {29'999'999, 30'000'000, "30 of 30 MB"},
+      {999'999'999, 999'999'999, "1000 of 1000 MB"},
+      {1'000'000'000, 4'200'000'000, "1.0 of 4.2 GB"},
+      {UINT64_MAX, UINT64_MAX, "18446744074 of 18446744074 GB"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ByteCounts(c.sent, c.size), c.text) << c.sent << " of " << c.size;
+  }
+}
+
 TEST(SendNotice, BecomesAMessageBoxWithTheHandlersLineEnds) {
   const SendNotice went = Notice(0, kFirst + kSafe + File("a.mp3", "verified") + "end\t0\n");
   EXPECT_EQ(MessageBoxText(went),

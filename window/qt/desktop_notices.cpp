@@ -5,6 +5,7 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QIcon>
+#include <QMenu>
 #include <QStyle>
 #include <QSystemTrayIcon>
 #include <QVariantMap>
@@ -50,6 +51,13 @@ DesktopNotices::~DesktopNotices() {
   }
 }
 
+void DesktopNotices::SetMenu(QMenu* menu) {
+  menu_ = menu;
+  if (icon_ != nullptr) {
+    icon_->setContextMenu(menu_);
+  }
+}
+
 void DesktopNotices::ShowSending(const QString& tooltip) {
   if (!QSystemTrayIcon::isSystemTrayAvailable()) {
     return;
@@ -59,6 +67,7 @@ void DesktopNotices::ShowSending(const QString& tooltip) {
         QStringLiteral("document-send"), QApplication::style()->standardIcon(QStyle::SP_ArrowUp));
     icon_ = new QSystemTrayIcon(sending, this);
     icon_->setObjectName(QStringLiteral("SendingIcon"));
+    icon_->setContextMenu(menu_);
   }
   icon_->setToolTip(tooltip);
   icon_->show();

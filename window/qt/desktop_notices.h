@@ -16,6 +16,7 @@
 class QDBusMessage;
 class QDBusPendingCall;
 class QDBusPendingCallWatcher;
+class QMenu;
 class QSystemTrayIcon;
 
 namespace tunelift {
@@ -31,7 +32,10 @@ public:
   // that one told just before the program ends is not lost with it.
   ~DesktopNotices() override;
 
-  // Shows the status icon with `tooltip`, where the desktop has a status area.
+  // The status icon's context menu from now on; it must outlive this object or be
+  // replaced first.
+  void SetMenu(QMenu* menu);
+  // Shows the status icon with `tooltip` and the menu, where the desktop has a status area.
   void ShowSending(const QString& tooltip);
   void HideSending();
   // Hands the notice to the notification service and returns at once.
@@ -50,6 +54,7 @@ private:
 
   Dialogs& fallback_;
   QSystemTrayIcon* icon_ = nullptr;
+  QMenu* menu_ = nullptr;
   std::map<QDBusPendingCallWatcher*, std::function<void()>> awaited_;
 };
 

@@ -1,8 +1,13 @@
 #include "window/qt/main_window.h"
 
 #include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
 #include <QPushButton>
+#include <QUrl>
 #include <string_view>
+
+#include "core/error.h"
 
 #include "window/qt/path_text.h"
 #include "window/qt/wrapping_button.h"
@@ -38,6 +43,7 @@ MainWindow::MainWindow(FileServices& services, Dialogs& dialogs, FormOptions opt
                        QWidget* parent)
     : QWidget(parent),
       handlers_(services, *this, dialogs, options),
+      sendingMenu_(new QMenu(this)),
       notices_(dialogs, this),
       sendTimer_(this),
       copyTimer_(this) {
@@ -51,6 +57,7 @@ MainWindow::MainWindow(FileServices& services, Dialogs& dialogs, FormOptions opt
   label4_ = findChild<QLabel*>(QStringLiteral("Label4"));
   ChainTabOrder();
   ConnectClicks();
+  BuildSendingMenu();
   sendTimer_.setObjectName(QStringLiteral("SendTimer"));
   sendTimer_.setInterval(kSendTimerIntervalMs);
   connect(&sendTimer_, &QTimer::timeout, this,
@@ -98,13 +105,48 @@ void MainWindow::ConnectClicks() {
   }
 }
 
+void MainWindow::BuildSendingMenu() {
+  sendingMenu_->setObjectName(QStringLiteral("SendingMenu"));
+  for (const MenuBinding& item : kSendingMenu) {
+    QAction* action = sendingMenu_->addAction(ToQString(item.text));
+    action->setObjectName(ToQString(item.name));
+    const FormHandlers::Handler handler = item.handler;
+    connect(action, &QAction::triggered, this, [this, handler] { handlers_.Run(handler); });
+  }
+  notices_.SetMenu(sendingMenu_);
+}
+
 void MainWindow::SetLabel4Caption(const std::string& caption) {
   label4_->setText(ToQString(caption));
 }
 
 void MainWindow::Unload() {
   unloaded_ = true;
-  close();
+  if (!closing_) {
+    close();  // closeEvent lets an unloaded window go
+  }
+  emit ended();
+}
+
+void MainWindow::HideUntilSendsEnd() {
+  hiddenForSends_ = true;
+  if (!closing_) {
+    hide();
+  }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (!unloaded_) {
+    closing_ = true;
+    handlers_.Run(&FormHandlers::CloseWindow);
+    closing_ = false;
+  }
+  const bool goes = unloaded_ || hiddenForSends_;
+  if (goes) {
+    // However the window goes, a copy still running is stopped first.
+    handlers_.Run(&FormHandlers::Form_Unload);
+  }
+  event->setAccepted(goes);
 }
 
 // Styles draw the focus mark only once the keyboard has moved the focus, and Qt clears that
@@ -113,12 +155,6 @@ void MainWindow::Unload() {
 void MainWindow::showEvent(QShowEvent* event) {
   setAttribute(Qt::WA_KeyboardFocusChange);
   QWidget::showEvent(event);
-}
-
-void MainWindow::closeEvent(QCloseEvent* event) {
-  unloaded_ = true;
-  handlers_.Run(&FormHandlers::Form_Unload);
-  QWidget::closeEvent(event);
 }
 
 void MainWindow::BeginBusy() {
@@ -137,11 +173,28 @@ void MainWindow::HideSending() noexcept {
   notices_.HideSending();
 }
 
+void MainWindow::ShowSendProgress(double done) {
+  launcher_.Show(done);
+}
+
+// The launcher's entry has no sign of a failure: the notice tells it.
+void MainWindow::EndSendProgress(bool /*failed*/) {
+  launcher_.Hide();
+}
+
+void MainWindow::OpenInViewer(const std::string& path) {
+  if (!QDesktopServices::openUrl(QUrl::fromLocalFile(ToQString(path)))) {
+    throw Error(errnum::kPathFileAccess,
+                "Cannot open '" + path + "': the desktop started no viewer for it.");
+  }
+}
+
 void MainWindow::TellSendEnded(const SendNotice& notice) {
   notices_.Tell(notice);
 }
 
 void MainWindow::SetSendTimer(bool enabled) {
+  QApplication::setQuitOnLastWindowClosed(!enabled);
   if (!enabled) {
     sendTimer_.stop();
   } else if (!sendTimer_.isActive()) {

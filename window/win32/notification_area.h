@@ -31,6 +31,9 @@ public:
   // or the notice is longer than a notification holds, so that the caller tells it another way.
   bool Tell(const SendNotice& notice);
 
+  // True while a notice shows from the icon.
+  bool NoticeShows() const { return noticeShows_; }
+
   // The window passes on the icon's callback message and the notice timer here.
   void OnIconMessage(LPARAM lParam);
   void OnNoticeTimer();

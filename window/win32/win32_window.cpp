@@ -1,12 +1,15 @@
 #include "window/win32/win32_window.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
 
 #include <cstdlib>
 
 #include "core/win32_error.h"
 #include "listing/wide_text_win32.h"
 #include "window/win32/control_layout.h"
+#include "window/win32/desktop_viewer.h"
+#include "window/win32/sending_menu.h"
 #include "window/win32/progress_window.h"
 
 namespace tunelift {
@@ -15,8 +18,7 @@ namespace {
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr DWORD kWindowExStyle = 0;
 
-// The window's own messages and timers.
-constexpr UINT kIconMessage = WM_APP + 1;
+// The window's own timers.
 constexpr UINT_PTR kSendTimerId = 1;
 constexpr UINT_PTR kNoticeTimerId = 2;
 constexpr UINT_PTR kCopyTimerId = 3;
@@ -98,7 +100,8 @@ Win32Window::Win32Window(FileServices& services, Dialogs& dialogs, int dpi, Form
     throw;
   }
   file1_ = std::make_unique<StagedListBox>(Control("File1"), std::string(kFile1Pattern));
-  notices_ = std::make_unique<NotificationArea>(window_, kIconMessage, kNoticeTimerId);
+  notices_ = std::make_unique<NotificationArea>(window_, kNotificationIconMessage, kNoticeTimerId);
+  taskbar_ = std::make_unique<TaskbarProgress>(window_);
 }
 
 Win32Window::~Win32Window() {
@@ -187,12 +190,15 @@ LRESULT Win32Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         handlers_.Run(&FormHandlers::CopyTimer_Timer);
       } else if (wParam == kNoticeTimerId && notices_) {
         notices_->OnNoticeTimer();
+        CloseOnceNoticeGone();
       }
       return 0;
-    case kIconMessage:
-      if (notices_) {
-        notices_->OnIconMessage(lParam);
-      }
+    case kNotificationIconMessage:
+      OnIconMessage(wParam, lParam);
+      return 0;
+    case WM_CLOSE:
+      // The close box, Alt+F4 and the system menu's Close all come here; the handlers decide.
+      handlers_.Run(&FormHandlers::CloseWindow);
       return 0;
     case WM_ACTIVATE:
       OnActivate(LOWORD(wParam) != WA_INACTIVE);
@@ -210,6 +216,7 @@ LRESULT Win32Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       unloaded_ = true;
       handlers_.Run(&FormHandlers::Form_Unload);
       notices_.reset();  // the icon goes with its window
+      taskbar_.reset();
       PostQuitMessage(0);
       return 0;
     default:
@@ -231,9 +238,47 @@ void Win32Window::OnCommand(int controlId, int notification) {
   }
 }
 
+// The icon's menu runs its handler; every other event of the icon is the notice's.
+void Win32Window::OnIconMessage(WPARAM wParam, LPARAM lParam) {
+  if (LOWORD(lParam) == WM_CONTEXTMENU) {
+    const POINT anchor{GET_X_LPARAM(wParam), GET_Y_LPARAM(wParam)};
+    const MenuBinding* chosen = nullptr;
+    try {
+      chosen = ChooseFromSendingMenu(window_, anchor);
+    } catch (const Error& error) {
+      dialogs_.MsgBox(FailureText("Could not show the status icon's menu.", error.description()),
+                      msgbox::kOkOnly | msgbox::kIconExclamation);
+    }
+    if (chosen != nullptr) {
+      handlers_.Run(chosen->handler);
+    }
+    return;
+  }
+  if (notices_) {
+    notices_->OnIconMessage(lParam);
+    CloseOnceNoticeGone();
+  }
+}
+
+void Win32Window::CloseOnceNoticeGone() {
+  if (unloaded_ && window_ != nullptr && notices_ && !notices_->NoticeShows()) {
+    DestroyWindow(window_);
+  }
+}
+
 // The focus leaves with the window and comes back to the control that had it, as in a dialog.
+// Being activated, the window has been seen: a failed send's red taskbar button has done its
+// part.
 void Win32Window::OnActivate(bool activated) {
   const HWND focus = GetFocus();
+  if (activated && taskbar_ && taskbar_->ShowsFailure()) {
+    try {
+      taskbar_->Clear();
+    } catch (const Error& error) {
+      dialogs_.MsgBox(FailureText("Could not clear the taskbar's progress.", error.description()),
+                      msgbox::kOkOnly | msgbox::kIconExclamation);
+    }
+  }
   if (!activated) {
     if (focus != nullptr && IsChild(window_, focus)) {
       lastFocus_ = focus;
@@ -262,9 +307,38 @@ void Win32Window::SetLabel4Caption(const std::string& caption) {
 
 void Win32Window::Unload() {
   unloaded_ = true;
-  if (window_ != nullptr) {
+  // Hidden while its sends ran, the window stays (hidden) while the notice of their end
+  // shows from its icon: the icon, and the notice, go with the window.
+  const bool noticeWaits = window_ != nullptr && !IsWindowVisible(window_) && notices_ &&
+                           notices_->NoticeShows();
+  if (window_ != nullptr && !noticeWaits) {
     DestroyWindow(window_);
   }
+}
+
+void Win32Window::HideUntilSendsEnd() {
+  ShowWindow(window_, SW_HIDE);
+}
+
+void Win32Window::ShowSendProgress(double done) {
+  if (taskbar_ && IsWindowVisible(window_)) {
+    taskbar_->Show(done);
+  }
+}
+
+void Win32Window::EndSendProgress(bool failed) {
+  if (!taskbar_ || !IsWindowVisible(window_)) {
+    return;
+  }
+  if (failed) {
+    taskbar_->ShowFailed();
+  } else {
+    taskbar_->Clear();
+  }
+}
+
+void Win32Window::OpenInViewer(const std::string& path) {
+  OpenInDesktopViewer(window_, path);
 }
 
 void Win32Window::BeginBusy() {

@@ -18,11 +18,15 @@
 #include "window/win32/dialog_font.h"
 #include "window/win32/notification_area.h"
 #include "window/win32/staged_list_box.h"
+#include "window/win32/taskbar_progress.h"
 
 namespace tunelift {
 
 // The window class every Tunelift window is made of.
 inline constexpr wchar_t kWindowClassName[] = L"TuneliftWindow";
+// The message the notification area sends the window for its icon (NOTIFYICON_VERSION_4:
+// the event in the low word of lParam, the place of a menu's anchor in wParam).
+inline constexpr UINT kNotificationIconMessage = WM_APP + 1;
 
 class Win32Window : public FormView {
 public:
@@ -46,6 +50,8 @@ public:
   HWND Control(std::string_view name) const;
   // True while the copy timer runs: a chosen file is being copied.
   bool Copying() const { return copyTimerOn_; }
+  // The progress on the window's taskbar button; nullptr once the window is gone.
+  const TaskbarProgress* Taskbar() const { return taskbar_.get(); }
 
   FileList& File1() override { return *file1_; }
   void SetLabel4Caption(const std::string& caption) override;
@@ -55,6 +61,11 @@ public:
   void EndBusy() noexcept override;
   void ShowSending(std::string_view tooltip) override;
   void HideSending() noexcept override;
+  // The taskbar's progress; none while the window is hidden, when it has no button.
+  void ShowSendProgress(double done) override;
+  void EndSendProgress(bool failed) override;
+  void OpenInViewer(const std::string& path) override;
+  void HideUntilSendsEnd() override;
   void TellSendEnded(const SendNotice& notice) override;
   void SetSendTimer(bool enabled) override;
   void SetCopyTimer(bool enabled) override;
@@ -67,6 +78,9 @@ private:
   void OnCommand(int controlId, int notification);
   void OnActivate(bool activated);
   bool OnSetCursor();
+  void OnIconMessage(WPARAM wParam, LPARAM lParam);
+  // Closes a window that was unloaded while hidden once the notice from its icon has gone.
+  void CloseOnceNoticeGone();
 
   FormHandlers handlers_;
   Dialogs& dialogs_;
@@ -75,6 +89,7 @@ private:
   HWND window_ = nullptr;
   std::unique_ptr<StagedListBox> file1_;
   std::unique_ptr<NotificationArea> notices_;
+  std::unique_ptr<TaskbarProgress> taskbar_;
   // The control that had the focus when the window was last deactivated.
   HWND lastFocus_ = nullptr;
   int busyDepth_ = 0;
