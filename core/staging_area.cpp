@@ -95,6 +95,11 @@ void StagingArea::LaunchUpload() {
   const std::string programFolder = services_.ProgramFolder();
   services_.ChDrive(programFolder);
   services_.ChDir(programFolder);
+  // Another window's Finish removes the script this window wrote at its start; its content
+  // is fixed, so it is written again rather than the client started on nothing.
+  if (!services_.EntryExists(InProgramFolder(kUploadScriptName))) {
+    WriteUploadScript();
+  }
   for (int number = 1; number <= kMostSendNumbers; ++number) {
     const SendFiles files = SendFilesNumbered(number);
     if (services_.EntryExists(files.transcript) || services_.EntryExists(files.report)) {

@@ -82,7 +82,8 @@ public:
   // The server the script logs into.
   const std::string& Host() const { return host_; }
 
-  // Starts the FTP client on the script from the program folder and returns at once. The
+  // Starts the FTP client on the script from the program folder and returns at once; a script
+  // that is gone (another window finished) is written again first. The
   // send takes the next free number: its output goes to a new transcript beside the script,
   // readable by its owner alone, and its environment names the report beside it. No
   // transcript or report of an earlier send, of this run, another or another window, is

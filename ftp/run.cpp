@@ -75,8 +75,8 @@ std::optional<std::string> NotAScript(const std::filesystem::path& path) {
   return std::nullopt;
 }
 
-// Opens the script, or says on `err` why it cannot and returns false.
-bool OpenScript(const std::filesystem::path& path, std::ifstream& script, std::ostream& err) {
+// Opens the script; otherwise returns why it cannot, in words.
+std::optional<std::string> OpenScript(const std::filesystem::path& path, std::ifstream& script) {
   std::optional<std::string> reason = NotAScript(path);
   if (!reason) {
     script.open(path, std::ios::binary);
@@ -84,10 +84,10 @@ bool OpenScript(const std::filesystem::path& path, std::ifstream& script, std::o
       reason = std::generic_category().message(errno);
     }
   }
-  if (reason) {
-    Console(err, {}).Error("Cannot open the script " + Utf8FromPath(path) + ": " + *reason);
+  if (!reason) {
+    return std::nullopt;
   }
-  return !reason;
+  return "Cannot open the script " + Utf8FromPath(path) + ": " + *reason;
 }
 
 }  // namespace
@@ -101,8 +101,15 @@ int Run(std::span<const std::string_view> arguments, const RunEnvironment& envir
     return kExitUsage;
   }
   std::ifstream script;
-  if (config->scriptFile && !OpenScript(*config->scriptFile, script, err)) {
-    return kExitFailure;
+  if (config->scriptFile) {
+    if (const std::optional<std::string> failure = OpenScript(*config->scriptFile, script)) {
+      Console(err, {}).Error(*failure);
+      // Whoever reads the report learns it there too, not only from the transcript.
+      SendReport report(environment.reportPath);
+      report.Failure(*failure, {});
+      report.End(kExitFailure);
+      return kExitFailure;
+    }
   }
   const bool interactive = !config->scriptFile && environment.inputIsTerminal;
   Console console(out, {.showReplies = config->showReplies,

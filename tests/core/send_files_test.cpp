@@ -207,5 +207,17 @@ TEST_F(SendFiles, FinishRemovesTheToldReportsOnceNoSendRuns) {
   EXPECT_FALSE(std::filesystem::exists(root_ / "sendfiles-1.log"));
 }
 
+TEST_F(SendFiles, ASendAfterAnotherWindowFinishedWritesTheScriptAgain) {
+  Run staying(Text(root_));
+  Run finishing(Text(root_));
+  finishing.area.RemoveUploadScript();
+  ASSERT_FALSE(std::filesystem::exists(root_ / "sendfiles.ftps"));
+
+  staying.area.LaunchUpload();
+  ASSERT_TRUE(SendsEnd(staying.area));
+  EXPECT_EQ(ReadFile(root_ / "sendfiles.ftps"), UploadScriptText("music.example.net") + "\r\n");
+  EXPECT_EQ(ClientRuns(root_).size(), 1u);
+}
+
 }  // namespace
 }  // namespace tunelift::testing

@@ -195,5 +195,25 @@ TEST_F(FtpCarryOn, FailsAFileThatGrowsWhileItIsSentAndDeletesItsCopy) {
   EXPECT_EQ(Received("b.mp3"), next);
 }
 
+TEST_F(FtpCarryOn, AScriptThatCannotBeOpenedIsToldInTheReportToo) {
+  const std::filesystem::path missing = local_.path() / "sendfiles.ftps";
+  const std::string argument = "-s:" + missing.string();
+  const std::string_view arguments[] = {argument};
+  std::istringstream in;
+  const RunEnvironment environment{.currentFolder = local_.path(),
+                                   .reportPath = local_.path() / "send.report"};
+  const TransportMaker none = [](TransportObserver&) -> std::unique_ptr<Transport> {
+    ADD_FAILURE() << "no transport is made without a script";
+    return nullptr;
+  };
+
+  EXPECT_EQ(tunelift::ftp::Run(arguments, environment, none, in, out_, err_), kExitFailure);
+
+  EXPECT_TRUE(Contains(Report(), "failure\t0\t\tCannot open the script " + missing.string() +
+                                     ": No such file or directory\n"))
+      << Report();
+  EXPECT_TRUE(Report().ends_with("end\t1\n"));
+}
+
 }  // namespace
 }  // namespace tunelift::ftp
