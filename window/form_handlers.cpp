@@ -311,6 +311,9 @@ void FormHandlers::ShowSendProgress() {
   Attempting(action::kShowProgress);
   const std::optional<StagingArea::SendFiles> running = staging_.RunningSend();
   const UploadProgress progress = running ? ReadUploadProgress(running->report) : UploadProgress{};
+  if (!progress.progress && shownTooltip_) {
+    return;  // a report caught between two writes, or not written yet: what shows stays
+  }
   const std::string tooltip = SendingTooltip(progress);
   if (tooltip != shownTooltip_) {
     view_.ShowSending(tooltip);
@@ -332,6 +335,9 @@ void FormHandlers::CloseOnceSendsEnd() {
 
 void FormHandlers::ReportEndedSends() {
   Attempting(action::kTellSendEnded);
+  // Looked at first: a send that ends after this look is taken at the next tick, so that the
+  // signs never end before the send they show has been told.
+  const bool running = staging_.UploadRunning();
   std::vector<SendNotice> notices;
   for (const UploadOutcome& outcome : staging_.TakeEndedUploads()) {
     notices.push_back(NoticeFor(outcome, staging_.Host()));
@@ -339,7 +345,6 @@ void FormHandlers::ReportEndedSends() {
   }
   // The desktop's signs are settled before anything is told, so that a failure to tell
   // leaves neither a timer running for nothing, nor a send unwatched, nor its signs behind.
-  const bool running = staging_.UploadRunning();
   view_.SetSendTimer(running || staging_.SendsToTell());
   std::optional<Error> progressFailure;
   if (!running) {
