@@ -14,8 +14,14 @@ using Stage = TransportError::Stage;
 
 std::string Seconds(std::chrono::milliseconds wait) {
   const auto tenths = (wait.count() + 50) / 100;
-  return std::to_string(tenths / 10) + (tenths % 10 != 0 ? "." + std::to_string(tenths % 10) : "") +
-         " s";
+  // Appended piece by piece: GCC's -O3 warns wrongly about a chain of temporaries here.
+  std::string text = std::to_string(tenths / 10);
+  if (tenths % 10 != 0) {
+    text += '.';
+    text += std::to_string(tenths % 10);
+  }
+  text += " s";
+  return text;
 }
 
 }  // namespace
