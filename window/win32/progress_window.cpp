@@ -9,6 +9,7 @@
 #include "window/layout.h"
 #include "window/win32/dialog_font.h"
 #include "window/win32/owner_middle.h"
+#include "window/win32/routed_window.h"
 
 namespace tunelift {
 namespace {
@@ -43,7 +44,7 @@ public:
   bool Cancelled() const override { return cancelled_ || window_ == nullptr; }
 
 private:
-  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  friend LRESULT CALLBACK RoutedWindowProc<Win32Progress>(HWND, UINT, WPARAM, LPARAM);
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void MakeControls();
   void MakeControl(const wchar_t* windowClass, DWORD style, const ControlPlace& place);
@@ -77,7 +78,7 @@ Win32Progress::Win32Progress(const ProgressText& text, HWND owner)
     : owner_(owner), dpi_(ScreenDpi()), font_(CreateWindowFont(dpi_)) {
   const INITCOMMONCONTROLSEX bar{sizeof(INITCOMMONCONTROLSEX), ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&bar);
-  RegisterProgressClass(&WindowProc);
+  RegisterProgressClass(&RoutedWindowProc<Win32Progress>);
   RECT frame{0, 0, TwipsToPixels(kClientWidth, dpi_), TwipsToPixels(kClientHeight, dpi_)};
   if (!AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle)) {
     throw LastWin32Error("Cannot measure the progress dialog's frame");
@@ -160,25 +161,6 @@ void Win32Progress::SetText(HWND control, const std::string& text) {
   if (shown != wide) {
     SetWindowTextW(control, wide.c_str());
   }
-}
-
-LRESULT CALLBACK Win32Progress::WindowProc(HWND window, UINT message, WPARAM wParam,
-                                           LPARAM lParam) {
-  auto* self = reinterpret_cast<Win32Progress*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (message == WM_NCCREATE) {
-    self = static_cast<Win32Progress*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  if (self == nullptr) {
-    return DefWindowProcW(window, message, wParam, lParam);
-  }
-  if (message == WM_NCDESTROY) {
-    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-    self->window_ = nullptr;
-    return DefWindowProcW(window, message, wParam, lParam);
-  }
-  self->window_ = window;  // known from WM_NCCREATE on, before CreateWindowExW returns
-  return self->OnMessage(message, wParam, lParam);
 }
 
 LRESULT Win32Progress::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -82,7 +82,7 @@ Win32Window::Win32Window(FileServices& services, Dialogs& dialogs, int dpi, Form
       dialogs_(dialogs),
       dpi_(dpi),
       font_(CreateWindowFont(dpi)) {
-  RegisterWindowClass(&WindowProc);
+  RegisterWindowClass(&RoutedWindowProc<Win32Window>);
   const SIZE size = WindowSizeFor(TwipsToPixels(kClientWidth, dpi_),
                                   TwipsToPixels(kClientHeight, dpi_));
   const std::wstring caption = WideFromUtf8(kFormCaption);
@@ -157,25 +157,6 @@ HWND Win32Window::CreateControl(const ControlSpec& control) {
     SetWindowSubclass(made, &NeverDefault, 0, 0);
   }
   return made;
-}
-
-LRESULT CALLBACK Win32Window::WindowProc(HWND window, UINT message, WPARAM wParam,
-                                         LPARAM lParam) {
-  auto* self = reinterpret_cast<Win32Window*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (message == WM_NCCREATE) {
-    self = static_cast<Win32Window*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  if (self == nullptr) {
-    return DefWindowProcW(window, message, wParam, lParam);
-  }
-  if (message == WM_NCDESTROY) {
-    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-    self->window_ = nullptr;
-    return DefWindowProcW(window, message, wParam, lParam);
-  }
-  self->window_ = window;  // known from WM_NCCREATE on, before CreateWindowExW returns
-  return self->OnMessage(message, wParam, lParam);
 }
 
 LRESULT Win32Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {

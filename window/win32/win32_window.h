@@ -17,6 +17,7 @@
 #include "window/layout.h"
 #include "window/win32/dialog_font.h"
 #include "window/win32/notification_area.h"
+#include "window/win32/routed_window.h"
 #include "window/win32/staged_list_box.h"
 #include "window/win32/taskbar_progress.h"
 
@@ -71,7 +72,7 @@ public:
   void SetCopyTimer(bool enabled) override;
 
 private:
-  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  friend LRESULT CALLBACK RoutedWindowProc<Win32Window>(HWND, UINT, WPARAM, LPARAM);
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void CreateControls();
   HWND CreateControl(const ControlSpec& control);
