@@ -101,8 +101,10 @@ Session::Check Session::Verify(const std::string& remote, std::int64_t localSize
     return Check::NotVerified;
   }
   held = *size;
-  // In ASCII mode a server may store the line ends as they came over the wire or as its own.
-  return held == localSize || held == wireBytes ? Check::Verified : Check::Mismatch;
+  // In ASCII mode a server may store the line ends as they came over the wire or as its own;
+  // in binary mode only the local file's own size will do.
+  const bool asSent = type_ == TransferType::Ascii && held == wireBytes;
+  return held == localSize || asSent ? Check::Verified : Check::Mismatch;
 }
 
 bool Session::Reconnect(std::size_t& attempt, const std::string& remote, std::size_t entry) {
