@@ -45,4 +45,11 @@ private:
   fs::path startDirectory_;
 };
 
+// A program folder as start-up leaves it (the staging folder and the script), with the
+// stand-in FTP client installed (replay_client.h).
+class ClientFolderTest : public ProgramFolderTest {
+protected:
+  void SetUp() override;
+};
+
 }  // namespace tunelift::testing

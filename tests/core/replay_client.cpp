@@ -1,5 +1,7 @@
 #include "replay_client.h"
 
+#include "program_folder.h"
+
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -8,6 +10,13 @@
 namespace tunelift::testing {
 
 namespace fs = std::filesystem;
+
+void ClientFolderTest::SetUp() {
+  ProgramFolderTest::SetUp();
+  area_->PrepareFolders();
+  area_->WriteUploadScript();
+  InstallStandInClient(root_);
+}
 
 void InstallStandInClient(const fs::path& programFolder) {
   const fs::path client = programFolder / "ftp.exe";

@@ -26,14 +26,8 @@ const std::vector<std::string> kTwoFiles = {
              "file\tb.mp3\t300\t300\tverified\t226\tOK\t\nend\t0\n",
 };
 
-class RunningSend : public ProgramFolderTest {
+class RunningSend : public ClientFolderTest {
 protected:
-  void SetUp() override {
-    ProgramFolderTest::SetUp();
-    area_->PrepareFolders();
-    area_->WriteUploadScript();
-    InstallStandInClient(root_);
-  }
 
   // Reads the running send's progress until `seen` holds of it (30 s at most).
   template <typename Condition>
@@ -68,10 +62,11 @@ TEST_F(RunningSend, ItsProgressFollowsTheReportsTheClientWrites) {
   EXPECT_EQ(running->report, Text(root_ / "sendfiles-1.report"));
   EXPECT_EQ(running->transcript, Text(root_ / "sendfiles-1.log"));
 
-  // No report yet: nothing to tell, and nothing wrong.
+  // Before the first file: no report yet, or the first one, which says nothing is done; and
+  // nothing wrong either way.
   const UploadProgress before = ReadUploadProgress(running->report);
-  EXPECT_FALSE(before.progress.has_value());
   EXPECT_FALSE(before.reportError.has_value());
+  EXPECT_EQ(before.progress ? before.progress->done : 0.0, 0.0);
 
   hold.Release();
   const UploadProgress first = ProgressUntil([](const UploadProgress& p) { return OnFile(p, 1); });

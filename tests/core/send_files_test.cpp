@@ -22,14 +22,8 @@ constexpr std::string_view kSending =
     "file\ta.mp3\t5\t5\tverified\t0\t\t\nfile\tb.mp3\t5\t2\tsending\t0\t\t\n";
 constexpr std::string_view kEnded = "tunelift-send-report\t1\nend\t0\n";
 
-class SendFiles : public ProgramFolderTest {
+class SendFiles : public ClientFolderTest {
 protected:
-  void SetUp() override {
-    ProgramFolderTest::SetUp();
-    area_->PrepareFolders();
-    area_->WriteUploadScript();
-    InstallStandInClient(root_);
-  }
 
   // A run of the tool on the same program folder: services and operations of its own.
   struct Run {
