@@ -44,4 +44,16 @@ private:
   std::filesystem::path hold_;
 };
 
+// The first records of a report of a plain FTP session to the tool's own server.
+inline const std::string kPlainReportStart =
+    "tunelift-send-report\t1\nserver\ttunelift.example.net\n"
+    "encryption\tnone\nidentity\tnot-checked\n";
+// The reports of a send of two files, for ReportsForClients: part way into the second file,
+// then the end, which comes as late as the pause given there.
+inline const std::vector<std::string> kSlowTwoFileSend = {
+    kPlainReportStart + "file\ta.mp3\t100\t100\tverified\t226\tOK\t\n"
+                        "file\tb.mp3\t300\t150\tsending\t0\t\t\n",
+    kPlainReportStart + "file\ta.mp3\t100\t100\tverified\t226\tOK\t\n"
+                        "file\tb.mp3\t300\t300\tverified\t226\tOK\t\nend\t0\n"};
+
 }  // namespace tunelift::testing

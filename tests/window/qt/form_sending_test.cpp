@@ -19,18 +19,6 @@
 #include "window_fixture.h"
 
 namespace tunelift::testing {
-namespace {
-
-const std::string kStart = "tunelift-send-report\t1\nserver\ttunelift.example.net\n"
-                           "encryption\tnone\nidentity\tnot-checked\n";
-// Part of a send of two files, then its end, which comes only a minute later.
-const std::vector<std::string> kSlowSend = {
-    kStart + "file\ta.mp3\t100\t100\tverified\t226\tOK\t\n"
-             "file\tb.mp3\t300\t150\tsending\t0\t\t\n",
-    kStart + "file\ta.mp3\t100\t100\tverified\t226\tOK\t\n"
-             "file\tb.mp3\t300\t300\tverified\t226\tOK\t\nend\t0\n"};
-
-}  // namespace
 
 class FormSendingTest : public QObject {
   Q_OBJECT
@@ -58,7 +46,7 @@ private slots:
   }
 
   void stopSendingEndsTheSendAndTellsWhatWent() {
-    ReportsForClients(fixture_->ProgramFolder(), kSlowSend, std::chrono::minutes(1));
+    ReportsForClients(fixture_->ProgramFolder(), kSlowTwoFileSend, std::chrono::minutes(1));
     fixture_->Click("Send");
     QTRY_VERIFY(fs::exists(fixture_->ProgramFolder() / "sendfiles-1.report"));
     MenuAction("StopSending")->trigger();
@@ -93,7 +81,7 @@ private slots:
 
   void closingDuringASendAndKeepingItLetsTheSendEndThenTellsAndEnds() {
     QSignalSpy ended(&fixture_->window(), &MainWindow::ended);
-    ReportForClients(fixture_->ProgramFolder(), kSlowSend.back());
+    ReportForClients(fixture_->ProgramFolder(), kSlowTwoFileSend.back());
     auto hold = std::make_unique<ClientHold>(fixture_->ProgramFolder());
     fixture_->Click("Send");
     QTRY_COMPARE(ClientRuns(fixture_->ProgramFolder()).size(), std::size_t(1));
@@ -119,7 +107,7 @@ private slots:
 
   void closingDuringASendAndStoppingItTellsWhatWentThenCloses() {
     QSignalSpy ended(&fixture_->window(), &MainWindow::ended);
-    ReportsForClients(fixture_->ProgramFolder(), kSlowSend, std::chrono::minutes(1));
+    ReportsForClients(fixture_->ProgramFolder(), kSlowTwoFileSend, std::chrono::minutes(1));
     fixture_->Click("Send");
     QTRY_VERIFY(fs::exists(fixture_->ProgramFolder() / "sendfiles-1.report"));
     fixture_->dialogs().AnswerMsgBoxWith(msgbox::kIdNo);

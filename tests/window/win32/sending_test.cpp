@@ -22,15 +22,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-const std::string kStart = "tunelift-send-report\t1\nserver\ttunelift.example.net\n"
-                           "encryption\tnone\nidentity\tnot-checked\n";
-// Part of a send of two files, then its end, which comes only a minute later.
-const std::vector<std::string> kSlowSend = {
-    kStart + "file\ta.mp3\t100\t100\tverified\t226\tOK\t\n"
-             "file\tb.mp3\t300\t150\tsending\t0\t\t\n",
-    kStart + "file\ta.mp3\t100\t100\tverified\t226\tOK\t\n"
-             "file\tb.mp3\t300\t300\tverified\t226\tOK\t\nend\t0\n"};
-
 // Presses keys in the popup menu that this thread's window shows, from a thread of its own
 // (the menu's loop holds the window's thread): down `downs` times, then Enter.
 class MenuKeys {
@@ -83,7 +74,7 @@ protected:
   }
 
   void SendAndAwaitTheFirstReport() {
-    ReportsForClients(root_, kSlowSend, std::chrono::minutes(1));
+    ReportsForClients(root_, kSlowTwoFileSend, std::chrono::minutes(1));
     Click("Send");
     ASSERT_TRUE(PumpUntil([&] { return fs::exists(root_ / "sendfiles-1.report"); }));
   }
@@ -129,7 +120,7 @@ TEST_F(Win32SendingTest, StopSendingFromTheIconsMenuEndsTheSendAndTellsWhatWent)
 
 TEST_F(Win32SendingTest, TheTaskbarTakesTheProgressAndAFailureShowsUntilTheWindowIsActivated) {
   ReportsForClients(root_,
-                    {kSlowSend[0], kStart + "file\ta.mp3\t100\t100\tverified\t226\tOK\t\n"
+                    {kSlowTwoFileSend[0], kPlainReportStart + "file\ta.mp3\t100\t100\tverified\t226\tOK\t\n"
                                             "file\tb.mp3\t300\t150\tfailed\t550\tNo.\t\nend\t1\n"},
                     300ms);
   Click("Send");
@@ -215,7 +206,7 @@ TEST_F(Win32SendingTest, AltF4ClosesAWindowWithNoSendRunning) {
 }
 
 TEST_F(Win32SendingTest, ClosingDuringASendAndKeepingItHidesTheWindowUntilTheSendEnds) {
-  ReportForClients(root_, kSlowSend.back());
+  ReportForClients(root_, kSlowTwoFileSend.back());
   auto hold = std::make_unique<ClientHold>(root_);
   Click("Send");
   ASSERT_TRUE(PumpUntil([&] { return ClientRuns(root_).size() == 1; }));
