@@ -231,7 +231,8 @@ private:
     QSystemTrayIcon* icon = SendingIcon();
     QVERIFY(icon != nullptr);
     QVERIFY(icon->isVisible());
-    QCOMPARE(icon->toolTip(), QStringLiteral("Sending the music\u2026"));
+    // A quick client may already be on its first file when the window first looks.
+    QVERIFY2(icon->toolTip().startsWith(QStringLiteral("Sending ")), qPrintable(icon->toolTip()));
   }
 
   // Makes a viewer of the test's own the desktop's viewer for text files, through the

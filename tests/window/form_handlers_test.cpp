@@ -190,7 +190,10 @@ TEST_F(FormHandlersTest, SendStartsTheClientShowsItRunsAndTellsHowItEnded) {
   Stage("song.mp3");
   ASSERT_TRUE(Load());
   ASSERT_TRUE(Click(&FormHandlers::Send_Click));
-  EXPECT_EQ(view_.sendingTooltip(), kSendingTooltip);
+  // The client may have written its report before the window first read it.
+  const std::string& shown = view_.sendingTooltip();
+  EXPECT_TRUE(shown == kSendingTooltip || shown == "Sending 1 of 1: song.mp3, 100 % (5 of 5 bytes)")
+      << shown;
   EXPECT_TRUE(view_.timerOn());
   AwaitClients(1);
   const Strings run = ClientRuns(root_)[0];
