@@ -17,6 +17,7 @@
 extern char** environ;
 
 #include "child_environment.h"
+#include "descriptor_posix.h"
 #include "posix_error.h"
 
 namespace tunelift {
@@ -122,31 +123,29 @@ void Reap(pid_t pid) {
 // The output file, made new: nothing of that name (a symbolic link included) is replaced or
 // written through, so the file is the tool's own, readable by its owner alone from the start.
 // EEXIST when the name is taken, even by a process racing this one for it.
-int CreateOutputFile(const std::string& name) {
-  int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (fd < 0) {
+Descriptor CreateOutputFile(const std::string& name) {
+  Descriptor file(open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+  if (!file.valid()) {
     throw SystemError("Cannot create '" + name + "'", errno);
   }
   // Above standard error, so that the child's dup2 onto 1 and 2 never meets the file itself.
-  if (fd <= STDERR_FILENO) {
-    const int low = fd;
-    fd = fcntl(low, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+  if (file.get() <= STDERR_FILENO) {
+    Descriptor raised(fcntl(file.get(), F_DUPFD_CLOEXEC, STDERR_FILENO + 1));
     const int error = errno;
-    close(low);
+    file = std::move(raised);
     errno = error;
   }
   // The umask may have taken the owner's own rights away. The lock goes with the open file
   // into the child's standard output, and so lasts as long as the program: any process can
   // tell from it that the program still runs (OutputHeld).
-  if (fd < 0 || fchmod(fd, 0600) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+  if (!file.valid() || fchmod(file.get(), 0600) != 0 ||
+      flock(file.get(), LOCK_EX | LOCK_NB) != 0) {
     const int error = errno;
-    if (fd >= 0) {
-      close(fd);
-    }
+    file.Close();
     unlink(name.c_str());
     throw SystemError("Cannot prepare '" + name + "'", error);
   }
-  return fd;
+  return file;
 }
 
 class PosixProgram : public RunningProgram {
@@ -264,52 +263,47 @@ std::unique_ptr<RunningProgram> StartProgram(const std::string& executable,
   const std::string& outputFile = options.outputFile;
 
   // The output file first: a program whose output has nowhere to go is not started.
-  const int outputFd = outputFile.empty() ? -1 : CreateOutputFile(outputFile);
+  // The program has the file as its standard output and error; the tool's copy closes on
+  // every way out of here.
+  Descriptor output = outputFile.empty() ? Descriptor() : CreateOutputFile(outputFile);
   auto dropOutput = [&] {
-    if (outputFd >= 0) {
-      close(outputFd);
+    if (output.valid()) {
+      output.Close();
       unlink(outputFile.c_str());
     }
   };
   // The child reports a failed exec through this pipe; a successful exec closes it.
-  int report[2];
-  if (pipe2(report, O_CLOEXEC) != 0) {
+  int ends[2];
+  if (pipe2(ends, O_CLOEXEC) != 0) {
     int error = errno;
     dropOutput();
     throw SystemError("Cannot start '" + executable + "'", error);
   }
+  Descriptor reportRead(ends[0]);
+  Descriptor reportWrite(ends[1]);
   pid_t program = fork();
   if (program == 0) {
-    ExecOrReport(executable.c_str(), argv.data(), envp.data(), outputFd, report[1]);
+    ExecOrReport(executable.c_str(), argv.data(), envp.data(), output.get(), reportWrite.get());
   }
   int error = program < 0 ? errno : 0;
-  close(report[1]);
+  reportWrite.Close();
   if (program > 0) {
-    error = ReadExecResult(report[0]);
+    error = ReadExecResult(reportRead.get());
     if (error != 0) {
       Reap(program);  // it has already exited
     }
   }
-  close(report[0]);
   if (error != 0) {
     dropOutput();
     throw SystemError("Cannot start '" + executable + "'", error);
-  }
-  // The program has the file as its standard output and error; the tool needs it no more.
-  if (outputFd >= 0) {
-    close(outputFd);
   }
   return std::make_unique<PosixProgram>(program);
 }
 
 bool OutputHeld(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-  if (fd < 0) {
-    return false;
-  }
-  const bool held = flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-  close(fd);  // lets go of the shared lock this call may have taken
-  return held;
+  // Closing lets go of the shared lock this call may have taken.
+  const Descriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+  return file.valid() && flock(file.get(), LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
 }
 
 }  // namespace tunelift

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "child_environment.h"
@@ -249,8 +250,9 @@ std::unique_ptr<RunningProgram> StartProgram(const std::string& executable,
     }
     throw failure;
   }
-  CloseHandle(started.hThread);
-  return std::make_unique<Win32Program>(OwnHandle(started.hProcess));
+  const UniqueHandle thread = OwnHandle(started.hThread);  // the program's, not the tool's
+  UniqueHandle process = OwnHandle(started.hProcess);
+  return std::make_unique<Win32Program>(std::move(process));
 }
 
 bool OutputHeld(const std::string& path) {

@@ -4,6 +4,7 @@
 #include "ftp/client_platform.h"
 #include "ftp/terminal.h"
 #include "ftp/wininet_transport.h"
+#include "listing/local_memory_win32.h"
 #include "listing/wide_text_win32.h"
 
 namespace tunelift::ftp {
@@ -20,16 +21,15 @@ std::vector<std::string> ClientPlatform::Arguments(int, char**) const {
   // argv holds the arguments in the system's narrow code page, which cannot hold every
   // file name: they are read again as the wide text Windows keeps.
   int count = 0;
-  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  const UniqueLocal<wchar_t*> wide(CommandLineToArgvW(GetCommandLineW(), &count));
   if (wide == nullptr) {
     throw TransportError(TransportError::Stage::Local, static_cast<int>(GetLastError()),
                          "Cannot read the command line");
   }
   std::vector<std::string> arguments;
   for (int i = 1; i < count; ++i) {
-    arguments.push_back(Utf8FromWide(wide[i]));
+    arguments.push_back(Utf8FromWide(wide.get()[i]));
   }
-  LocalFree(wide);
   return arguments;
 }
 

@@ -5,6 +5,8 @@
 #include <optional>
 #include <utility>
 
+#include "listing/local_memory_win32.h"
+
 namespace tunelift {
 
 namespace {
@@ -62,8 +64,8 @@ std::string SystemWords(unsigned long code, void* module) {
   const DWORD length =
       FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | source,
                      module, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  const UniqueLocal<wchar_t> owned(buffer);
   std::wstring words = length > 0 ? std::wstring(buffer, length) : std::wstring();
-  LocalFree(buffer);
   const auto trailing = [](wchar_t c) {
     return c == L'\r' || c == L'\n' || c == L' ' || c == L'.';
   };
