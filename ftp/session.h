@@ -19,6 +19,9 @@
 
 namespace tunelift::ftp {
 
+class FileQueue;
+class ConnectionCount;
+
 struct SessionOptions {
   bool autoLogin = true;  // "open" reads the user name and the password from the next lines
   bool prompting = true;  // mput asks about each file; "prompt" toggles it
@@ -30,6 +33,10 @@ struct SessionOptions {
   // The build's pinned key: a connection to its host must be encrypted and present it. A
   // transport that cannot encrypt is not even opened for that host.
   ServerPin pin = {};
+  // How many connections an mput without prompting may use at once, the session's own among
+  // them; more are made with `transports`. 1, or no `transports`: the session's own alone.
+  std::size_t connections = 1;
+  TransportMaker transports = {};
   // How long to wait before each new connection after one dropped in the middle of a file:
   // one entry per attempt, so their number bounds the attempts for one file.
   std::vector<std::chrono::milliseconds> reconnectWaits = {
@@ -60,6 +67,18 @@ private:
   void Put(const std::vector<std::string>& args);
   void Mput(const std::vector<std::string>& args);
   void SendMatches(const std::string& pattern);
+  // The files of one mput over up to options_.connections connections at once, the session's
+  // own among them (parallel_sending.cpp).
+  void SendInParallel(const std::vector<std::filesystem::path>& files);
+  // Sends files from `queue` over this session's connection until none is left or the
+  // connection is gone; each file's lines go out together.
+  void SendQueued(FileQueue& queue);
+  // A session for one more connection of `main`'s, numbered `connection` in the transcript:
+  // the same server, login, folders and type. Nothing is sent yet.
+  void StandLike(const Session& main, std::size_t connection);
+  // On its own thread: connects and logs in as StandLike said, then sends from `queue` and
+  // closes. A connection the server does not take is counted, not a failure.
+  void ServeExtra(FileQueue& queue, ConnectionCount& count);
   void Send(const std::filesystem::path& local, const std::string& remote);
   // One file to its end: stored, resumed after drops, verified; false when it failed.
   bool SendVerified(const std::filesystem::path& local, const std::string& remote,
@@ -124,6 +143,7 @@ private:
   bool loggedIn_ = false;
   bool failed_ = false;
   bool done_ = false;
+  std::size_t connection_ = 1;  // its number among an mput's connections
 };
 
 }  // namespace tunelift::ftp

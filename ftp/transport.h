@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -127,5 +129,10 @@ public:
   // Ends the session politely when there is one. Never fails.
   virtual void Close() noexcept = 0;
 };
+
+// Makes a transport that reports to `observer`; the observer outlives it. main picks the
+// platform's (libcurl or WinINet); tests pass their own. A parallel mput makes one per
+// connection, each used by one thread only.
+using TransportMaker = std::function<std::unique_ptr<Transport>(TransportObserver& observer)>;
 
 }  // namespace tunelift::ftp
