@@ -2,6 +2,8 @@
 // thread with its own transport and console, all taking files from one queue and writing to
 // the session's report and transcript.
 #include <algorithm>
+#include <cstddef>
+#include <latch>
 #include <memory>
 #include <sstream>
 #include <thread>
@@ -31,36 +33,62 @@ struct ExtraConnection {
 
 }  // namespace
 
+// One parallel mput: the queue, the extra connections and their threads. It outlives the
+// mput while the extra connections say goodbye (ftp.exe's next command goes on meanwhile).
+struct ParallelSend {
+  ParallelSend(const std::vector<std::filesystem::path>& files, std::size_t extras,
+               Console& main)
+      : queue(files), notices(main), count(extras, notices),
+        sending(static_cast<std::ptrdiff_t>(extras)) {}
+
+  FileQueue queue;
+  Console notices;
+  ConnectionCount count;
+  // Counts down as each extra connection is done with the files: refused, or the queue empty.
+  std::latch sending;
+  std::vector<std::unique_ptr<ExtraConnection>> connections;
+  std::vector<std::jthread> threads;  // declared last, so joined first
+};
+
+Session::~Session() { EndExtras(); }
+
+void Session::DeleteParallelSend::operator()(ParallelSend* run) const noexcept { delete run; }
+
+void Session::EndExtras() { extras_.reset(); }
+
 void Session::SendInParallel(const std::vector<std::filesystem::path>& files) {
-  FileQueue queue(files);
+  EndExtras();
+  const std::size_t extras = std::min(options_.connections, files.size()) - 1;
+  auto run = std::make_unique<ParallelSend>(files, extras, console_);
   SessionOptions extraOptions = options_;
   extraOptions.prompting = false;
   extraOptions.interactive = false;
   extraOptions.connections = 1;
   extraOptions.transports = {};
-  const std::size_t extras = std::min(options_.connections, files.size()) - 1;
-  std::vector<std::unique_ptr<ExtraConnection>> connections;
   for (std::size_t i = 0; i < extras; ++i) {
-    connections.push_back(std::make_unique<ExtraConnection>(console_, report_,
-                                                            options_.transports, extraOptions));
-    connections.back()->session.StandLike(*this, i + 2);
-  }
-  Console notices(console_);
-  ConnectionCount count(extras, notices);
-  {
-    std::vector<std::jthread> threads;
-    for (const auto& connection : connections) {
-      threads.emplace_back([&queue, &count, &connection] {
-        connection->session.ServeExtra(queue, count);
-      });
+    try {
+      run->connections.push_back(std::make_unique<ExtraConnection>(
+          console_, report_, options_.transports, extraOptions));
+    } catch (const TransportError& error) {
+      run->count.Refused(Sentence(error, {}));  // the library could not even make one more
+      run->sending.count_down();
+      continue;
     }
-    SendQueued(queue);
+    Session& extra = run->connections.back()->session;
+    extra.StandLike(*this, i + 2);
+    run->threads.emplace_back([&extra, &run = *run] { extra.ServeExtra(run); });
   }
-  for (const auto& connection : connections) {
+  SendQueued(run->queue);
+  run->sending.wait();
+  for (const auto& connection : run->connections) {
     failed_ = failed_ || connection->session.failed_;
   }
-  const std::vector<std::filesystem::path> rest = queue.TakeRest();
+  const std::vector<std::filesystem::path> rest = run->queue.TakeRest();
   ReportNotSent(rest.cbegin(), rest.cend());
+  extras_.reset(run.release());
+  if (options_.interactive) {
+    EndExtras();  // their goodbyes come before the next prompt
+  }
 }
 
 void Session::SendQueued(FileQueue& queue) {
@@ -86,11 +114,15 @@ void Session::StandLike(const Session& main, std::size_t connection) {
   user_ = main.user_;
   password_ = main.password_;
   folders_ = main.folders_;
-  typeSet_ = main.typeSet_;
+  // Each store names its type: the connection need not announce it first.
+  typeSet_ = false;
   type_ = main.type_;
+  // Where the server refused encryption, asking again on each connection only costs time.
+  endpoint_.encryptionRefused = endpoint_.pinnedKey.empty() && main.transport_.CanEncrypt() &&
+                                main.transport_.EncryptionInUse() == Encryption::None;
 }
 
-void Session::ServeExtra(FileQueue& queue, ConnectionCount& count) {
+void Session::ServeExtra(ParallelSend& run) {
   console_.Hold();
   try {
     Reestablish();
@@ -100,17 +132,19 @@ void Session::ServeExtra(FileQueue& queue, ConnectionCount& count) {
     Disconnect();
     console_.Discard();
     const ServerReply& reply = error.reply();
-    return count.Refused(reply.code != 0 ? std::to_string(reply.code) + " " + reply.text
-                                         : Sentence(error, {}));
+    run.count.Refused(reply.code != 0 ? std::to_string(reply.code) + " " + reply.text
+                                      : Sentence(error, {}));
+    return run.sending.count_down();
   }
   console_.Release();
-  count.Accepted();
+  run.count.Accepted();
   try {
-    SendQueued(queue);
+    SendQueued(run.queue);
   } catch (const std::exception& error) {
     // Nothing may leave a thread: what no file's handling expected ends this connection.
     Fail(error.what());
   }
+  run.sending.count_down();  // after the last failure it tells: the mput reads them now
   console_.Hold();
   Disconnect();
   console_.Release();

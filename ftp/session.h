@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,7 +21,7 @@
 namespace tunelift::ftp {
 
 class FileQueue;
-class ConnectionCount;
+struct ParallelSend;
 
 struct SessionOptions {
   bool autoLogin = true;  // "open" reads the user name and the password from the next lines
@@ -48,6 +49,10 @@ public:
   // All four must outlive the session.
   Session(Transport& transport, Console& console, LineReader& input, SendReport& report,
           SessionOptions options);
+  // Waits for the extra connections of the last mput to say goodbye.
+  ~Session();
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
 
   // Opens `host` first unless it is empty, then runs commands until "bye" or the end of the
   // input. Returns the exit status: 0 when every command succeeded, 1 otherwise.
@@ -76,9 +81,11 @@ private:
   // A session for one more connection of `main`'s, numbered `connection` in the transcript:
   // the same server, login, folders and type. Nothing is sent yet.
   void StandLike(const Session& main, std::size_t connection);
-  // On its own thread: connects and logs in as StandLike said, then sends from `queue` and
-  // closes. A connection the server does not take is counted, not a failure.
-  void ServeExtra(FileQueue& queue, ConnectionCount& count);
+  // On its own thread: connects and logs in as StandLike said, then sends from the run's
+  // queue and closes. A connection the server does not take is counted, not a failure.
+  void ServeExtra(ParallelSend& run);
+  // Waits for the extra connections of the last parallel mput to close.
+  void EndExtras();
   void Send(const std::filesystem::path& local, const std::string& remote);
   // One file to its end: stored, resumed after drops, verified; false when it failed.
   bool SendVerified(const std::filesystem::path& local, const std::string& remote,
@@ -144,6 +151,12 @@ private:
   bool failed_ = false;
   bool done_ = false;
   std::size_t connection_ = 1;  // its number among an mput's connections
+  // The last parallel mput's extra connections, while they say goodbye; deleting waits for
+  // them (parallel_sending.cpp, where the type is whole).
+  struct DeleteParallelSend {
+    void operator()(ParallelSend* run) const noexcept;
+  };
+  std::unique_ptr<ParallelSend, DeleteParallelSend> extras_;
 };
 
 }  // namespace tunelift::ftp

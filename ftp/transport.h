@@ -41,6 +41,10 @@ struct Endpoint {
   // must present this key, or the transport sends nothing, not even the user name. A
   // transport that cannot encrypt is never given one.
   std::string pinnedKey = {};
+  // The server refused encryption (AUTH TLS) on the session's first connection: one more
+  // connection of the session goes in clear as that one did, without asking again. Never set
+  // with a pinned key; a transport that cannot encrypt ignores it.
+  bool encryptionRefused = false;
 };
 
 // The server's answer to a command: its three-digit code (0: no answer came) and its words,

@@ -38,6 +38,7 @@ void AddFaultArguments(const FtpServerOptions& options, std::vector<std::string>
 void AddLimitArguments(const FtpServerOptions& options, std::vector<std::string>& arguments) {
   AddCount(arguments, "--max-connections-per-ip", options.maxConnectionsPerAddress);
   AddCount(arguments, "--reply-delay", options.replyDelayMilliseconds);
+  AddCount(arguments, "--close-connections-after", options.closeConnectionsAfter);
   AddCount(arguments, "--refuse-logins-after", options.refuseLoginsAfter);
 }
 

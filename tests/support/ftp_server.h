@@ -69,6 +69,9 @@ struct FtpServerOptions {
   // Every reply is held back this long, as a distant server's would arrive; the server serves
   // the other connections meanwhile. 0: at once.
   std::int64_t replyDelayMilliseconds = 0;
+  // The control connections after the first this many (over the server's life) are closed
+  // at once, before any greeting. 0: none.
+  std::int64_t closeConnectionsAfter = 0;
   // The logins after the first this many (over the server's life) are refused with
   // "530 Too many logins for this user." 0: none.
   std::int64_t refuseLoginsAfter = 0;

@@ -96,6 +96,7 @@ def parse_arguments():
     parser.add_argument("--read-limit", type=byte_count, default=0, metavar="BYTES_PER_SECOND")
     parser.add_argument("--max-connections-per-ip", type=byte_count, default=0, metavar="COUNT")
     parser.add_argument("--reply-delay", type=byte_count, default=0, metavar="MILLISECONDS")
+    parser.add_argument("--close-connections-after", type=byte_count, default=0, metavar="COUNT")
     parser.add_argument("--refuse-logins-after", type=byte_count, default=0, metavar="COUNT")
     return parser.parse_args()
 
@@ -177,6 +178,7 @@ def logging_handler(base, log, options):
     refuses or hangs up on the commands the options name."""
     unimplemented = unimplemented_commands(options)
     logins = {"accepted": 0}
+    connections = {"made": 0}
 
     class LoggingHandler(base):
         # FEAT offers only what proto_cmds holds: "REST STREAM" goes with REST, SIZE with SIZE.
@@ -186,6 +188,10 @@ def logging_handler(base, log, options):
         def on_connect(self):
             if log:
                 log.write("CONNECT\n")
+            connections["made"] += 1
+            if options.close_connections_after and \
+                    connections["made"] > options.close_connections_after:
+                self.close()  # before the greeting, which goes only to an open connection
 
         def on_login(self, username):
             logins["accepted"] += 1
