@@ -102,7 +102,12 @@ void Session::SendQueued(FileQueue& queue) {
     // Files finish in no set order: each block says which file it is, and over which
     // connection.
     console_.Say("Sending " + name + " over connection " + std::to_string(connection_) + ".");
-    Send(*file, name);
+    try {
+      Send(*file, name);
+    } catch (...) {
+      console_.Release();  // what was said of the file stays in the transcript
+      throw;
+    }
     console_.Release();
   }
 }

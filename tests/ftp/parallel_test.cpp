@@ -185,6 +185,28 @@ TEST_F(FtpParallel, ResumesTheFileWhoseConnectionDroppedAndLeavesTheOtherFilesAl
   EXPECT_EQ(server.CountOf("USER"), 4u);
 }
 
+TEST_F(FtpParallel, SendsEachWrongCopyAgainAndDeletesItOnTheConnectionThatSentIt) {
+  const test::FtpServer server({.receiveFolder = received_.path(), .keepHalf = true});
+  const std::vector<std::string> names = StageSongs(4, 10'000);
+
+  EXPECT_EQ(Send(server, 3), 1) << out_.str();
+
+  const std::vector<std::string> commands = server.Commands();
+  for (const std::string& name : names) {
+    const std::string size =
+        std::to_string(std::filesystem::file_size(local_.path() / "temp" / name));
+    const std::string held = std::to_string(std::stoll(size) / 2);
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), "STOR " + name), 2) << name;
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), "DELE " + name), 1) << name;
+    EXPECT_FALSE(std::filesystem::exists(received_.path() / name)) << name;
+    EXPECT_TRUE(Contains(Report(), "\tfailed\t0\t\tThe server holds " + held + " bytes of " +
+                                       name + ", which has " + size +
+                                       ": it was not stored whole.\n"))
+        << Report();
+  }
+  EXPECT_TRUE(Report().ends_with("end\t1\n")) << Report();
+}
+
 TEST_F(FtpParallel, WritesEachFilesLinesTogetherWhileTheRepliesComeLate) {
   const test::FtpServer server({.receiveFolder = received_.path(), .replyDelayMilliseconds = 20});
   const std::vector<std::string> names = StageSongs(8, 30'000);
