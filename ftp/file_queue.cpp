@@ -10,7 +10,8 @@
 
 namespace tunelift::ftp {
 
-FileQueue::FileQueue(const std::vector<std::filesystem::path>& files) {
+FileQueue::FileQueue(const std::vector<std::filesystem::path>& files)
+    : list_(files), notDone_(files.size()) {
   std::vector<std::pair<std::int64_t, Queued>> sized;
   for (std::size_t place = 0; place < files.size(); ++place) {
     sized.push_back({LocalSize(files[place]), {files[place], place}});
@@ -25,13 +26,31 @@ FileQueue::FileQueue(const std::vector<std::filesystem::path>& files) {
 }
 
 std::optional<std::filesystem::path> FileQueue::Next() {
-  const std::lock_guard lock(mutex_);
+  std::unique_lock lock(mutex_);
+  changed_.wait(lock, [this] { return !files_.empty() || notDone_ == files_.size(); });
   if (files_.empty()) {
     return std::nullopt;
   }
   std::filesystem::path next = std::move(files_.back().file);
   files_.pop_back();
   return next;
+}
+
+void FileQueue::Done() {
+  {
+    const std::lock_guard lock(mutex_);
+    --notDone_;
+  }
+  changed_.notify_all();
+}
+
+void FileQueue::GiveBack(const std::filesystem::path& file) {
+  {
+    const std::lock_guard lock(mutex_);
+    const auto place = std::find(list_.begin(), list_.end(), file) - list_.begin();
+    files_.push_back({file, static_cast<std::size_t>(place)});
+  }
+  changed_.notify_all();
 }
 
 std::vector<std::filesystem::path> FileQueue::TakeRest() {
@@ -42,6 +61,7 @@ std::vector<std::filesystem::path> FileQueue::TakeRest() {
   for (Queued& queued : files_) {
     rest.push_back(std::move(queued.file));
   }
+  notDone_ -= files_.size();
   files_.clear();
   return rest;
 }

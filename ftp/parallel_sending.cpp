@@ -102,13 +102,22 @@ void Session::SendQueued(FileQueue& queue) {
     // Files finish in no set order: each block says which file it is, and over which
     // connection.
     console_.Say("Sending " + name + " over connection " + std::to_string(connection_) + ".");
+    inParallel_ = true;
+    gaveBack_ = false;
     try {
       Send(*file, name);
     } catch (...) {
       console_.Release();  // what was said of the file stays in the transcript
+      queue.Done();        // no other connection may wait for it
       throw;
     }
+    inParallel_ = false;
     console_.Release();
+    if (gaveBack_) {
+      queue.GiveBack(*file);
+    } else {
+      queue.Done();
+    }
   }
 }
 

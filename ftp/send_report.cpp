@@ -91,6 +91,15 @@ std::size_t SendReport::AddFile(const std::string& name, std::int64_t size) {
   return files_.size() - 1;
 }
 
+void SendReport::Waiting(std::size_t file) {
+  const std::lock_guard lock(mutex_);
+  files_[file].state = FileState::Waiting;
+  files_[file].sent = 0;
+  files_[file].offset = 0;
+  StopSending(file);
+  Write();
+}
+
 void SendReport::Sending(std::size_t file, std::int64_t offset) {
   const std::lock_guard lock(mutex_);
   files_[file].state = FileState::Sending;

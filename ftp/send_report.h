@@ -33,6 +33,8 @@ public:
   // A file the run will send, waiting; returns its place for the calls below. A name already
   // listed and not yet sent keeps its place.
   std::size_t AddFile(const std::string& name, std::int64_t size);
+  // The file waits again, for another connection to send it from the start.
+  void Waiting(std::size_t file);
   // The file's bytes go now, after the `offset` the server already holds, from the calling
   // thread's connection.
   void Sending(std::size_t file, std::int64_t offset);

@@ -103,6 +103,16 @@ private:
   // Deletes the server's wrong copy of `remote`, saying so; a failure is only told.
   void DeleteWrongCopy(const std::string& remote);
   void FailFile(std::size_t entry, const std::string& text, const ServerReply& reply = {});
+  // Why a connection gives up on a file: the failure as told where no other connection can
+  // take the file, the reason alone, and the server's last reply.
+  struct GivenUp {
+    std::string failure;
+    std::string reason;
+    ServerReply reply = {};
+  };
+  // The connection cannot come back to send `remote`: in a parallel mput the file goes back to
+  // the queue for the other connections (gaveBack_); otherwise it fails.
+  void GiveUpFile(std::size_t entry, const std::string& remote, const GivenUp& why);
   void Cd(const std::vector<std::string>& args);
   void Lcd(const std::vector<std::string>& args);
   void Help();
@@ -151,6 +161,8 @@ private:
   bool failed_ = false;
   bool done_ = false;
   std::size_t connection_ = 1;  // its number among an mput's connections
+  bool inParallel_ = false;     // sending one of the files of a parallel mput
+  bool gaveBack_ = false;       // that file went back to the queue
   // The last parallel mput's extra connections, while they say goodbye; deleting waits for
   // them (parallel_sending.cpp, where the type is whole).
   struct DeleteParallelSend {

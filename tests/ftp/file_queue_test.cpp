@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <thread>
 
 #include "ftp/console.h"
 #include "tests/support/temp_folder.h"
@@ -41,6 +42,7 @@ TEST_F(FileQueueTest, HandsOutTheLargestFirstAndFilesOfOneSizeInListOrder) {
   std::vector<std::filesystem::path> taken;
   while (const std::optional<std::filesystem::path> file = queue.Next()) {
     taken.push_back(*file);
+    queue.Done();
   }
   EXPECT_EQ(Names(taken),
             (std::vector<std::string>{"b.mp3", "d.mp3", "c.mp3", "a.mp3", "e.mp3"}));
@@ -51,6 +53,23 @@ TEST_F(FileQueueTest, GivesWhatNoConnectionTookInListOrder) {
   FileQueue queue(Files({{"a.mp3", 1}, {"b.mp3", 4}, {"c.mp3", 2}, {"d.mp3", 3}}));
   ASSERT_EQ(queue.Next()->filename(), "b.mp3");
   EXPECT_EQ(Names(queue.TakeRest()), (std::vector<std::string>{"a.mp3", "c.mp3", "d.mp3"}));
+  queue.Done();
+  EXPECT_FALSE(queue.Next());
+}
+
+TEST_F(FileQueueTest, HandsAFileGivenBackOutFirstAndWaitsForItWhileItIsOut) {
+  FileQueue queue(Files({{"a.mp3", 1}, {"b.mp3", 2}}));
+  const std::filesystem::path b = *queue.Next();
+  ASSERT_EQ(queue.Next()->filename(), "a.mp3");
+  queue.Done();
+  // Nothing is left to take, but b may come back: the next connection waits for it.
+  std::optional<std::filesystem::path> waited;
+  std::thread waiting([&] { waited = queue.Next(); });
+  queue.GiveBack(b);
+  waiting.join();
+  ASSERT_TRUE(waited);
+  EXPECT_EQ(waited->filename(), "b.mp3");
+  queue.Done();
   EXPECT_FALSE(queue.Next());
 }
 

@@ -185,6 +185,31 @@ TEST_F(FtpParallel, ResumesTheFileWhoseConnectionDroppedAndLeavesTheOtherFilesAl
   EXPECT_EQ(server.CountOf("USER"), 4u);
 }
 
+TEST_F(FtpParallel, HandsTheFileOfAConnectionThatCannotComeBackToAnother) {
+  // Slow enough that both connections are logged in before the drop; the login that would
+  // bring the dropped one back is refused.
+  const test::FtpServer server({.receiveFolder = received_.path(),
+                                .dropAfterBytes = 2'000'000,
+                                .readLimit = 1'000'000,
+                                .refuseLoginsAfter = 2});
+  std::vector<std::string> names = StageSongs(3, 10'000);
+  local_.Write("temp/big.mp3", Music(3'000'000, 99));
+  names.push_back("big.mp3");
+
+  EXPECT_EQ(Send(server, 2), 0) << out_.str();
+
+  ExpectArrivedWhole(names);
+  ExpectReportedVerified(names);
+  EXPECT_TRUE(Contains(out_.str(), " cannot come back, so big.mp3 goes to the other "
+                                   "connections: The password was not accepted (530 Too many "
+                                   "logins for this user.).\n"))
+      << out_.str();
+  const std::vector<std::string> commands = server.Commands();
+  EXPECT_EQ(std::count(commands.begin(), commands.end(), "STOR big.mp3"), 2);
+  EXPECT_EQ(server.CountOf("USER"), 3u);
+  ExpectNoFailure();
+}
+
 TEST_F(FtpParallel, SendsEachWrongCopyAgainAndDeletesItOnTheConnectionThatSentIt) {
   const test::FtpServer server({.receiveFolder = received_.path(), .keepHalf = true});
   const std::vector<std::string> names = StageSongs(4, 10'000);
