@@ -17,7 +17,29 @@ std::string TransferSummary(std::int64_t bytes, double seconds) {
   return text.str();
 }
 
-Console::Console(std::ostream& out, ConsoleOptions options) : out_(out), options_(options) {}
+Console::Console(std::ostream& out, ConsoleOptions options)
+    : output_(std::make_shared<Output>(out)), options_(options) {}
+
+Console::Console(Console& main) : output_(main.output_), options_(main.options_) {}
+
+void Console::Hold() { holding_ = true; }
+
+void Console::Release() {
+  holding_ = false;
+  if (!held_.empty()) {
+    Emit(std::exchange(held_, {}));
+  }
+}
+
+void Console::Discard() {
+  holding_ = false;
+  held_.clear();
+}
+
+int Console::writeError() const {
+  const std::lock_guard lock(output_->mutex);
+  return output_->writeError;
+}
 
 void Console::Echo(std::string_view command) {
   shownBefore_.clear();
@@ -26,11 +48,7 @@ void Console::Echo(std::string_view command) {
 
 void Console::Say(std::string_view text) { WriteLine("", text); }
 
-void Console::Ask(std::string_view question) {
-  StartLine();
-  Put(question);
-  Flush();
-}
+void Console::Ask(std::string_view question) { Put("", question, ""); }
 
 void Console::Error(std::string_view text) {
   shownBefore_.clear();
@@ -94,7 +112,7 @@ void Console::OnControlEncryption(ControlEncryption encryption) {
 }
 
 void Console::OnProgress(std::int64_t sent, std::int64_t total) {
-  if (!options_.showProgress || total <= 0) {
+  if (!options_.showProgress || total <= 0 || holding_) {
     return;
   }
   const int percent = static_cast<int>(std::min<std::int64_t>(sent * 100 / total, 100));
@@ -105,34 +123,45 @@ void Console::OnProgress(std::int64_t sent, std::int64_t total) {
   std::ostringstream line;
   line << fileName_ << ": " << std::setw(3) << percent << "% (" << sent << " of " << total
        << " bytes)";
-  out_ << '\r';
-  Put(line.str());
+  const std::lock_guard lock(output_->mutex);
+  output_->out << '\r' << TerminalSafe(line.str());
   Flush();
-  progressOpen_ = true;
+  output_->progressOpen = true;
 }
 
 void Console::WriteLine(std::string_view prefix, std::string_view text) {
+  Put(prefix, text, "\n");
+}
+
+void Console::Put(std::string_view prefix, std::string_view text, std::string_view lineEnd) {
+  std::string safe = TerminalSafe(prefix) + TerminalSafe(text);
+  safe += lineEnd;
+  if (holding_) {
+    held_ += safe;
+  } else {
+    Emit(safe);
+  }
+}
+
+void Console::Emit(std::string_view text) {
+  const std::lock_guard lock(output_->mutex);
   StartLine();
-  Put(prefix);
-  Put(text);
-  out_ << '\n';
+  output_->out << text;
   Flush();
 }
 
-void Console::Put(std::string_view text) { out_ << TerminalSafe(text); }
-
 void Console::StartLine() {
-  if (progressOpen_) {
-    out_ << '\n';
-    progressOpen_ = false;
+  if (output_->progressOpen) {
+    output_->out << '\n';
+    output_->progressOpen = false;
   }
 }
 
 void Console::Flush() {
   errno = 0;
-  out_.flush();
-  if (!out_ && writeError_ == 0) {
-    writeError_ = errno != 0 ? errno : EIO;
+  output_->out.flush();
+  if (!output_->out && output_->writeError == 0) {
+    output_->writeError = errno != 0 ? errno : EIO;
   }
 }
 

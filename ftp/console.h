@@ -3,10 +3,14 @@
 // fixed form: "ftp> " before an echoed command, "---> " before a command sent to the server,
 // "ftp: " before a failure, the server's replies as they came. The stream is the caller's,
 // so tests read the transcript exactly as a user would.
+// The connections of a parallel mput each have a console of their own over one stream: each
+// holds a file's lines and lets them out together, so that no file's lines are split.
 // All text leaves through one filter, TerminalSafe: a server, a script or a file name cannot
 // steer the user's terminal. Only the console's own line ends pass around it.
 
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -38,6 +42,16 @@ class Console final : public TransportObserver {
 public:
   // `out` must outlive the console.
   Console(std::ostream& out, ConsoleOptions options);
+  // A console for another connection, on another thread, writing to `main`'s stream with
+  // `main`'s options; only Hold and Release keep its lines together. Its lines never go
+  // out in the middle of another console's. `main` must outlive it.
+  explicit Console(Console& main);
+
+  // From here on the lines wait, until Release writes them out at once, between the lines of
+  // other consoles on the same stream, or Discard forgets them. No progress shows meanwhile.
+  void Hold();
+  void Release();
+  void Discard();
 
   // A command read from the script, as "ftp> COMMAND".
   void Echo(std::string_view command);
@@ -67,25 +81,39 @@ public:
 
   // The errno of the first write that failed (a closed pipe, a full disk); 0 while none has.
   // Once one has, the rest of the transcript is lost.
-  int writeError() const { return writeError_; }
+  int writeError() const;
 
 private:
+  // The stream and what belongs to it, shared by the consoles that write to it.
+  struct Output {
+    explicit Output(std::ostream& stream) : out(stream) {}
+    std::ostream& out;
+    std::mutex mutex;
+    bool progressOpen = false;
+    int writeError = 0;
+  };
+
   // Writes one whole line: `prefix` and `text`, then the line end.
   void WriteLine(std::string_view prefix, std::string_view text);
-  // The one place text leaves: through TerminalSafe.
-  void Put(std::string_view text);
-  // Ends an open progress line first, so the next text starts on a line of its own.
+  // The one place text leaves, through TerminalSafe (only `lineEnd` passes around it): held,
+  // or written at once.
+  void Put(std::string_view prefix, std::string_view text, std::string_view lineEnd);
+  // Writes `text` as it is, on a line of its own, under the stream's lock.
+  void Emit(std::string_view text);
+  // Ends an open progress line first, so the next text starts on a line of its own. The
+  // caller holds the stream's lock.
   void StartLine();
-  // Sends what was written on its way and notes a failure to write.
+  // Sends what was written on its way and notes a failure to write. The caller holds the
+  // stream's lock.
   void Flush();
 
-  std::ostream& out_;
+  std::shared_ptr<Output> output_;
   ConsoleOptions options_;
   std::string fileName_;
   std::vector<std::pair<std::string, std::string>> shownBefore_;  // verb, text
-  bool progressOpen_ = false;
+  bool holding_ = false;
+  std::string held_;
   int lastPercent_ = -1;
-  int writeError_ = 0;
 };
 
 }  // namespace tunelift::ftp

@@ -95,6 +95,7 @@ struct CurlTransport::State {
   std::string host;
   int port = 21;
   std::string pinnedKey;
+  bool encryptionRefused = false;  // Endpoint::encryptionRefused
   curl::CertificateCheck check = curl::CertificateCheck::Authority;
   RemoteFolder folder;
   bool loggedIn = false;
@@ -106,6 +107,7 @@ void CurlTransport::State::Start(const Endpoint& server) {
   host = server.host;
   port = server.port;
   pinnedKey = server.pinnedKey;
+  encryptionRefused = server.encryptionRefused && pinnedKey.empty();
   folder = {};
   resumeOffered.reset();
   multi = curl::NewMulti();
@@ -129,7 +131,7 @@ void CurlTransport::State::Start(const Endpoint& server) {
 
 void CurlTransport::State::UseTls(curl::CertificateCheck chosen) {
   check = chosen;
-  curl::ApplyTls(easy.get(), {.enabled = options.encryption,
+  curl::ApplyTls(easy.get(), {.enabled = options.encryption && !encryptionRefused,
                               .check = check,
                               .pinnedKey = pinnedKey,
                               .caFile = options.caFile});

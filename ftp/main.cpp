@@ -25,10 +25,15 @@ int main(int argc, char** argv) {
                                .outputIsTerminal = StandardOutputIsTerminal(),
                                .currentFolder = std::filesystem::current_path(),
                                .reportPath = tunelift::PathFromUtf8(
-                                   platform.Variable("TUNELIFT_FTP_REPORT"))};
+                                   platform.Variable("TUNELIFT_FTP_REPORT")),
+                               .connections = kDefaultConnections};
     const std::string waits = platform.Variable("TUNELIFT_FTP_RETRY_WAITS");
     if (const auto parsed = ParseWaits(waits); !waits.empty() && parsed) {
       environment.reconnectWaits = *parsed;
+    }
+    const std::string connections = platform.Variable("TUNELIFT_FTP_CONNECTIONS");
+    if (const auto parsed = ParseConnections(connections); !connections.empty() && parsed) {
+      environment.connections = *parsed;
     }
     return Run(views, environment, platform.Transports(), std::cin, std::cout, std::cerr);
   } catch (const std::exception& error) {

@@ -15,34 +15,10 @@
 #include "ftp/options.h"
 #include "ftp/send_report.h"
 #include "ftp/session.h"
+#include "ftp/to_both.h"
 #include "listing/utf8_path.h"
 
 namespace tunelift::ftp {
-namespace {
-
-// What the transport reports goes to the transcript, and what the report keeps to the report.
-class ToBoth final : public TransportObserver {
-public:
-  ToBoth(Console& console, SendReport& report) : console_(console), report_(report) {}
-
-  void OnConnected(std::string_view host) override { console_.OnConnected(host); }
-  void OnReply(std::string_view line) override { console_.OnReply(line); }
-  void OnCommandSent(std::string_view line) override { console_.OnCommandSent(line); }
-  void OnControlEncryption(ControlEncryption encryption) override {
-    console_.OnControlEncryption(encryption);
-    report_.ControlEncryption(encryption);
-  }
-  void OnProgress(std::int64_t sent, std::int64_t total) override {
-    console_.OnProgress(sent, total);
-    report_.Progress(sent);
-  }
-
-private:
-  Console& console_;
-  SendReport& report_;
-};
-
-}  // namespace
 
 std::optional<std::vector<std::chrono::milliseconds>> ParseWaits(std::string_view text) {
   std::vector<std::chrono::milliseconds> waits;
@@ -58,6 +34,13 @@ std::optional<std::vector<std::chrono::milliseconds>> ParseWaits(std::string_vie
     text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
   }
   return waits;
+}
+
+std::optional<std::size_t> ParseConnections(std::string_view text) {
+  std::size_t count = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), count);
+  const bool whole = error == std::errc() && end == text.data() + text.size();
+  return whole && count >= 1 && count <= kMostConnections ? std::optional(count) : std::nullopt;
 }
 
 namespace {
@@ -121,7 +104,9 @@ int Run(std::span<const std::string_view> arguments, const RunEnvironment& envir
                          .prompting = config->prompting,
                          .interactive = interactive,
                          .localFolder = environment.currentFolder,
-                         .pin = environment.pin};
+                         .pin = environment.pin,
+                         .connections = environment.connections,
+                         .transports = makeTransport};
   if (!environment.reconnectWaits.empty()) {
     options.reconnectWaits = environment.reconnectWaits;
   }

@@ -4,7 +4,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <functional>
 #include <iosfwd>
 #include <memory>
 #include <optional>
@@ -21,10 +20,6 @@ inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitFailure = 1;  // a connection, the login or any file failed
 inline constexpr int kExitUsage = 2;    // the arguments were not understood
 
-// Makes the session's transport, which reports to `observer`; the observer outlives it.
-// main picks the platform's (libcurl or WinINet); tests pass their own.
-using TransportMaker = std::function<std::unique_ptr<Transport>(TransportObserver& observer)>;
-
 struct RunEnvironment {
   // The build's server and its pinned key (TUNELIFT_FTP_HOST, TUNELIFT_FTP_PINNED_KEY).
   ServerPin pin = {};
@@ -36,7 +31,19 @@ struct RunEnvironment {
   // The waits before each new connection after a drop (TUNELIFT_FTP_RETRY_WAITS); empty:
   // the client's own.
   std::vector<std::chrono::milliseconds> reconnectWaits = {};
+  // How many connections an mput may use at once (TUNELIFT_FTP_CONNECTIONS; ftp.exe's own
+  // is kDefaultConnections). 1: every file goes over the session's own connection.
+  std::size_t connections = 1;
 };
+
+// ftp.exe's connections for an mput, measured on a slow link (README: "Performance"): more
+// than this gains little and asks more of the server.
+inline constexpr std::size_t kDefaultConnections = 4;
+inline constexpr std::size_t kMostConnections = 4;
+
+// TUNELIFT_FTP_CONNECTIONS's value, a whole number from 1 to kMostConnections; nullopt when
+// it is not that.
+std::optional<std::size_t> ParseConnections(std::string_view text);
 
 // TUNELIFT_FTP_RETRY_WAITS's value, seconds separated by commas ("2,5,10"); nullopt when it
 // is not that.

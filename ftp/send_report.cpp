@@ -1,5 +1,6 @@
 #include "ftp/send_report.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fstream>
 #include <system_error>
@@ -50,11 +51,13 @@ std::string ReplyFields(const ServerReply& reply) {
 SendReport::SendReport(std::filesystem::path path) : path_(std::move(path)) {}
 
 void SendReport::Server(const std::string& host) {
+  const std::lock_guard lock(mutex_);
   server_ = host;
   Write();
 }
 
 void SendReport::ControlEncryption(ftp::ControlEncryption encryption) {
+  const std::lock_guard lock(mutex_);
   switch (encryption) {
     case ControlEncryption::Verified: identity_ = "verified"; break;
     case ControlEncryption::Unverified: identity_ = "not-verified"; break;
@@ -66,6 +69,7 @@ void SendReport::ControlEncryption(ftp::ControlEncryption encryption) {
 }
 
 void SendReport::FilesEncryption(Encryption encryption) {
+  const std::lock_guard lock(mutex_);
   switch (encryption) {
     case Encryption::None: encryption_ = "none"; break;
     case Encryption::CommandsOnly: encryption_ = "commands-only"; break;
@@ -76,6 +80,7 @@ void SendReport::FilesEncryption(Encryption encryption) {
 }
 
 std::size_t SendReport::AddFile(const std::string& name, std::int64_t size) {
+  const std::lock_guard lock(mutex_);
   for (std::size_t i = 0; i < files_.size(); ++i) {
     if (files_[i].name == name && files_[i].state == FileState::Waiting) {
       return i;
@@ -86,20 +91,36 @@ std::size_t SendReport::AddFile(const std::string& name, std::int64_t size) {
   return files_.size() - 1;
 }
 
+void SendReport::Waiting(std::size_t file) {
+  const std::lock_guard lock(mutex_);
+  files_[file].state = FileState::Waiting;
+  files_[file].sent = 0;
+  files_[file].offset = 0;
+  StopSending(file);
+  Write();
+}
+
 void SendReport::Sending(std::size_t file, std::int64_t offset) {
+  const std::lock_guard lock(mutex_);
   files_[file].state = FileState::Sending;
   files_[file].offset = offset;
   files_[file].sent = offset;
-  sending_ = file;
-  anySending_ = true;
+  StopSending(file);
+  std::erase_if(sending_,
+                [](const auto& entry) { return entry.first == std::this_thread::get_id(); });
+  sending_.emplace_back(std::this_thread::get_id(), file);
   Write();
 }
 
 void SendReport::Progress(std::int64_t sent) {
-  if (!anySending_) {
+  const std::lock_guard lock(mutex_);
+  const auto mine = std::find_if(sending_.begin(), sending_.end(), [](const auto& entry) {
+    return entry.first == std::this_thread::get_id();
+  });
+  if (mine == sending_.end()) {
     return;
   }
-  File& file = files_[sending_];
+  File& file = files_[mine->second];
   file.sent = file.offset + sent;
   if (std::chrono::steady_clock::now() - lastWrite_ >= kProgressInterval) {
     Write();
@@ -107,26 +128,30 @@ void SendReport::Progress(std::int64_t sent) {
 }
 
 void SendReport::Sent(std::size_t file, std::int64_t held, bool verified) {
+  const std::lock_guard lock(mutex_);
   files_[file].state = verified ? FileState::Verified : FileState::SentNotVerified;
   files_[file].sent = held;
-  anySending_ = false;
+  StopSending(file);
   Write();
 }
 
 void SendReport::Failed(std::size_t file, const std::string& reason, const ServerReply& reply) {
+  const std::lock_guard lock(mutex_);
   files_[file].state = FileState::Failed;
   files_[file].reason = reason;
   files_[file].reply = reply;
-  anySending_ = false;
+  StopSending(file);
   Write();
 }
 
 void SendReport::Failure(const std::string& reason, const ServerReply& reply) {
+  const std::lock_guard lock(mutex_);
   failures_.push_back({reason, reply});
   Write();
 }
 
 void SendReport::End(int exitStatus) {
+  const std::lock_guard lock(mutex_);
   end_ = "end\t" + std::to_string(exitStatus) + "\n";
   // A reader that has the file open for a moment can hold off the rename on some systems;
   // the closing record is worth a few tries.
@@ -137,6 +162,15 @@ void SendReport::End(int exitStatus) {
     }
     std::this_thread::sleep_for(kEndRetryWait);
   }
+}
+
+int SendReport::writeError() const {
+  const std::lock_guard lock(mutex_);
+  return writeError_;
+}
+
+void SendReport::StopSending(std::size_t file) {
+  std::erase_if(sending_, [file](const auto& entry) { return entry.second == file; });
 }
 
 std::string SendReport::Text() const {

@@ -4,11 +4,15 @@
 // words are fields in it, never lines of the client's own. The whole file is written anew at
 // each change, beside it first and then renamed over it, so a reader always finds one whole
 // snapshot; the last record, "end", tells a finished run from one cut short.
+// Every call may come from any thread: the connections of a parallel mput share one report.
 
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <mutex>
+#include <thread>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -29,10 +33,13 @@ public:
   // A file the run will send, waiting; returns its place for the calls below. A name already
   // listed and not yet sent keeps its place.
   std::size_t AddFile(const std::string& name, std::int64_t size);
-  // The file's bytes go now, after the `offset` the server already holds.
+  // The file waits again, for another connection to send it from the start.
+  void Waiting(std::size_t file);
+  // The file's bytes go now, after the `offset` the server already holds, from the calling
+  // thread's connection.
   void Sending(std::size_t file, std::int64_t offset);
-  // Bytes of the file that is being sent, counted from its offset; written at most twice a
-  // second.
+  // Bytes of the file that the calling thread is sending, counted from its offset; written
+  // at most twice a second.
   void Progress(std::int64_t sent);
   void Sent(std::size_t file, std::int64_t held, bool verified);
   void Failed(std::size_t file, const std::string& reason, const ServerReply& reply);
@@ -43,7 +50,7 @@ public:
 
   // The errno of the last write, when it failed (a later one may still succeed); 0 when the
   // report on disk is the latest.
-  int writeError() const { return writeError_; }
+  int writeError() const;
 
 private:
   struct File {
@@ -61,7 +68,12 @@ private:
   };
 
   std::string Text() const;
+  // Writes the whole file; the caller holds mutex_.
   void Write();
+  // The file's sending ends: progress belongs to it no more.
+  void StopSending(std::size_t file);
+
+  mutable std::mutex mutex_;
 
   std::filesystem::path path_;
   std::string server_;
@@ -69,8 +81,8 @@ private:
   std::string identity_;
   std::vector<File> files_;
   std::vector<Failing> failures_;
-  std::size_t sending_ = 0;
-  bool anySending_ = false;
+  // Which file each connection's thread is sending.
+  std::vector<std::pair<std::thread::id, std::size_t>> sending_;
   std::string end_;
   std::chrono::steady_clock::time_point lastWrite_{};
   int writeError_ = 0;

@@ -277,6 +277,8 @@ void Session::Disconnect() {
   }
   open_ = false;
   loggedIn_ = false;
+  // After this connection's goodbye, so that theirs and its own overlap.
+  EndExtras();
 }
 
 void Session::Fail(const std::string& text) {

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,6 +20,9 @@
 
 namespace tunelift::ftp {
 
+class FileQueue;
+struct ParallelSend;
+
 struct SessionOptions {
   bool autoLogin = true;  // "open" reads the user name and the password from the next lines
   bool prompting = true;  // mput asks about each file; "prompt" toggles it
@@ -30,6 +34,10 @@ struct SessionOptions {
   // The build's pinned key: a connection to its host must be encrypted and present it. A
   // transport that cannot encrypt is not even opened for that host.
   ServerPin pin = {};
+  // How many connections an mput without prompting may use at once, the session's own among
+  // them; more are made with `transports`. 1, or no `transports`: the session's own alone.
+  std::size_t connections = 1;
+  TransportMaker transports = {};
   // How long to wait before each new connection after one dropped in the middle of a file:
   // one entry per attempt, so their number bounds the attempts for one file.
   std::vector<std::chrono::milliseconds> reconnectWaits = {
@@ -41,6 +49,10 @@ public:
   // All four must outlive the session.
   Session(Transport& transport, Console& console, LineReader& input, SendReport& report,
           SessionOptions options);
+  // Waits for the extra connections of the last mput to say goodbye.
+  ~Session();
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
 
   // Opens `host` first unless it is empty, then runs commands until "bye" or the end of the
   // input. Returns the exit status: 0 when every command succeeded, 1 otherwise.
@@ -60,6 +72,20 @@ private:
   void Put(const std::vector<std::string>& args);
   void Mput(const std::vector<std::string>& args);
   void SendMatches(const std::string& pattern);
+  // The files of one mput over up to options_.connections connections at once, the session's
+  // own among them (parallel_sending.cpp).
+  void SendInParallel(const std::vector<std::filesystem::path>& files);
+  // Sends files from `queue` over this session's connection until none is left or the
+  // connection is gone; each file's lines go out together.
+  void SendQueued(FileQueue& queue);
+  // A session for one more connection of `main`'s, numbered `connection` in the transcript:
+  // the same server, login, folders and type. Nothing is sent yet.
+  void StandLike(const Session& main, std::size_t connection);
+  // On its own thread: connects and logs in as StandLike said, then sends from the run's
+  // queue and closes. A connection the server does not take is counted, not a failure.
+  void ServeExtra(ParallelSend& run);
+  // Waits for the extra connections of the last parallel mput to close.
+  void EndExtras();
   void Send(const std::filesystem::path& local, const std::string& remote);
   // One file to its end: stored, resumed after drops, verified; false when it failed.
   bool SendVerified(const std::filesystem::path& local, const std::string& remote,
@@ -77,6 +103,16 @@ private:
   // Deletes the server's wrong copy of `remote`, saying so; a failure is only told.
   void DeleteWrongCopy(const std::string& remote);
   void FailFile(std::size_t entry, const std::string& text, const ServerReply& reply = {});
+  // Why a connection gives up on a file: the failure as told where no other connection can
+  // take the file, the reason alone, and the server's last reply.
+  struct GivenUp {
+    std::string failure;
+    std::string reason;
+    ServerReply reply = {};
+  };
+  // The connection cannot come back to send `remote`: in a parallel mput the file goes back to
+  // the queue for the other connections (gaveBack_); otherwise it fails.
+  void GiveUpFile(std::size_t entry, const std::string& remote, const GivenUp& why);
   void Cd(const std::vector<std::string>& args);
   void Lcd(const std::vector<std::string>& args);
   void Help();
@@ -124,6 +160,15 @@ private:
   bool loggedIn_ = false;
   bool failed_ = false;
   bool done_ = false;
+  std::size_t connection_ = 1;  // its number among an mput's connections
+  bool inParallel_ = false;     // sending one of the files of a parallel mput
+  bool gaveBack_ = false;       // that file went back to the queue
+  // The last parallel mput's extra connections, while they say goodbye; deleting waits for
+  // them (parallel_sending.cpp, where the type is whole).
+  struct DeleteParallelSend {
+    void operator()(ParallelSend* run) const noexcept;
+  };
+  std::unique_ptr<ParallelSend, DeleteParallelSend> extras_;
 };
 
 }  // namespace tunelift::ftp

@@ -48,6 +48,10 @@ void Session::SendMatches(const std::string& pattern) {
       report_.AddFile(Utf8FromPath(file.filename()), LocalSize(file));
     }
   }
+  if (!options_.prompting && options_.connections > 1 && options_.transports &&
+      files.size() > 1) {
+    return SendInParallel(files);
+  }
   for (auto file = files.cbegin(); file != files.cend(); ++file) {
     if (!loggedIn_) {
       // Nothing is asked about files that can no longer be sent.

@@ -123,14 +123,19 @@ bool Session::Reconnect(std::size_t& attempt, const std::string& remote, std::si
     } catch (const TransportError& error) {
       Disconnect();
       if (error.stage() == Stage::Login) {
-        FailFile(entry, remote + " was not sent: " + Sentence(error, {}), error.reply());
+        const std::string reason = Sentence(error, {});
+        GiveUpFile(entry, remote,
+                   {.failure = remote + " was not sent: " + reason,
+                    .reason = reason,
+                    .reply = error.reply()});
         return false;
       }
       console_.Say(Sentence(error, {}));
     }
   }
-  FailFile(entry, "The connection dropped while " + remote + " was sent; tried again " +
-                      std::to_string(attempts) + " times.");
+  const std::string dropped = "The connection dropped while " + remote + " was sent; tried again " +
+                              std::to_string(attempts) + " times.";
+  GiveUpFile(entry, remote, {.failure = dropped, .reason = dropped});
   return false;
 }
 
@@ -182,6 +187,17 @@ void Session::DeleteWrongCopy(const std::string& remote) {
                  " could not be deleted: " + Sentence(error, {}));
     DisconnectAfter(error);
   }
+}
+
+void Session::GiveUpFile(std::size_t entry, const std::string& remote, const GivenUp& why) {
+  if (!inParallel_) {
+    return FailFile(entry, why.failure, why.reply);
+  }
+  // Another connection of the mput may still send it: this one only is gone.
+  console_.Say("Connection " + std::to_string(connection_) + " cannot come back, so " + remote +
+               " goes to the other connections: " + why.reason);
+  report_.Waiting(entry);
+  gaveBack_ = true;
 }
 
 void Session::FailFile(std::size_t entry, const std::string& text, const ServerReply& reply) {

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -39,6 +41,10 @@ struct Endpoint {
   // must present this key, or the transport sends nothing, not even the user name. A
   // transport that cannot encrypt is never given one.
   std::string pinnedKey = {};
+  // The server refused encryption (AUTH TLS) on the session's first connection: one more
+  // connection of the session goes in clear as that one did, without asking again. Never set
+  // with a pinned key; a transport that cannot encrypt ignores it.
+  bool encryptionRefused = false;
 };
 
 // The server's answer to a command: its three-digit code (0: no answer came) and its words,
@@ -127,5 +133,10 @@ public:
   // Ends the session politely when there is one. Never fails.
   virtual void Close() noexcept = 0;
 };
+
+// Makes a transport that reports to `observer`; the observer outlives it. main picks the
+// platform's (libcurl or WinINet); tests pass their own. A parallel mput makes one per
+// connection, each used by one thread only.
+using TransportMaker = std::function<std::unique_ptr<Transport>(TransportObserver& observer)>;
 
 }  // namespace tunelift::ftp

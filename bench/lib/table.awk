@@ -86,6 +86,7 @@ BEGIN {
   name["stagefile"] = "StageFile"
   name["cp"] = "`cp`"
   name["cp_sync"] = "`cp` + `sync`"
+  name["lftp_p4"] = "lftp `mput -P 4`"
   print "| figure | Tunelift | peers, same rounds | ratio |"
   print "|---|---|---|---|"
 }
@@ -107,6 +108,9 @@ END {
     split(rows[r], f, "\t")
     type = f[1]; key = f[2]; label = f[3]
     if (type == "text") {
+      if (f[4] == "") {
+        continue  # not taken in this run
+      }
       printf "| %s | %s | %s | %s |\n", label, f[4], f[5], f[6]
       continue
     }

@@ -3,7 +3,10 @@
 # Every upload is checked byte for byte, and the commands each client sent are counted in
 # the server's log. Sourced, not run. Needs the FTP server (ftp_server.sh), $bin, $rounds.
 
-upload_sets=(big medium small)
+upload_sets=()
+for set in big medium small; do
+  wanted "upload_$set" && upload_sets+=("$set")
+done
 declare -A set_count=([big]=1 [medium]=200 [small]=1000)
 declare -A set_file_bytes=([big]=$((512 << 20)) [medium]=$((1 << 20)) [small]=$((10 << 10)))
 
@@ -66,7 +69,7 @@ commands_per_file() {
 }
 
 measure_uploads() {
-  say "uploads: $rounds rounds of ftp.exe, curl and lftp on 1 x 512 MiB, 200 x 1 MiB, 1000 x 10 KiB"
+  say "uploads: $rounds rounds of ftp.exe, curl and lftp on the sets: ${upload_sets[*]}"
   make_upload_sets
   write_upload_script
   local round set client offset seconds bytes

@@ -86,6 +86,7 @@ private slots:
   void cleanup() {
     fixture_.reset();
     unsetenv("TUNELIFT_FTP_CONNECT_TO");
+    unsetenv("TUNELIFT_FTP_CONNECTIONS");
     unsetenv("XDG_DATA_HOME");
     unsetenv("XDG_CONFIG_HOME");
   }
@@ -152,6 +153,8 @@ private slots:
     }
     test::TempFolder received;
     const test::FtpServer server({.receiveFolder = received.path(), .readLimit = 6'000'000});
+    // One connection: the files go one after the other, so each shows in flight on its own.
+    setenv("TUNELIFT_FTP_CONNECTIONS", "1", 1);
     LauncherWatcher launcher;
     SendTo(server.ConnectTo(kFtpHost));
     QStringList tooltips;

@@ -14,6 +14,7 @@
 #include <system_error>
 
 #include "ftp/line_reader.h"
+#include "ftp/run.h"
 #include "tests/support/child_process.h"
 #include "tests/support/ftp_server.h"
 #include "tests/support/loopback.h"
@@ -88,13 +89,16 @@ const std::string kHostileShown = "?]0;owned??2J?";
 class FtpExe : public ::testing::Test {
 protected:
   // Runs ftp.exe in the program folder on `script`, its connections sent to `port`.
+  // `more`: variables set on top of the connect-to.
   test::ProgramResult Run(int port, const std::string& script,
-                          std::vector<std::string> arguments = {"-s:sendfiles.ftps"}) {
+                          std::vector<std::string> arguments = {"-s:sendfiles.ftps"},
+                          std::vector<std::pair<std::string, std::string>> more = {}) {
     program_.Write("sendfiles.ftps", script);
     const std::string connectTo = std::string(kHost) + ":21:127.0.0.1:" + std::to_string(port);
+    more.emplace_back("TUNELIFT_FTP_CONNECT_TO", connectTo);
     return test::RunProgram({.program = FTP_EXE,
                              .arguments = std::move(arguments),
-                             .environment = {{"TUNELIFT_FTP_CONNECT_TO", connectTo}},
+                             .environment = std::move(more),
                              .input = "",
                              .workingFolder = program_.path()});
   }
@@ -137,7 +141,7 @@ TEST_F(FtpExe, SendsByteIdenticalCopiesOfEveryStagedMp3AndNothingElse) {
   EXPECT_TRUE(Contains(result.output, "ftp: " + std::to_string(awkward.size()) + " bytes sent in "));
 }
 
-TEST_F(FtpExe, SendsTwoHundredFilesOverOneConnectionAndOneLogin) {
+TEST_F(FtpExe, SendsTwoHundredFilesOverItsFourConnectionsEachLoggedInOnce) {
   test::FtpServer server(received_.path());
   for (int number = 0; number < 200; ++number) {
     Stage("track " + std::to_string(1000 + number) + ".mp3", std::to_string(number));
@@ -146,9 +150,25 @@ TEST_F(FtpExe, SendsTwoHundredFilesOverOneConnectionAndOneLogin) {
 
   EXPECT_EQ(result.exitCode, 0) << result.output;
   EXPECT_EQ(Received().size(), 200u);
+  EXPECT_EQ(server.CountOf("CONNECT"), kDefaultConnections);
+  EXPECT_EQ(server.CountOf("USER"), kDefaultConnections);
+  EXPECT_EQ(server.CountOf("STOR"), 200u);
+}
+
+TEST_F(FtpExe, SendsTwoHundredFilesOverOneConnectionAndOneLoginWhenToldToUseOne) {
+  test::FtpServer server(received_.path());
+  for (int number = 0; number < 200; ++number) {
+    Stage("track " + std::to_string(1000 + number) + ".mp3", std::to_string(number));
+  }
+  const test::ProgramResult result = Run(server.port(), ToolScript(), {"-s:sendfiles.ftps"},
+                                         {{"TUNELIFT_FTP_CONNECTIONS", "1"}});
+
+  EXPECT_EQ(result.exitCode, 0) << result.output;
+  EXPECT_EQ(Received().size(), 200u);
   EXPECT_EQ(server.CountOf("CONNECT"), 1u);
   EXPECT_EQ(server.CountOf("USER"), 1u);
   EXPECT_EQ(server.CountOf("STOR"), 200u);
+  EXPECT_FALSE(Contains(result.output, "over connection"));
 }
 
 TEST_F(FtpExe, DamagesTheFileWithoutTheScriptsBinaryLine) {

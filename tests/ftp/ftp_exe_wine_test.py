@@ -85,14 +85,17 @@ class FtpExeUnderWine(unittest.TestCase):
         with open(os.path.join(self.program, "temp", name), "wb") as staged:
             staged.write(content)
 
-    def run_client(self, port, commands, arguments=("-s:sendfiles.ftps",)):
-        """Runs ftp.exe in the program folder as Tunelift starts it; returns (status, output)."""
+    def run_client(self, port, commands, arguments=("-s:sendfiles.ftps",), connections=None):
+        """Runs ftp.exe in the program folder as Tunelift starts it, over its own number of
+        connections unless `connections` says; returns (status, output, errors)."""
         with open(os.path.join(self.program, "sendfiles.ftps"), "w", encoding="utf-8",
                   newline="") as file:
             file.write(commands)
         environment = dict(os.environ)
         environment["TUNELIFT_FTP_CONNECT_TO"] = "%s:21:127.0.0.1:%d" % (HOST, port)
         environment["TUNELIFT_FTP_RETRY_WAITS"] = "0.1,0.1,0.1"
+        if connections is not None:
+            environment["TUNELIFT_FTP_CONNECTIONS"] = str(connections)
         # Wine hands the variable to the program as it is: a Unix path reads as a path on Z:.
         environment["TUNELIFT_FTP_REPORT"] = os.path.join(self.program, "send.report")
         done = subprocess.run([OPTIONS.wine, OPTIONS.ftp_exe, *arguments], cwd=self.program,
@@ -116,7 +119,8 @@ class FtpExeUnderWine(unittest.TestCase):
         self.stage("voice.wav", b"not music for the station")
         self.stage(".hidden.mp3", b"never listed, so never sent")
 
-        status, output, errors = self.run_client(server.port, TOOL_SCRIPT)
+        # One connection, so that its login is counted alone.
+        status, output, errors = self.run_client(server.port, TOOL_SCRIPT, connections=1)
 
         self.assertEqual(status, 0, output + errors)
         self.assertEqual(self.received_names(), ["SONG.MP3", "Ünïcödé ÉTÉ ♫.mp3"])
@@ -179,7 +183,7 @@ class FtpExeUnderWine(unittest.TestCase):
         self.stage("a.mp3", b"a")
         self.stage("b.mp3", b"b")
         self.stage("c.mp3", b"c")
-        status, output, _ = self.run_client(server.port, TOOL_SCRIPT)
+        status, output, _ = self.run_client(server.port, TOOL_SCRIPT, connections=1)
         self.assertEqual(status, 1, output)
         self.assertIn("\n550 Refused by the test server.\n"
                       "ftp: The server refused b.mp3: 550 Refused by the test server.\n",
@@ -197,7 +201,7 @@ class FtpExeUnderWine(unittest.TestCase):
         song = bytes((i * 7919 + i // 251) & 0xFF for i in range(3000000))
         self.stage("a.mp3", song)
         self.stage("b.mp3", b"after the drop")
-        status, output, _ = self.run_client(server.port, TOOL_SCRIPT)
+        status, output, _ = self.run_client(server.port, TOOL_SCRIPT, connections=1)
         self.assertEqual(status, 0, output)
         self.assertIn("The connection dropped while a.mp3 was sent; connecting again in 0.1 s "
                       "(try 1 of 3).\n", output)
@@ -207,6 +211,62 @@ class FtpExeUnderWine(unittest.TestCase):
         report = self.read_report()
         self.assertIn("file\ta.mp3\t3000000\t3000000\tverified\t", report)
         self.assertTrue(report.endswith("end\t0\n"), report)
+
+    def stage_songs(self, count):
+        """Stages `count` songs of different sizes and contents; returns {name: bytes}."""
+        songs = {}
+        for number in range(count):
+            name = "song%02d.mp3" % number
+            songs[name] = bytes((i * 31 + number * 7) & 0xFF for i in range(20000 + number * 5000))
+            self.stage(name, songs[name])
+        return songs
+
+    def assert_arrived_whole(self, songs):
+        self.assertEqual(self.received_names(), sorted(songs))
+        for name, content in songs.items():
+            self.assertEqual(self.read_received(name), content, name)
+
+    def test_sends_every_file_whole_over_its_four_connections_each_logged_in_once(self):
+        server = self.start_server()
+        songs = self.stage_songs(12)
+        status, output, errors = self.run_client(server.port, TOOL_SCRIPT)
+        self.assertEqual(status, 0, output + errors)
+        self.assert_arrived_whole(songs)
+        self.assertEqual(server.count("CONNECT"), 4)
+        self.assertEqual(server.count("USER"), 4)
+        self.assertEqual(server.count("STOR"), 12)
+        for name in songs:
+            self.assertEqual(output.count("Sending %s over connection " % name), 1, output)
+        report = self.read_report()
+        for name, content in songs.items():
+            self.assertIn("file\t%s\t%d\t%d\tverified\t" % (name, len(content), len(content)),
+                          report)
+        self.assertTrue(report.endswith("end\t0\n"), report)
+
+    def test_goes_on_with_the_two_connections_a_server_takes(self):
+        server = self.start_server(options=("--max-connections-per-ip", "2"))
+        songs = self.stage_songs(8)
+        status, output, errors = self.run_client(server.port, TOOL_SCRIPT)
+        self.assertEqual(status, 0, output + errors)
+        self.assert_arrived_whole(songs)
+        self.assertEqual(output.count("going on with 2 connections.\n"), 1, output)
+        self.assertEqual(server.count("USER"), 2)
+        self.assertNotIn("\nftp: The", output)
+
+    def test_resumes_the_file_whose_connection_dropped_beside_the_others(self):
+        server = self.start_server(options=("--drop-after", "2000000"))
+        songs = self.stage_songs(5)
+        songs["big.mp3"] = bytes((i * 7919 + i // 251) & 0xFF for i in range(3000000))
+        self.stage("big.mp3", songs["big.mp3"])
+        status, output, _ = self.run_client(server.port, TOOL_SCRIPT)
+        self.assertEqual(status, 0, output)
+        self.assert_arrived_whole(songs)
+        self.assertIn("The connection dropped while big.mp3 was sent; connecting again in 0.1 s "
+                      "(try 1 of 3).\n", output)
+        commands = server.commands()
+        for name in songs:
+            if name != "big.mp3":
+                self.assertEqual(commands.count("STOR " + name), 1, name)
 
     def test_reports_each_file_a_server_keeps_half_of_with_both_sizes(self):
         server = self.start_server(options=("--keep-half",))

@@ -34,6 +34,14 @@ void AddFaultArguments(const FtpServerOptions& options, std::vector<std::string>
   AddCount(arguments, "--read-limit", options.readLimit);
 }
 
+// How far off the server is and how many connections it takes.
+void AddLimitArguments(const FtpServerOptions& options, std::vector<std::string>& arguments) {
+  AddCount(arguments, "--max-connections-per-ip", options.maxConnectionsPerAddress);
+  AddCount(arguments, "--reply-delay", options.replyDelayMilliseconds);
+  AddCount(arguments, "--close-connections-after", options.closeConnectionsAfter);
+  AddCount(arguments, "--refuse-logins-after", options.refuseLoginsAfter);
+}
+
 std::vector<std::string> ServerArguments(const FtpServerOptions& options,
                                          const std::filesystem::path& work,
                                          const std::filesystem::path& log) {
@@ -58,6 +66,7 @@ std::vector<std::string> ServerArguments(const FtpServerOptions& options,
     arguments.insert(arguments.end(), {"--hang-up-at", command});
   }
   AddFaultArguments(options, arguments);
+  AddLimitArguments(options, arguments);
   return arguments;
 }
 

@@ -63,6 +63,18 @@ struct FtpServerOptions {
   // second's worth through at once); 0: as fast as they come. Over TLS a throttled upload
   // can end short behind a 226 (see ftp_test_server.py): slow sends that check bytes go plain.
   std::int64_t readLimit = 0;
+  // At most this many control connections from one address at once: one more is answered
+  // "421 Too many connections from the same IP address." and closed. 0: no limit.
+  std::int64_t maxConnectionsPerAddress = 0;
+  // Every reply is held back this long, as a distant server's would arrive; the server serves
+  // the other connections meanwhile. 0: at once.
+  std::int64_t replyDelayMilliseconds = 0;
+  // The control connections after the first this many (over the server's life) are closed
+  // at once, before any greeting. 0: none.
+  std::int64_t closeConnectionsAfter = 0;
+  // The logins after the first this many (over the server's life) are refused with
+  // "530 Too many logins for this user." 0: none.
+  std::int64_t refuseLoginsAfter = 0;
 };
 
 class FtpServer {

@@ -39,15 +39,24 @@ Options:
                       and curl over TLS 1.3 at times resets one it has sent whole: throttled,
                       that can leave a short file behind a 226, so slow sends whose bytes
                       matter belong on plain FTP
+  --max-connections-per-ip COUNT
+                      take at most COUNT control connections from one address at once; one
+                      more is answered "421 Too many connections from the same IP address."
+                      and closed (pyftpdlib's own limit)
+  --reply-delay MILLISECONDS
+                      hold every reply back this long before it goes, as a distant server's
+                      would arrive; the server goes on serving the other connections meanwhile
 
 Uploads count their bytes as they come off the wire, per data connection, from its start.
 """
 
 import argparse
+import collections
 import datetime
 import logging
 import os
 import sys
+import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler, asynchat
@@ -85,6 +94,10 @@ def parse_arguments():
     parser.add_argument("--refuse-rest", action="store_true")
     parser.add_argument("--no-size", action="store_true")
     parser.add_argument("--read-limit", type=byte_count, default=0, metavar="BYTES_PER_SECOND")
+    parser.add_argument("--max-connections-per-ip", type=byte_count, default=0, metavar="COUNT")
+    parser.add_argument("--reply-delay", type=byte_count, default=0, metavar="MILLISECONDS")
+    parser.add_argument("--close-connections-after", type=byte_count, default=0, metavar="COUNT")
+    parser.add_argument("--refuse-logins-after", type=byte_count, default=0, metavar="COUNT")
     return parser.parse_args()
 
 
@@ -125,10 +138,47 @@ def unimplemented_commands(options):
             if wanted}
 
 
+class HeldBack:
+    """Actions that wait for their time, run in the order they came.
+
+    Not pyftpdlib's call_later: its scheduler moves a reset idle timer without restoring its
+    heap, after which it can sleep through a due call until some socket wakes it."""
+
+    def __init__(self):
+        self.waiting = collections.deque()  # (due, action); one delay for all, so in due order
+
+    def add(self, delay, action):
+        self.waiting.append((time.monotonic() + delay, action))
+
+    def run_due(self):
+        """Runs the actions whose time has come; returns the seconds until the next one."""
+        while self.waiting and self.waiting[0][0] <= time.monotonic():
+            self.waiting.popleft()[1]()
+        return self.waiting[0][0] - time.monotonic() if self.waiting else None
+
+
+held_back = HeldBack()
+
+# How long the server waits on its sockets at most while replies are held back, so that
+# pyftpdlib's own timers still run.
+IDLE_POLL_SECONDS = 0.05
+
+
+def serve(server, options):
+    if not options.reply_delay:
+        return server.serve_forever()
+    while True:
+        soonest = held_back.run_due()
+        wait = IDLE_POLL_SECONDS if soonest is None else min(max(soonest, 0), IDLE_POLL_SECONDS)
+        server.serve_forever(timeout=wait, blocking=False, handle_exit=False)
+
+
 def logging_handler(base, log, options):
     """A handler class that writes each command it receives to `log` (or nothing), and
     refuses or hangs up on the commands the options name."""
     unimplemented = unimplemented_commands(options)
+    logins = {"accepted": 0}
+    connections = {"made": 0}
 
     class LoggingHandler(base):
         # FEAT offers only what proto_cmds holds: "REST STREAM" goes with REST, SIZE with SIZE.
@@ -138,10 +188,32 @@ def logging_handler(base, log, options):
         def on_connect(self):
             if log:
                 log.write("CONNECT\n")
+            connections["made"] += 1
+            if options.close_connections_after and \
+                    connections["made"] > options.close_connections_after:
+                self.close()  # before the greeting, which goes only to an open connection
+
+        def on_login(self, username):
+            logins["accepted"] += 1
 
         def push(self, text):
             # Bytes that came in through the command line go out unchanged, valid or not.
-            asynchat.async_chat.push(self, text.encode("utf8", "surrogateescape"))
+            data = text.encode("utf8", "surrogateescape")
+            self.later(lambda: asynchat.async_chat.push(self, data))
+
+        def close_when_done(self):
+            # After the replies held back before it.
+            self.later(lambda: base.close_when_done(self))
+
+        def later(self, action):
+            """Runs `action` once the reply delay has passed (at once without one)."""
+            if not options.reply_delay:
+                return action()
+
+            def unless_closed():
+                if not self._closed:
+                    action()
+            held_back.add(options.reply_delay / 1000.0, unless_closed)
 
         def pre_process_command(self, line, cmd, arg):
             if log:
@@ -152,6 +224,9 @@ def logging_handler(base, log, options):
                 self.respond("550 " + options.refuse_text)
             elif cmd in unimplemented:
                 self.respond(NOT_IMPLEMENTED)
+            elif cmd == "PASS" and options.refuse_logins_after and \
+                    logins["accepted"] >= options.refuse_logins_after:
+                self.respond("530 Too many logins for this user.")
             else:
                 super().pre_process_command(line, cmd, arg)
 
@@ -323,8 +398,9 @@ def main():
     pyftpdlib_log.setLevel(logging.WARNING)
     log = open(options.log, "a", buffering=1, encoding="utf-8") if options.log else None
     server = FTPServer(("127.0.0.1", 0), make_handler(options, log))
+    server.max_cons_per_ip = options.max_connections_per_ip
     print("PORT %d" % server.socket.getsockname()[1], flush=True)
-    server.serve_forever()
+    serve(server, options)
 
 
 if __name__ == "__main__":
