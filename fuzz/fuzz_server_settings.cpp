@@ -54,6 +54,10 @@ std::string_view Trimmed(std::string_view text) {
 void ReadBackWrittenValues(std::string_view text) {
   std::vector<std::string_view> parts = tunelift::fuzz::SplitAtNul(text);
   parts.resize(2);
+  // A line end in a value ends its line (CR LF or LF; a CR elsewhere is refused).
+  if (!FitsOneLine(parts[0]) || !FitsOneLine(parts[1])) {
+    return;
+  }
   const std::string file = "[server]\nuser = " + std::string(parts[0]) +
                            "\npassword = " + std::string(parts[1]) + "\n";
   try {
