@@ -11,7 +11,8 @@
 //
 // Error policy: the open-file dialog's failures are handled by Browse_Click itself; the
 // staging folder found missing at Finish is reported by Finish_Click; a copy's failure is
-// reported as the tick that finds it ended (a cancelled copy is not). Any other exception
+// reported as the tick that finds it ended (a cancelled copy is not); server settings that
+// cannot be used are told by Form_Load, which goes on without a script. Any other exception
 // (a tunelift::Error or anything else) ends the handler it came from and is reported by Run,
 // the one place that catches it, in a message box that says what could not be done and why;
 // the window stays. Run then refreshes the list, failed or not, unless the window is gone.
