@@ -13,8 +13,6 @@
 namespace tunelift {
 namespace {
 
-constexpr std::string_view kUser = "DeckHopper";
-constexpr std::string_view kPassword = "MovingTracks";
 // Far more sends than any folder keeps; past it, something other than sends holds the names.
 constexpr int kMostSendNumbers = 100000;
 // How long a send that has ended is left to the window that started it.
@@ -22,16 +20,31 @@ constexpr auto kOwnersTurn = std::chrono::seconds(5);
 
 }  // namespace
 
-std::string UploadScriptText(std::string_view host) {
+std::string UploadScriptText(const ServerSettings& server) {
+  // Appended line by line: a chain of temporaries is taken for an overlapping copy by the
+  // Windows release build's -O3.
+  std::string open = "open " + server.host;
+  if (server.port) {
+    open += ' ';
+    open += std::to_string(*server.port);
+  }
   // The client starts in ASCII mode, which would rewrite line-end bytes inside the music:
   // "binary" comes before the upload. The upload line is in the client's own dialect.
-  return "prompt\r\nopen " + std::string(host) + "\r\n" + std::string(kUser) + "\r\n" +
-         std::string(kPassword) + "\r\nbinary\r\nmput " + std::string(kStagingFolderName) +
-         "\\" + std::string(kMusicPattern) + "\r\nbye";
+  const std::string upload =
+      "mput " + std::string(kStagingFolderName) + "\\" + std::string(kMusicPattern);
+  std::string script;
+  for (const std::string_view line :
+       {std::string_view("prompt"), std::string_view(open), std::string_view(server.user),
+        std::string_view(server.password), std::string_view("binary"), std::string_view(upload)}) {
+    script += line;
+    script += "\r\n";
+  }
+  script += "bye";
+  return script;
 }
 
-StagingArea::StagingArea(FileServices& services, std::string host)
-    : services_(services), host_(std::move(host)) {}
+StagingArea::StagingArea(FileServices& services, ServerSettings server)
+    : services_(services), server_(std::move(server)) {}
 
 std::string StagingArea::ProgramFolder() const {
   return services_.ProgramFolder();
@@ -62,7 +75,7 @@ void StagingArea::PrepareFolders() {
 void StagingArea::WriteUploadScript() {
   std::unique_ptr<TextStream> script = services_.CreateTextFile(
       std::string(kUploadScriptName), TextFileOptions{.overwrite = true, .ownerOnly = true});
-  script->WriteLine(UploadScriptText(host_));
+  script->WriteLine(UploadScriptText(server_));
   script->Close();
 }
 

@@ -21,7 +21,8 @@ inline constexpr int kExitFailure = 1;  // a connection, the login or any file f
 inline constexpr int kExitUsage = 2;    // the arguments were not understood
 
 struct RunEnvironment {
-  // The build's server and its pinned key (TUNELIFT_FTP_HOST, TUNELIFT_FTP_PINNED_KEY).
+  // The server and its pinned key: tunelift.ini's host and pinned_key, else the build's
+  // (TUNELIFT_FTP_HOST, TUNELIFT_FTP_PINNED_KEY).
   ServerPin pin = {};
   bool inputIsTerminal = false;
   bool outputIsTerminal = false;
@@ -34,6 +35,9 @@ struct RunEnvironment {
   // How many connections an mput may use at once (TUNELIFT_FTP_CONNECTIONS; ftp.exe's own
   // is kDefaultConnections). 1: every file goes over the session's own connection.
   std::size_t connections = 1;
+  // Why the server settings beside the program (tunelift.ini) cannot be used; then the
+  // client says so, in its report too, and connects nowhere.
+  std::optional<std::string> settingsFailure = std::nullopt;
 };
 
 // ftp.exe's connections for an mput, measured on a slow link (README: "Performance"): more

@@ -6,7 +6,6 @@
 #include <utility>
 #include <vector>
 
-#include "core/build_config.h"
 #include "core/send_progress.h"
 #include "window/layout.h"
 
@@ -70,6 +69,9 @@ constexpr std::string_view kShowProgress = "Could not show how far the music's s
 constexpr std::string_view kStopSending = "Could not stop sending the music.";
 constexpr std::string_view kShowTranscript = "Could not show the send's transcript.";
 constexpr std::string_view kCloseWindow = "Could not close the window.";
+constexpr std::string_view kUseSettings =
+    "Could not use the server settings: no music can be sent until tunelift.ini beside the "
+    "program is put right and Tunelift is started again.";
 }  // namespace action
 
 }  // namespace
@@ -81,10 +83,30 @@ std::string FailureText(std::string_view action, std::string_view description) {
 FormHandlers::FormHandlers(FileServices& services, FormView& view, Dialogs& dialogs,
                            FormOptions options)
     : services_(services),
-      staging_(services, std::string(kFtpHost)),
+      staging_(services, BuiltInServerSettings()),
       view_(view),
       dialogs_(dialogs),
       options_(options) {}
+
+bool FormHandlers::ReadServerSettings() {
+  try {
+    staging_.UseServer(LoadServerSettings(services_.ProgramFolder()));
+    settingsFailure_.reset();
+    return true;
+  } catch (const Error& error) {
+    settingsFailure_ = error;
+  }
+  // The window still opens for the staged files; the failure is told, not guessed around.
+  Attempt([this] { RefuseWithoutSettings(); }, true);
+  return false;
+}
+
+void FormHandlers::RefuseWithoutSettings() {
+  Attempting(action::kUseSettings);
+  if (settingsFailure_) {
+    throw *settingsFailure_;
+  }
+}
 
 bool FormHandlers::Run(Handler handler) {
   if (RefusedWhileCopying(handler)) {
@@ -128,8 +150,10 @@ bool FormHandlers::Attempt(const std::function<void()>& step, bool reportFailure
 void FormHandlers::Form_Load() {
   Attempting(action::kPrepareFolders);
   staging_.PrepareFolders();
-  Attempting(action::kWriteScript);
-  WriteUploadScript();
+  if (ReadServerSettings()) {
+    Attempting(action::kWriteScript);
+    WriteUploadScript();
+  }
   Attempting(action::kReadCurDir);
   view_.SetLabel4Caption(services_.CurDir());
   Attempting(action::kReadList);
@@ -219,6 +243,7 @@ void FormHandlers::Delete_Click() {
 }
 
 void FormHandlers::Send_Click() {
+  RefuseWithoutSettings();
   // One send at a time from one program folder: a second client would send the same files.
   if (RefuseWhileSending(kWaitToSend)) {
     return;

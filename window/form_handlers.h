@@ -11,7 +11,8 @@
 //
 // Error policy: the open-file dialog's failures are handled by Browse_Click itself; the
 // staging folder found missing at Finish is reported by Finish_Click; a copy's failure is
-// reported as the tick that finds it ended (a cancelled copy is not). Any other exception
+// reported as the tick that finds it ended (a cancelled copy is not); server settings that
+// cannot be used are told by Form_Load, which goes on without a script. Any other exception
 // (a tunelift::Error or anything else) ends the handler it came from and is reported by Run,
 // the one place that catches it, in a message box that says what could not be done and why;
 // the window stays. Run then refreshes the list, failed or not, unless the window is gone.
@@ -44,9 +45,11 @@ class FormHandlers {
 public:
   using Handler = void (FormHandlers::*)();
 
-  // All three must outlive this object. The staging area is built on `services` and uploads
-  // to the host the program was built for. A copy still running as it goes is stopped and
-  // waited for.
+  // All three must outlive this object. The staging area is built on `services`. Form_Load
+  // reads the server settings (server_settings.h): tunelift.ini in the program folder, else
+  // the values the program was built for. A settings file that cannot be used is told then
+  // and again at each Send, no script is written and nothing is sent. A copy still running
+  // as it goes is stopped and waited for.
   FormHandlers(FileServices& services, FormView& view, Dialogs& dialogs,
                FormOptions options = {});
 
@@ -82,6 +85,12 @@ public:
   void ShowTranscript();
 
 private:
+  // Reads the server settings for the staging area; false, and the failure told and kept,
+  // when they cannot be used.
+  bool ReadServerSettings();
+  // Throws the reason why the settings cannot be used, if there is one.
+  void RefuseWithoutSettings();
+
   void ReportEndedSends();
   // Ends every running send and tells each, also when one could not be stopped; then throws
   // that failure.
@@ -114,6 +123,9 @@ private:
 
   FileServices& services_;
   StagingArea staging_;
+  // Why the settings read at the start cannot be used: no script is written and no client
+  // started while it is set.
+  std::optional<Error> settingsFailure_;
   FormView& view_;
   Dialogs& dialogs_;
   FormOptions options_;
