@@ -19,6 +19,8 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationName(QStringLiteral("Tunelift"));
   // Every window and box the program shows carries its icon, a box before the window too.
   QApplication::setWindowIcon(tunelift::ProgramIcon());
+  // The menu entry's name (tunelift.desktop): Wayland compositors find the window's icon there.
+  QGuiApplication::setDesktopFileName(QStringLiteral("tunelift"));
   tunelift::UseDialogFont(std::cerr);
   tunelift::QtDialogs dialogs;
 
