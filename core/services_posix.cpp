@@ -137,6 +137,10 @@ private:
 
 }  // namespace
 
+std::string RunningProgramFolder() {
+  return RunningExecutableFolder();
+}
+
 std::unique_ptr<FileServices> MakeNativeServices() {
   return std::make_unique<PosixServices>(RunningExecutableFolder());
 }

@@ -140,6 +140,10 @@ private:
 
 }  // namespace
 
+std::string RunningProgramFolder() {
+  return RunningExecutableFolder();
+}
+
 std::unique_ptr<FileServices> MakeNativeServices() {
   return std::make_unique<Win32Services>(RunningExecutableFolder());
 }

@@ -13,8 +13,6 @@
 namespace tunelift {
 namespace {
 
-constexpr std::string_view kUser = "DeckHopper";
-constexpr std::string_view kPassword = "MovingTracks";
 // Far more sends than any folder keeps; past it, something other than sends holds the names.
 constexpr int kMostSendNumbers = 100000;
 // How long a send that has ended is left to the window that started it.
@@ -22,16 +20,17 @@ constexpr auto kOwnersTurn = std::chrono::seconds(5);
 
 }  // namespace
 
-std::string UploadScriptText(std::string_view host) {
+std::string UploadScriptText(const ServerSettings& server) {
+  const std::string port = server.port ? " " + std::to_string(*server.port) : "";
   // The client starts in ASCII mode, which would rewrite line-end bytes inside the music:
   // "binary" comes before the upload. The upload line is in the client's own dialect.
-  return "prompt\r\nopen " + std::string(host) + "\r\n" + std::string(kUser) + "\r\n" +
-         std::string(kPassword) + "\r\nbinary\r\nmput " + std::string(kStagingFolderName) +
-         "\\" + std::string(kMusicPattern) + "\r\nbye";
+  return "prompt\r\nopen " + server.host + port + "\r\n" + server.user + "\r\n" +
+         server.password + "\r\nbinary\r\nmput " + std::string(kStagingFolderName) + "\\" +
+         std::string(kMusicPattern) + "\r\nbye";
 }
 
-StagingArea::StagingArea(FileServices& services, std::string host)
-    : services_(services), host_(std::move(host)) {}
+StagingArea::StagingArea(FileServices& services, ServerSettings server)
+    : services_(services), server_(std::move(server)) {}
 
 std::string StagingArea::ProgramFolder() const {
   return services_.ProgramFolder();
@@ -62,7 +61,7 @@ void StagingArea::PrepareFolders() {
 void StagingArea::WriteUploadScript() {
   std::unique_ptr<TextStream> script = services_.CreateTextFile(
       std::string(kUploadScriptName), TextFileOptions{.overwrite = true, .ownerOnly = true});
-  script->WriteLine(UploadScriptText(host_));
+  script->WriteLine(UploadScriptText(server_));
   script->Close();
 }
 

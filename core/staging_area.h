@@ -11,13 +11,15 @@
 #include <string_view>
 #include <vector>
 
+#include "server_settings.h"
 #include "services.h"
 #include "upload_outcome.h"
 
 namespace tunelift {
 
-// The upload script: its lines joined by CR LF, without the closing CR LF that WriteLine adds.
-std::string UploadScriptText(std::string_view host);
+// The upload script for `server`: its lines joined by CR LF, without the closing CR LF that
+// WriteLine adds. The "open" line names the port only where the settings give one.
+std::string UploadScriptText(const ServerSettings& server);
 
 // The command line that starts the FTP client on the script; the client is found by the
 // program search, the script by its name relative to the program folder.
@@ -47,8 +49,8 @@ public:
   };
 
 
-  // `services` must outlive this object. `host` is the server the script logs into.
-  StagingArea(FileServices& services, std::string host);
+  // `services` must outlive this object. `server` is what the script logs into.
+  StagingArea(FileServices& services, ServerSettings server);
 
   // The program folder, as the services give it.
   std::string ProgramFolder() const;
@@ -80,7 +82,7 @@ public:
   bool MusicStaged() const;
 
   // The server the script logs into.
-  const std::string& Host() const { return host_; }
+  const std::string& Host() const { return server_.host; }
 
   // Starts the FTP client on the script from the program folder and returns at once; a script
   // that is gone (another window finished) is written again first. The
@@ -151,7 +153,7 @@ private:
   void KillIfThere(const std::string& pattern);
 
   FileServices& services_;
-  std::string host_;
+  ServerSettings server_;
   std::vector<Upload> uploads_;
 };
 

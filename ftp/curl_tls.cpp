@@ -54,7 +54,8 @@ std::string DescribeTlsFailure(CURLcode code, const std::string& host, const Eve
                                       : "the public key " + events.presentedKey();
     return server + " presented " + presented + ", which is not the key this build pins for "
            "it: nothing was sent, not even the user name. If the server's key was changed on "
-           "purpose, build Tunelift again with the new one as TUNELIFT_FTP_PINNED_KEY.";
+           "purpose, put the new one as pinned_key in tunelift.ini beside the program, or build "
+           "Tunelift again with it as TUNELIFT_FTP_PINNED_KEY.";
   }
   if (code == CURLE_USE_SSL_FAILED && events.filesRefused()) {
     return server + " refused to encrypt the files (PROT P)" + required + "no file was sent.";

@@ -2,16 +2,38 @@
 #include <exception>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "core/build_config.h"
+#include "core/error.h"
+#include "core/native_services.h"
+#include "core/server_settings.h"
 #include "ftp/client_platform.h"
 #include "ftp/console.h"
 #include "ftp/run.h"
 #include "ftp/terminal.h"
 #include "listing/utf8_path.h"
+
+namespace {
+
+// The settings in tunelift.ini beside this program, the same file Tunelift reads: its host
+// is the one the pinned key belongs to.
+struct ServerSettingsRead {
+  tunelift::ServerSettings server;
+  std::optional<std::string> failure;
+};
+
+ServerSettingsRead ReadServerSettings() {
+  try {
+    return {tunelift::LoadServerSettings(tunelift::RunningProgramFolder()), std::nullopt};
+  } catch (const tunelift::Error& error) {
+    return {tunelift::BuiltInServerSettings(), error.description()};
+  }
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   using namespace tunelift::ftp;
@@ -19,13 +41,15 @@ int main(int argc, char** argv) {
     const ClientPlatform platform;
     const std::vector<std::string> arguments = platform.Arguments(argc, argv);
     const std::vector<std::string_view> views(arguments.begin(), arguments.end());
-    RunEnvironment environment{.pin = {.host = std::string(tunelift::kFtpHost),
-                                       .key = std::string(tunelift::kFtpPinnedKey)},
+    const ServerSettingsRead settings = ReadServerSettings();
+    RunEnvironment environment{.pin = {.host = settings.server.host,
+                                       .key = settings.server.pinnedKey},
                                .inputIsTerminal = StandardInputIsTerminal(),
                                .outputIsTerminal = StandardOutputIsTerminal(),
                                .currentFolder = std::filesystem::current_path(),
                                .reportPath = tunelift::PathFromUtf8(
-                                   platform.Variable("TUNELIFT_FTP_REPORT"))};
+                                   platform.Variable("TUNELIFT_FTP_REPORT")),
+                               .settingsFailure = settings.failure};
     const std::string waits = platform.Variable("TUNELIFT_FTP_RETRY_WAITS");
     if (const auto parsed = ParseWaits(waits); !waits.empty() && parsed) {
       environment.reconnectWaits = *parsed;

@@ -90,6 +90,17 @@ std::optional<std::string> OpenScript(const std::filesystem::path& path, std::if
   return "Cannot open the script " + Utf8FromPath(path) + ": " + *reason;
 }
 
+// Says why the client cannot start, on `err` and in the report, and gives its exit status.
+int RefuseToStart(const std::string& failure, const RunEnvironment& environment,
+                  std::ostream& err) {
+  Console(err, {}).Error(failure);
+  // Whoever reads the report learns it there too, not only from the transcript.
+  SendReport report(environment.reportPath);
+  report.Failure(failure, {});
+  report.End(kExitFailure);
+  return kExitFailure;
+}
+
 }  // namespace
 
 int Run(std::span<const std::string_view> arguments, const RunEnvironment& environment,
@@ -100,15 +111,13 @@ int Run(std::span<const std::string_view> arguments, const RunEnvironment& envir
     err << UsageText();
     return kExitUsage;
   }
+  if (environment.settingsFailure) {
+    return RefuseToStart(*environment.settingsFailure, environment, err);
+  }
   std::ifstream script;
   if (config->scriptFile) {
     if (const std::optional<std::string> failure = OpenScript(*config->scriptFile, script)) {
-      Console(err, {}).Error(*failure);
-      // Whoever reads the report learns it there too, not only from the transcript.
-      SendReport report(environment.reportPath);
-      report.Failure(*failure, {});
-      report.End(kExitFailure);
-      return kExitFailure;
+      return RefuseToStart(*failure, environment, err);
     }
   }
   const bool interactive = !config->scriptFile && environment.inputIsTerminal;

@@ -26,7 +26,8 @@ inline constexpr int kExitUsage = 2;    // the arguments were not understood
 using TransportMaker = std::function<std::unique_ptr<Transport>(TransportObserver& observer)>;
 
 struct RunEnvironment {
-  // The build's server and its pinned key (TUNELIFT_FTP_HOST, TUNELIFT_FTP_PINNED_KEY).
+  // The server and its pinned key: tunelift.ini's host and pinned_key, else the build's
+  // (TUNELIFT_FTP_HOST, TUNELIFT_FTP_PINNED_KEY).
   ServerPin pin = {};
   bool inputIsTerminal = false;
   bool outputIsTerminal = false;
@@ -36,6 +37,9 @@ struct RunEnvironment {
   // The waits before each new connection after a drop (TUNELIFT_FTP_RETRY_WAITS); empty:
   // the client's own.
   std::vector<std::chrono::milliseconds> reconnectWaits = {};
+  // Why the server settings beside the program (tunelift.ini) cannot be used; then the
+  // client says so, in its report too, and connects nowhere.
+  std::optional<std::string> settingsFailure = std::nullopt;
 };
 
 // TUNELIFT_FTP_RETRY_WAITS's value, seconds separated by commas ("2,5,10"); nullopt when it

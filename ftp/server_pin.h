@@ -1,5 +1,5 @@
 #pragma once
-// The build's pinned server key and the host it belongs to: the one rule about encryption that
+// The pinned server key and the host it belongs to (tunelift.ini's, else the build's): the one rule about encryption that
 // does not depend on the transport. When a key is pinned for the host of a connection, that
 // connection must be encrypted and the server must present that key, or nothing is sent, not
 // even the user name. Every other connection is encrypted wherever the server offers it.
@@ -10,7 +10,7 @@
 namespace tunelift::ftp {
 
 struct ServerPin {
-  // The built-in host; the key applies to it alone (whatever port, whatever case).
+  // The settings' host; the key applies to it alone (whatever port, whatever case).
   std::string host;
   // The SHA-256 of its public key in libcurl's "sha256//BASE64" form, several joined by ";";
   // empty: none is pinned.

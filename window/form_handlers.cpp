@@ -6,7 +6,6 @@
 #include <utility>
 #include <vector>
 
-#include "core/build_config.h"
 #include "core/send_progress.h"
 #include "window/layout.h"
 
@@ -70,6 +69,9 @@ constexpr std::string_view kShowProgress = "Could not show how far the music's s
 constexpr std::string_view kStopSending = "Could not stop sending the music.";
 constexpr std::string_view kShowTranscript = "Could not show the send's transcript.";
 constexpr std::string_view kCloseWindow = "Could not close the window.";
+constexpr std::string_view kUseSettings =
+    "Could not use the server settings: no music can be sent until tunelift.ini beside the "
+    "program is put right and Tunelift is started again.";
 }  // namespace action
 
 }  // namespace
@@ -80,11 +82,32 @@ std::string FailureText(std::string_view action, std::string_view description) {
 
 FormHandlers::FormHandlers(FileServices& services, FormView& view, Dialogs& dialogs,
                            FormOptions options)
+    : FormHandlers(services, view, dialogs, options, ReadStartSettings(services)) {}
+
+FormHandlers::FormHandlers(FileServices& services, FormView& view, Dialogs& dialogs,
+                           FormOptions options, StartSettings settings)
     : services_(services),
-      staging_(services, std::string(kFtpHost)),
+      settingsFailure_(std::move(settings.failure)),
+      staging_(services, std::move(settings.server)),
       view_(view),
       dialogs_(dialogs),
       options_(options) {}
+
+FormHandlers::StartSettings FormHandlers::ReadStartSettings(const FileServices& services) {
+  try {
+    return {.server = LoadServerSettings(services.ProgramFolder()), .failure = std::nullopt};
+  } catch (const Error& error) {
+    // The window still opens: its staged files can be looked after, and the failure is told.
+    return {.server = BuiltInServerSettings(), .failure = error};
+  }
+}
+
+void FormHandlers::RefuseWithoutSettings() {
+  Attempting(action::kUseSettings);
+  if (settingsFailure_) {
+    throw *settingsFailure_;
+  }
+}
 
 bool FormHandlers::Run(Handler handler) {
   if (RefusedWhileCopying(handler)) {
@@ -128,8 +151,14 @@ bool FormHandlers::Attempt(const std::function<void()>& step, bool reportFailure
 void FormHandlers::Form_Load() {
   Attempting(action::kPrepareFolders);
   staging_.PrepareFolders();
-  Attempting(action::kWriteScript);
-  WriteUploadScript();
+  // Settings that cannot be used are told, and no script is written from guessed ones; the
+  // window still opens for the staged files.
+  if (settingsFailure_) {
+    Attempt([this] { RefuseWithoutSettings(); }, true);
+  } else {
+    Attempting(action::kWriteScript);
+    WriteUploadScript();
+  }
   Attempting(action::kReadCurDir);
   view_.SetLabel4Caption(services_.CurDir());
   Attempting(action::kReadList);
@@ -219,6 +248,7 @@ void FormHandlers::Delete_Click() {
 }
 
 void FormHandlers::Send_Click() {
+  RefuseWithoutSettings();
   // One send at a time from one program folder: a second client would send the same files.
   if (RefuseWhileSending(kWaitToSend)) {
     return;

@@ -45,8 +45,10 @@ public:
   using Handler = void (FormHandlers::*)();
 
   // All three must outlive this object. The staging area is built on `services` and uploads
-  // to the host the program was built for. A copy still running as it goes is stopped and
-  // waited for.
+  // to the server that tunelift.ini in the program folder names, or else to the one the
+  // program was built for (server_settings.h). A settings file that cannot be used is told
+  // when the window loads and again at each Send, and nothing is sent. A copy still running
+  // as it goes is stopped and waited for.
   FormHandlers(FileServices& services, FormView& view, Dialogs& dialogs,
                FormOptions options = {});
 
@@ -82,6 +84,17 @@ public:
   void ShowTranscript();
 
 private:
+  // The server settings read at the start, or why they cannot be used.
+  struct StartSettings {
+    ServerSettings server;
+    std::optional<Error> failure;
+  };
+  static StartSettings ReadStartSettings(const FileServices& services);
+  FormHandlers(FileServices& services, FormView& view, Dialogs& dialogs, FormOptions options,
+               StartSettings settings);
+  // Throws the reason why the settings cannot be used, if there is one.
+  void RefuseWithoutSettings();
+
   void ReportEndedSends();
   // Ends every running send and tells each, also when one could not be stopped; then throws
   // that failure.
@@ -113,6 +126,8 @@ private:
   bool ListMayHaveChanged(Handler handler) const;
 
   FileServices& services_;
+  // Kept from the start: no script is written and no client started while it is set.
+  std::optional<Error> settingsFailure_;
   StagingArea staging_;
   FormView& view_;
   Dialogs& dialogs_;

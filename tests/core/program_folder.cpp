@@ -47,9 +47,16 @@ void ProgramFolderTest::TearDown() {
   fs::remove_all(base_, ec);
 }
 
+ServerSettings MusicServer() {
+  ServerSettings server = BuiltInServerSettings();
+  server.host = "music.example.net";
+  server.pinnedKey.clear();
+  return server;
+}
+
 void ProgramFolderTest::UseProgramFolder(const std::string& folderText) {
   services_ = MakeNativeServices(folderText);
-  area_ = std::make_unique<StagingArea>(*services_, "music.example.net");
+  area_ = std::make_unique<StagingArea>(*services_, MusicServer());
 }
 
 std::string ProgramFolderTest::Text(const fs::path& path) {

@@ -10,11 +10,15 @@
 #include <string>
 
 #include "core/native_services.h"
+#include "core/server_settings.h"
 #include "core/staging_area.h"
 
 namespace tunelift::testing {
 
 namespace fs = std::filesystem;
+
+// The built-in account and no pinned key, on the host the core's tests send to.
+ServerSettings MusicServer();
 
 class ProgramFolderTest : public ::testing::Test {
 protected:

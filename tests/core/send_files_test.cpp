@@ -28,7 +28,7 @@ protected:
   // A run of the tool on the same program folder: services and operations of its own.
   struct Run {
     explicit Run(const std::string& folder)
-        : services(MakeNativeServices(folder)), area(*services, "music.example.net") {}
+        : services(MakeNativeServices(folder)), area(*services, MusicServer()) {}
     std::unique_ptr<FileServices> services;
     StagingArea area;
   };
@@ -209,7 +209,7 @@ TEST_F(SendFiles, ASendAfterAnotherWindowFinishedWritesTheScriptAgain) {
 
   staying.area.LaunchUpload();
   ASSERT_TRUE(SendsEnd(staying.area));
-  EXPECT_EQ(ReadFile(root_ / "sendfiles.ftps"), UploadScriptText("music.example.net") + "\r\n");
+  EXPECT_EQ(ReadFile(root_ / "sendfiles.ftps"), UploadScriptText(MusicServer()) + "\r\n");
   EXPECT_EQ(ClientRuns(root_).size(), 1u);
 }
 
