@@ -74,8 +74,8 @@ check_server_settings() {
     esac
   done
   local host=${setting[host]:-} port=${setting[port]:-}
-  if [ -n "$host" ] && ! [[ $host =~ ^[A-Za-z0-9.:-]+$ ]]; then
-    refuse_settings "the host must be a host name or an address, got '$host'"
+  if [ -n "$host" ] && ! [[ $host =~ ^[A-Za-z0-9.-]+$ ]]; then
+    refuse_settings "the host must be a plain host name or IPv4 address, got '$host'"
   fi
   if [ -n "$port" ] && { ! [[ $port =~ ^[0-9]{1,5}$ ]] || [ "$port" -lt 1 ] || [ "$port" -gt 65535 ]; }; then
     refuse_settings "the port must be a number from 1 to 65535, got '$port'"
@@ -92,17 +92,17 @@ has_server_settings() {
 }
 
 # Writes the package's tunelift.ini: the given file as it is, or the options given, in the
-# order the README lists the keys.
+# order the README lists the keys, each line ended by `line_end` (LF unless given).
 write_settings_ini() {
-  local ini=$1
+  local ini=$1 line_end=${2:-}
   if [ -n "$settings_file" ]; then
     cp "$settings_file" "$ini"
   else
     {
-      echo "[server]"
+      printf '[server]%s\n' "$line_end"
       local key
       for key in host port user password pinned_key; do
-        [ -z "${setting[$key]:-}" ] || printf '%s=%s\n' "$key" "${setting[$key]}"
+        [ -z "${setting[$key]:-}" ] || printf '%s=%s%s\n' "$key" "${setting[$key]}" "$line_end"
       done
     } >"$ini"
   fi
