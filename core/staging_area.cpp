@@ -21,7 +21,13 @@ constexpr auto kOwnersTurn = std::chrono::seconds(5);
 }  // namespace
 
 std::string UploadScriptText(const ServerSettings& server) {
-  const std::string port = server.port ? " " + std::to_string(*server.port) : "";
+  // Built step by step: the Windows release build's -O3 takes " " + a temporary for an
+  // overlapping copy (-Werror=restrict).
+  std::string port;
+  if (server.port) {
+    port = " ";
+    port += std::to_string(*server.port);
+  }
   // The client starts in ASCII mode, which would rewrite line-end bytes inside the music:
   // "binary" comes before the upload. The upload line is in the client's own dialect.
   return "prompt\r\nopen " + server.host + port + "\r\n" + server.user + "\r\n" +
