@@ -2,9 +2,7 @@
 // does what a user would there. Waits 10 s at most for what it looks for; exit status 1 when it
 // did not show.
 //   window_probe.exe               prints the window's title and client size ("Tunelift
-//                                  410x300") and, on a line "icon RRGGBB", the colour in the
-//                                  middle of its class's icon; then closes it as its close box
-//                                  would
+//                                  410x300"), then closes it as its close box would
 //   window_probe.exe --press-send  prints the same, then presses "Send the Music!"
 //   window_probe.exe --read-box    prints the text of the message box that Tunelift shows,
 //                                  then presses its OK
@@ -15,7 +13,6 @@
 #include <cstdlib>
 #include <cwchar>
 #include <string>
-#include <vector>
 
 #include "window/win32/control_layout.h"
 #include "window/win32/win32_window.h"
@@ -37,47 +34,12 @@ HWND WaitForMainWindow() {
   return nullptr;
 }
 
-// The colour of the middle pixel of `icon`'s image, as RRGGBB; "none" without an image.
-std::string MiddleColour(HICON icon) {
-  ICONINFO info{};
-  if (icon == nullptr || !GetIconInfo(icon, &info)) {
-    return "none";
-  }
-  BITMAP bitmap{};
-  GetObjectW(info.hbmColor, sizeof bitmap, &bitmap);
-  BITMAPINFO format{};
-  format.bmiHeader.biSize = sizeof format.bmiHeader;
-  format.bmiHeader.biWidth = bitmap.bmWidth;
-  format.bmiHeader.biHeight = -bitmap.bmHeight;  // top row first
-  format.bmiHeader.biPlanes = 1;
-  format.bmiHeader.biBitCount = 32;
-  format.bmiHeader.biCompression = BI_RGB;
-  std::vector<RGBQUAD> pixels(static_cast<std::size_t>(bitmap.bmWidth) * bitmap.bmHeight);
-  const HDC screen = GetDC(nullptr);
-  const int rows = GetDIBits(screen, info.hbmColor, 0, bitmap.bmHeight, pixels.data(), &format,
-                             DIB_RGB_COLORS);
-  ReleaseDC(nullptr, screen);
-  DeleteObject(info.hbmColor);
-  DeleteObject(info.hbmMask);
-  if (rows != bitmap.bmHeight) {
-    return "unreadable";
-  }
-  const RGBQUAD middle =
-      pixels[static_cast<std::size_t>(bitmap.bmHeight / 2) * bitmap.bmWidth + bitmap.bmWidth / 2];
-  char text[8];
-  std::snprintf(text, sizeof text, "%02x%02x%02x", middle.rgbRed, middle.rgbGreen,
-                middle.rgbBlue);
-  return text;
-}
-
 void PrintWindow(HWND window) {
   wchar_t title[256] = {};
   GetWindowTextW(window, title, 256);
   RECT client{};
   GetClientRect(window, &client);
   std::printf("%ls %ldx%ld\n", title, client.right, client.bottom);
-  const auto icon = reinterpret_cast<HICON>(GetClassLongPtrW(window, GCLP_HICON));
-  std::printf("icon %s\n", MiddleColour(icon).c_str());
 }
 
 // Tunelift's message box: a dialog of the system's class titled Tunelift.
@@ -130,7 +92,8 @@ int wmain(int argc, wchar_t* argv[]) {
   }
   PrintWindow(window);
   if (mode == L"--press-send") {
-    PostMessageW(GetDlgItem(window, tunelift::ControlId("Send")), BM_CLICK, 0, 0);
+    const int send = tunelift::ControlId("Send");
+    PostMessageW(GetDlgItem(window, send), BM_CLICK, 0, 0);
   } else {
     PostMessageW(window, WM_CLOSE, 0, 0);
   }
