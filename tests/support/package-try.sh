@@ -31,11 +31,12 @@ start_ftp_server() {
 }
 
 # Prints the path of the first send report in `folder` once it holds its end record (60 s at
-# most); prints nothing when none did by then.
+# most); prints nothing when none did by then. A report whose send the window has told is
+# renamed *.report.told, which may be before it is first looked at.
 wait_for_report_end() {
   local report
   for _ in $(seq 600); do
-    for report in "$1"/sendfiles-*.report; do
+    for report in "$1"/sendfiles-*.report "$1"/sendfiles-*.report.told; do
       if [ -f "$report" ] && tail -n 1 "$report" | grep -q '^end	'; then
         echo "$report"
         return
