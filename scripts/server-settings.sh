@@ -49,10 +49,12 @@ parse_server_settings() {
   check_server_settings
 }
 
-# The value of `key` in the [server] section of the ini on standard input, without the spaces
-# around it; empty where it is not set.
+# The value of `key` in the [server] section of the ini on standard input (UTF-8, perhaps
+# with a byte order mark, LF or CR LF lines), without the spaces around it; empty where it is
+# not set.
 ini_value() {
-  awk -v key="$1" '
+  awk -v key="$1" -v bom="$(printf '\357\273\277')" '
+    NR == 1 && index($0, bom) == 1 { $0 = substr($0, length(bom) + 1) }
     { sub(/\r$/, "") }
     /^[ \t]*\[/ { section = $0; gsub(/[ \t\[\]]/, "", section); next }
     section == "server" && index($0, "=") {
