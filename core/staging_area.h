@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "server_settings.h"
@@ -83,6 +84,8 @@ public:
 
   // The server the script logs into.
   const std::string& Host() const { return server_.host; }
+  // The server the script logs into from now on, from the next WriteUploadScript on.
+  void UseServer(ServerSettings server) { server_ = std::move(server); }
 
   // Starts the FTP client on the script from the program folder and returns at once; a script
   // that is gone (another window finished) is written again first. The

@@ -82,24 +82,23 @@ std::string FailureText(std::string_view action, std::string_view description) {
 
 FormHandlers::FormHandlers(FileServices& services, FormView& view, Dialogs& dialogs,
                            FormOptions options)
-    : FormHandlers(services, view, dialogs, options, ReadStartSettings(services)) {}
-
-FormHandlers::FormHandlers(FileServices& services, FormView& view, Dialogs& dialogs,
-                           FormOptions options, StartSettings settings)
     : services_(services),
-      settingsFailure_(std::move(settings.failure)),
-      staging_(services, std::move(settings.server)),
+      staging_(services, BuiltInServerSettings()),
       view_(view),
       dialogs_(dialogs),
       options_(options) {}
 
-FormHandlers::StartSettings FormHandlers::ReadStartSettings(const FileServices& services) {
+bool FormHandlers::ReadServerSettings() {
   try {
-    return {.server = LoadServerSettings(services.ProgramFolder()), .failure = std::nullopt};
+    staging_.UseServer(LoadServerSettings(services_.ProgramFolder()));
+    settingsFailure_.reset();
+    return true;
   } catch (const Error& error) {
-    // The window still opens: its staged files can be looked after, and the failure is told.
-    return {.server = BuiltInServerSettings(), .failure = error};
+    settingsFailure_ = error;
   }
+  // The window still opens for the staged files; the failure is told, not guessed around.
+  Attempt([this] { RefuseWithoutSettings(); }, true);
+  return false;
 }
 
 void FormHandlers::RefuseWithoutSettings() {
@@ -151,11 +150,7 @@ bool FormHandlers::Attempt(const std::function<void()>& step, bool reportFailure
 void FormHandlers::Form_Load() {
   Attempting(action::kPrepareFolders);
   staging_.PrepareFolders();
-  // Settings that cannot be used are told, and no script is written from guessed ones; the
-  // window still opens for the staged files.
-  if (settingsFailure_) {
-    Attempt([this] { RefuseWithoutSettings(); }, true);
-  } else {
+  if (ReadServerSettings()) {
     Attempting(action::kWriteScript);
     WriteUploadScript();
   }

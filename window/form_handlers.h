@@ -11,7 +11,8 @@
 //
 // Error policy: the open-file dialog's failures are handled by Browse_Click itself; the
 // staging folder found missing at Finish is reported by Finish_Click; a copy's failure is
-// reported as the tick that finds it ended (a cancelled copy is not). Any other exception
+// reported as the tick that finds it ended (a cancelled copy is not); server settings that
+// cannot be used are told by Form_Load, which goes on without a script. Any other exception
 // (a tunelift::Error or anything else) ends the handler it came from and is reported by Run,
 // the one place that catches it, in a message box that says what could not be done and why;
 // the window stays. Run then refreshes the list, failed or not, unless the window is gone.
@@ -44,10 +45,10 @@ class FormHandlers {
 public:
   using Handler = void (FormHandlers::*)();
 
-  // All three must outlive this object. The staging area is built on `services` and uploads
-  // to the server that tunelift.ini in the program folder names, or else to the one the
-  // program was built for (server_settings.h). A settings file that cannot be used is told
-  // when the window loads and again at each Send, and nothing is sent. A copy still running
+  // All three must outlive this object. The staging area is built on `services`. Form_Load
+  // reads the server settings (server_settings.h): tunelift.ini in the program folder, else
+  // the values the program was built for. A settings file that cannot be used is told then
+  // and again at each Send, no script is written and nothing is sent. A copy still running
   // as it goes is stopped and waited for.
   FormHandlers(FileServices& services, FormView& view, Dialogs& dialogs,
                FormOptions options = {});
@@ -84,14 +85,9 @@ public:
   void ShowTranscript();
 
 private:
-  // The server settings read at the start, or why they cannot be used.
-  struct StartSettings {
-    ServerSettings server;
-    std::optional<Error> failure;
-  };
-  static StartSettings ReadStartSettings(const FileServices& services);
-  FormHandlers(FileServices& services, FormView& view, Dialogs& dialogs, FormOptions options,
-               StartSettings settings);
+  // Reads the server settings for the staging area; false, and the failure told and kept,
+  // when they cannot be used.
+  bool ReadServerSettings();
   // Throws the reason why the settings cannot be used, if there is one.
   void RefuseWithoutSettings();
 
@@ -126,9 +122,10 @@ private:
   bool ListMayHaveChanged(Handler handler) const;
 
   FileServices& services_;
-  // Kept from the start: no script is written and no client started while it is set.
-  std::optional<Error> settingsFailure_;
   StagingArea staging_;
+  // Why the settings read at the start cannot be used: no script is written and no client
+  // started while it is set.
+  std::optional<Error> settingsFailure_;
   FormView& view_;
   Dialogs& dialogs_;
   FormOptions options_;

@@ -3,6 +3,7 @@
 // it connects anywhere. Real processes, a real FTP server on loopback.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -58,6 +59,28 @@ protected:
   test::TempFolder program_;
   test::TempFolder received_;
 };
+
+TEST_F(FtpExeSettings, OpensThePortTheScriptNamesAfterTheHostAsTheFilesPortWritesIt) {
+  ASSERT_EQ(std::getenv("TUNELIFT_FTP_CONNECT_TO"), nullptr) << "nothing else may steer it";
+  test::FtpServer server(received_.path());
+  const std::string port = std::to_string(server.port());
+  program_.Write("tunelift.ini", "[server]\nhost = 127.0.0.1\nport = " + port + "\n");
+  program_.Write("sendfiles.ftps", "prompt\r\nopen 127.0.0.1 " + port +
+                                       "\r\nDeckHopper\r\nMovingTracks\r\nbinary\r\n"
+                                       "mput temp\\*.mp3\r\nbye\r\n");
+
+  const test::ProgramResult result =
+      test::RunProgram({.program = program_.path() / "ftp.exe",
+                        .arguments = {"-s:sendfiles.ftps"},
+                        .environment = {},
+                        .input = "",
+                        .workingFolder = program_.path()});
+
+  EXPECT_EQ(result.exitCode, 0) << result.output << result.errors;
+  EXPECT_TRUE(Contains(result.output, "Connected to 127.0.0.1.\n")) << result.output;
+  EXPECT_EQ(server.CountOf("CONNECT"), 1u);
+  EXPECT_EQ(test::ReadFile(received_.path() / "a.mp3"), "music");
+}
 
 TEST_F(FtpExeSettings, RefusesToStartBesideAMalformedFileAndConnectsNowhere) {
   test::FtpServer server(received_.path());

@@ -8,6 +8,7 @@ Usage: ftp_exe_wine_test.py --ftp-exe PATH --wine PATH --server PATH [unittest o
 
 import argparse
 import os
+import shutil
 import socket
 import subprocess
 import sys
@@ -266,6 +267,67 @@ class FtpExeUnderWine(unittest.TestCase):
         self.assertIn("ftp> ?]0;title? ?2J ?\nftp: Invalid command.", output)
         self.assertIn("Refusing the remote name \"red ?]0;title? ?2J ?.mp3\"", output)
         self.assertEqual(server.count("STOR"), 0)
+
+    def run_beside_settings(self, settings, commands):
+        """Runs a copy of ftp.exe in the program folder beside `settings` as tunelift.ini, with
+        nothing else telling it where to connect; returns (status, output, errors)."""
+        shutil.copy(OPTIONS.ftp_exe, os.path.join(self.program, "ftp.exe"))
+        with open(os.path.join(self.program, "tunelift.ini"), "w", encoding="utf-8",
+                  newline="") as file:
+            file.write(settings)
+        with open(os.path.join(self.program, "sendfiles.ftps"), "w", encoding="utf-8",
+                  newline="") as file:
+            file.write(commands)
+        environment = dict(os.environ)
+        environment.pop("TUNELIFT_FTP_CONNECT_TO", None)
+        environment["TUNELIFT_FTP_REPORT"] = os.path.join(self.program, "send.report")
+        done = subprocess.run([OPTIONS.wine, os.path.join(self.program, "ftp.exe"),
+                               "-s:sendfiles.ftps"], cwd=self.program, env=environment,
+                              stdin=subprocess.DEVNULL, capture_output=True, timeout=120)
+        output = done.stdout.decode("utf-8").replace("\r\n", "\n")
+        return done.returncode, output, done.stderr.decode("utf-8", "replace").replace("\r\n", "\n")
+
+    def test_sends_to_the_host_and_port_of_the_script_tunelift_wrote_from_its_ini(self):
+        server = self.start_server()
+        music = awkward_bytes()
+        self.stage("a.mp3", music)
+        status, output, errors = self.run_beside_settings(
+            "\ufeff[server]\r\nhost = 127.0.0.1\r\nport = %d\r\n" % server.port,
+            script("prompt", "open 127.0.0.1 %d" % server.port, "DeckHopper", "MovingTracks",
+                   "binary", "mput temp\\*.mp3", "bye"))
+        self.assertEqual(status, 0, output + errors)
+        self.assertEqual(self.read_received("a.mp3"), music)
+        self.assertEqual(server.count("CONNECT"), 1)
+
+    def test_takes_the_pinned_key_of_the_ini_beside_it_for_its_host(self):
+        # WinINet cannot encrypt: a key pinned for the host stops the connection before it is
+        # made, which shows that the file's host and key were read.
+        server = self.start_server()
+        self.stage("a.mp3", b"a")
+        status, output, errors = self.run_beside_settings(
+            "[server]\nhost = 127.0.0.1\n"
+            "pinned_key = sha256//AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA=\n",
+            script("prompt", "open 127.0.0.1 %d" % server.port, "DeckHopper", "MovingTracks",
+                   "binary", "mput temp\\*.mp3", "bye"))
+        self.assertEqual(status, 1, output + errors)
+        self.assertIn("ftp: This build pins the key of 127.0.0.1's server and so requires "
+                      "encryption, but this FTP client cannot encrypt", output)
+        self.assertEqual(server.count("CONNECT"), 0)
+        self.assertEqual(self.received_names(), [])
+
+    def test_refuses_to_start_beside_a_malformed_ini_and_connects_nowhere(self):
+        server = self.start_server()
+        self.stage("a.mp3", b"a")
+        status, output, errors = self.run_beside_settings(
+            "[server]\nhost = 127.0.0.1\nport = %d\nport = 21\n" % server.port,
+            script("prompt", "open 127.0.0.1 %d" % server.port, "DeckHopper", "MovingTracks",
+                   "binary", "mput temp\\*.mp3", "bye"))
+        self.assertEqual(status, 1, output + errors)
+        self.assertEqual(errors, "ftp: tunelift.ini, line 4: the key 'port' was already given "
+                                 "on line 3.\n")
+        self.assertEqual(output, "")
+        self.assertEqual(server.count("CONNECT"), 0)
+        self.assertIn("failure\t0\t\ttunelift.ini, line 4: ", self.read_report())
 
     def test_answers_usage_errors_with_status_two(self):
         for arguments in (["-x"], ["-s:"], ["host", "-v"]):
