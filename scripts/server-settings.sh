@@ -71,9 +71,10 @@ ini_value() {
 check_server_settings() {
   local key
   for key in "${!setting[@]}"; do
-    case ${setting[$key]} in
-      *$'\n'* | *$'\r'*) refuse_settings "the $key must be one line" ;;
-    esac
+    # A tab or a line break would end the line in tunelift.ini and in the upload script.
+    if [[ ${setting[$key]} =~ [[:cntrl:]] ]]; then
+      refuse_settings "the $key holds a control character (a tab or a line break)"
+    fi
   done
   local host=${setting[host]:-} port=${setting[port]:-}
   if [ -n "$host" ] && ! [[ $host =~ ^[A-Za-z0-9.-]+$ ]]; then
