@@ -11,11 +11,16 @@
 #include "window/qt/dialog_font.h"
 #include "window/form_handlers.h"
 #include "window/qt/main_window.h"
+#include "window/qt/program_icon.h"
 #include "window/qt/qt_dialogs.h"
 
 int main(int argc, char* argv[]) {
   const std::unique_ptr<QApplication> app = tunelift::StartOnDesktop(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tunelift"));
+  // Every window and box the program shows carries its icon, a box before the window too.
+  QApplication::setWindowIcon(tunelift::ProgramIcon());
+  // The menu entry's name (tunelift.desktop): Wayland compositors find the window's icon there.
+  QGuiApplication::setDesktopFileName(QStringLiteral("tunelift"));
   tunelift::UseDialogFont(std::cerr);
   tunelift::QtDialogs dialogs;
 

@@ -4,15 +4,14 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
-#include <QIcon>
 #include <QMenu>
-#include <QStyle>
 #include <QSystemTrayIcon>
 #include <QVariantMap>
 #include <QtGlobal>
 #include <exception>
 
 #include "window/qt/path_text.h"
+#include "window/qt/program_icon.h"
 
 namespace tunelift {
 namespace {
@@ -63,9 +62,7 @@ void DesktopNotices::ShowSending(const QString& tooltip) {
     return;
   }
   if (icon_ == nullptr) {
-    const QIcon sending = QIcon::fromTheme(
-        QStringLiteral("document-send"), QApplication::style()->standardIcon(QStyle::SP_ArrowUp));
-    icon_ = new QSystemTrayIcon(sending, this);
+    icon_ = new QSystemTrayIcon(ProgramIcon(), this);
     icon_->setObjectName(QStringLiteral("SendingIcon"));
     icon_->setContextMenu(menu_);
   }

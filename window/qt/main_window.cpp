@@ -10,6 +10,7 @@
 #include "core/error.h"
 
 #include "window/qt/path_text.h"
+#include "window/qt/program_icon.h"
 #include "window/qt/wrapping_button.h"
 
 namespace tunelift {
@@ -49,6 +50,7 @@ MainWindow::MainWindow(FileServices& services, Dialogs& dialogs, FormOptions opt
       copyTimer_(this) {
   setObjectName(ToQString(kFormName));
   setWindowTitle(ToQString(kFormCaption));
+  setWindowIcon(ProgramIcon());
   setFixedSize(ToPixels(kClientWidth), ToPixels(kClientHeight));
   for (const ControlSpec& control : kControls) {
     CreateControl(control);

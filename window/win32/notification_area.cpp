@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "listing/wide_text_win32.h"
+#include "window/win32/program_icon.h"
 
 namespace tunelift {
 namespace {
@@ -39,7 +40,7 @@ NotificationArea::NotificationArea(HWND window, UINT callbackMessage, UINT_PTR n
     : window_(window),
       callbackMessage_(callbackMessage),
       noticeTimerId_(noticeTimerId),
-      icon_(LoadIconW(nullptr, IDI_APPLICATION)) {}
+      icon_(ProgramIcon(GetSystemMetrics(SM_CXSMICON))) {}
 
 NotificationArea::~NotificationArea() {
   KillTimer(window_, noticeTimerId_);

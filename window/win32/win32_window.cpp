@@ -10,6 +10,7 @@
 #include "window/win32/control_layout.h"
 #include "window/win32/desktop_viewer.h"
 #include "window/win32/sending_menu.h"
+#include "window/win32/program_icon.h"
 #include "window/win32/progress_window.h"
 
 namespace tunelift {
@@ -44,7 +45,8 @@ void RegisterWindowClass(WNDPROC windowProc) {
   }
   windowClass.lpfnWndProc = windowProc;
   windowClass.hInstance = instance;
-  windowClass.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+  windowClass.hIcon = ProgramIcon(GetSystemMetrics(SM_CXICON));
+  windowClass.hIconSm = ProgramIcon(GetSystemMetrics(SM_CXSMICON));
   windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
   windowClass.lpszClassName = kWindowClassName;

@@ -1,5 +1,7 @@
 // The live window as it was drawn: names, kinds, texts, places, sizes, tab order.
 
+#include <QIcon>
+#include <QImage>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -25,6 +27,21 @@ private slots:
     QCOMPARE(window.windowTitle(), QStringLiteral("Tunelift"));
     QCOMPARE(window.size(), QSize(410, 300));
     QCOMPARE(window.minimumSize(), window.maximumSize());
+  }
+
+  // The icon drawn for Tunelift, at the sizes a title bar and a launcher ask for, not Qt's
+  // empty default.
+  void windowCarriesTheProgramsIconAtEverySizeItIsShown() {
+    const QIcon icon = fixture_->window().windowIcon();
+    QVERIFY(!icon.isNull());
+    const QList<QSize> sizes = icon.availableSizes();
+    for (const int size : {16, 32, 256}) {
+      QVERIFY2(sizes.contains(QSize(size, size)), qPrintable(QStringLiteral("%1 px").arg(size)));
+      const QImage drawn = icon.pixmap(size, size).toImage();
+      QCOMPARE(drawn.size(), QSize(size, size));
+      // The middle of the note-and-arrow square is drawn, not transparent.
+      QCOMPARE(qAlpha(drawn.pixel(size / 2, size / 2)), 255);
+    }
   }
 
   // Places and sizes in pixels, written out here rather than read from the table, so that a

@@ -10,6 +10,7 @@
 #include "listing/wide_text_win32.h"
 #include "window/layout.h"
 #include "window/win32/control_layout.h"
+#include "window/win32/program_icon.h"
 #include "window_fixture.h"
 
 namespace tunelift::testing {
@@ -49,7 +50,41 @@ void ExpectPlace(const RECT& actual, const RECT& expected, const char* name) {
   EXPECT_EQ(actual.bottom, expected.bottom) << name;
 }
 
+// The colour of the middle pixel of `icon`'s image, as 0xRRGGBB.
+COLORREF MiddleColour(HICON icon) {
+  ICONINFO info{};
+  EXPECT_TRUE(GetIconInfo(icon, &info));
+  BITMAP bitmap{};
+  GetObjectW(info.hbmColor, sizeof bitmap, &bitmap);
+  const HDC screen = GetDC(nullptr);
+  const HDC memory = CreateCompatibleDC(screen);
+  const HGDIOBJ before = SelectObject(memory, info.hbmColor);
+  const COLORREF pixel = GetPixel(memory, bitmap.bmWidth / 2, bitmap.bmHeight / 2);
+  SelectObject(memory, before);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  DeleteObject(info.hbmColor);
+  DeleteObject(info.hbmMask);
+  return (GetRValue(pixel) << 16) | (GetGValue(pixel) << 8) | GetBValue(pixel);
+}
+
 class Win32LayoutTest : public Win32WindowTest {};
+
+// This test program carries Tunelift's icon resource as tunelift.exe does (its
+// tunelift_program_icon library), so the window's class must show it, at both sizes.
+TEST_F(Win32LayoutTest, TheWindowsClassShowsTuneliftsIconAtBothSizes) {
+  const HWND window = window_->Handle();
+  const auto big = reinterpret_cast<HICON>(GetClassLongPtrW(window, GCLP_HICON));
+  const auto small = reinterpret_cast<HICON>(GetClassLongPtrW(window, GCLP_HICONSM));
+  ASSERT_NE(big, nullptr);
+  ASSERT_NE(small, nullptr);
+  EXPECT_EQ(big, ProgramIcon(GetSystemMetrics(SM_CXICON)));
+  EXPECT_EQ(small, ProgramIcon(GetSystemMetrics(SM_CXSMICON)));
+  EXPECT_NE(big, LoadIconW(nullptr, IDI_APPLICATION)) << "not the system's application icon";
+  // The middle of both is the blue of the icon's square, packaging/icon/tunelift.svg's #1d4ed8.
+  EXPECT_EQ(MiddleColour(big), 0x1d4ed8u);
+  EXPECT_EQ(MiddleColour(small), 0x1d4ed8u);
+}
 
 TEST_F(Win32LayoutTest, TheWindowIsTitledTunelift410By300AndHoldsTheTablesControls) {
   const HWND window = window_->Handle();
