@@ -80,9 +80,17 @@ bool WriteReport(const std::filesystem::path& report, const std::string& text) {
       return false;
     }
   }
+  // On Windows a reader that has the report open holds off the rename: try again, as the
+  // client does.
   std::error_code error;
-  std::filesystem::rename(part, report, error);
-  return !error;
+  for (int tries = 0; tries < 100; ++tries) {
+    std::filesystem::rename(part, report, error);
+    if (!error) {
+      return true;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
 }
 
 // False when a report was asked for and could not be written. `firstOnly`: the report as it
