@@ -12,4 +12,9 @@ namespace tunelift {
 // when something of that name is not a file (a folder) or cannot be read, naming the path.
 std::optional<std::string> ReadSettingsFile(const std::string& path, std::size_t limit);
 
+// How a failure to read the settings file at `path` begins, on every platform.
+inline std::string CannotReadSettings(const std::string& path) {
+  return "Cannot read the settings file '" + path + "'";
+}
+
 }  // namespace tunelift

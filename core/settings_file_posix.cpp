@@ -10,14 +10,6 @@
 #include "settings_file.h"
 
 namespace tunelift {
-namespace {
-
-std::string CannotRead(const std::string& path) {
-  return "Cannot read the settings file '" + path + "'";
-}
-
-}  // namespace
-
 std::optional<std::string> ReadSettingsFile(const std::string& path, std::size_t limit) {
   // Non-blocking, so that a FIFO of that name cannot hold the start; it is refused below.
   const Descriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
@@ -25,15 +17,16 @@ std::optional<std::string> ReadSettingsFile(const std::string& path, std::size_t
     if (errno == ENOENT) {
       return std::nullopt;
     }
-    throw SystemError(CannotRead(path), errno);
+    throw SystemError(CannotReadSettings(path), errno);
   }
   struct stat status {};
   if (fstat(file.get(), &status) != 0) {
-    throw SystemError(CannotRead(path), errno);
+    throw SystemError(CannotReadSettings(path), errno);
   }
   if (!S_ISREG(status.st_mode)) {
-    throw Error(errnum::kPathFileAccess,
-                CannotRead(path) + (S_ISDIR(status.st_mode) ? ": it is a folder, not a file."
+    throw Error(
+        errnum::kPathFileAccess,
+        CannotReadSettings(path) + (S_ISDIR(status.st_mode) ? ": it is a folder, not a file."
                                                             : ": it is not a regular file."));
   }
   std::string text;
@@ -44,7 +37,7 @@ std::optional<std::string> ReadSettingsFile(const std::string& path, std::size_t
       continue;
     }
     if (got < 0) {
-      throw SystemError(CannotRead(path), errno);
+      throw SystemError(CannotReadSettings(path), errno);
     }
     if (got == 0) {
       break;
