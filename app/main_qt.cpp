@@ -28,8 +28,9 @@ int main(int argc, char* argv[]) {
   try {
     services = tunelift::MakeNativeServices();
   } catch (const tunelift::Error& error) {
-    dialogs.MsgBox(tunelift::FailureText("Could not find the program's folder.", error.description()),
-                   tunelift::msgbox::kOkOnly | tunelift::msgbox::kIconExclamation);
+    dialogs.MsgBox(
+        tunelift::FailureText("Could not find the program's folder.", error.description()),
+        tunelift::msgbox::kOkOnly | tunelift::msgbox::kIconExclamation);
     return EXIT_FAILURE;
   }
 

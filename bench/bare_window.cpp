@@ -19,15 +19,13 @@ QString Text(std::string_view text) {
 
 QWidget* MakeControl(const tunelift::ControlSpec& control, QWidget* parent) {
   switch (control.kind) {
-    case tunelift::ControlKind::PushButton:
-      return new QPushButton(Text(control.text), parent);
+    case tunelift::ControlKind::PushButton: return new QPushButton(Text(control.text), parent);
     case tunelift::ControlKind::Label: {
       auto* label = new QLabel(Text(control.text), parent);
       label->setWordWrap(true);
       return label;
     }
-    case tunelift::ControlKind::FileListBox:
-      return new QListWidget(parent);
+    case tunelift::ControlKind::FileListBox: return new QListWidget(parent);
   }
   return nullptr;
 }

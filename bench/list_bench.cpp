@@ -31,7 +31,8 @@ public:
     folder_ = base;
     std::mt19937 shuffle(7);
     for (std::int64_t i = 0; i < count; ++i) {
-      const std::string artist = (shuffle() % 2 != 0 ? "the " : "The ") + std::to_string(shuffle() % 500);
+      const std::string artist =
+          (shuffle() % 2 != 0 ? "the " : "The ") + std::to_string(shuffle() % 500);
       std::ofstream(folder_ / (artist + " - Track " + std::to_string(i) + ".mp3")) << "ID3";
     }
   }

@@ -23,8 +23,8 @@ struct ProgramToStart {
 // Finds the program `commandLine` names with `find`, the platform's search, which is given
 // the name and the program folder and returns the file or nothing (empty). Throws
 // tunelift::Error for an empty line, and file-not-found when there is no such program.
-using ProgramSearch = std::function<std::string(const std::string& name,
-                                                const std::string& programFolder)>;
+using ProgramSearch =
+    std::function<std::string(const std::string& name, const std::string& programFolder)>;
 ProgramToStart FindProgramToStart(std::string_view commandLine, const std::string& programFolder,
                                   const ProgramSearch& find);
 

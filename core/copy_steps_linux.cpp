@@ -29,9 +29,9 @@ int CopySteps::EndStep() {
   // so that no more than two steps are ever waiting for the disk.
   int error = WriteBack(stepStart_, stepLength_, SYNC_FILE_RANGE_WRITE);
   if (error == 0 && previousLength_ > 0) {
-    error = WriteBack(previousStart_, previousLength_,
-                      SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE |
-                          SYNC_FILE_RANGE_WAIT_AFTER);
+    error =
+        WriteBack(previousStart_, previousLength_,
+                  SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
   }
   if (error != 0) {
     return error;

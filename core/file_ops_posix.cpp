@@ -75,8 +75,8 @@ std::vector<std::string> MatchingNames(const SplitPath& pattern) {
   } catch (const fs::filesystem_error& error) {
     if (error.code() == std::errc::no_such_file_or_directory) {
       // A missing folder is not the same as a folder with nothing matching.
-      throw Error(errnum::kPathNotFound, "Cannot read folder '" + pattern.folder +
-                                             "': " + error.code().message());
+      throw Error(errnum::kPathNotFound,
+                  "Cannot read folder '" + pattern.folder + "': " + error.code().message());
     }
     throw SystemError("Cannot read folder '" + pattern.folder + "'", error.code().value());
   }

@@ -48,9 +48,9 @@ bool IsSameFile(const std::string& a, const std::string& b) {
 
 // Opens the chosen file for the copy; throws when it cannot be read or is not a file on a disk.
 UniqueHandle OpenSource(const std::string& source, const std::string& what) {
-  UniqueHandle in = OwnHandle(CreateFileW(Wide(source).c_str(), GENERIC_READ,
-                                          FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  UniqueHandle in =
+      OwnHandle(CreateFileW(Wide(source).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!in) {
     throw LastWin32Error(what);
   }
@@ -186,9 +186,8 @@ void CopyFileSafely(const std::string& source, const std::string& destination,
   const std::wstring scratch = Wide(ScratchPathBeside(destination, "copy"));
   DWORD error = CopyToScratch(in.get(), scratch, options);
   // Moving replaces a link of the destination's name, never what the link leads to.
-  if (error == ERROR_SUCCESS &&
-      !MoveFileExW(scratch.c_str(), Wide(destination).c_str(),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (error == ERROR_SUCCESS && !MoveFileExW(scratch.c_str(), Wide(destination).c_str(),
+                                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     error = GetLastError();
   }
   if (error != ERROR_SUCCESS) {

@@ -26,8 +26,7 @@ struct EntryInfo {
 
 class TreeDeletion {
 public:
-  explicit TreeDeletion(const std::string& path)
-      : what_("Cannot delete folder '" + path + "'") {}
+  explicit TreeDeletion(const std::string& path) : what_("Cannot delete folder '" + path + "'") {}
 
   const std::string& what() const { return what_; }
 
@@ -56,8 +55,8 @@ public:
       Refuse(errnum::kFileAlreadyOpen, "'" + path + "' is where another file system is mounted");
     }
     if (depth >= kMaxFolderDepth) {
-      Refuse(errnum::kPathFileAccess, "'" + path + "' lies more than " +
-                                          std::to_string(kMaxFolderDepth) + " folders deep");
+      Refuse(errnum::kPathFileAccess,
+             "'" + path + "' lies more than " + std::to_string(kMaxFolderDepth) + " folders deep");
     }
     const Descriptor inner = OpenInner(folder, name, path);
     const std::vector<std::string> names = Names(inner.get(), path);

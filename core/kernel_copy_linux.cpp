@@ -21,10 +21,8 @@ bool KernelCannotCopy(int error) {
     case EOPNOTSUPP:
     case EBADF:
     case EPERM:
-    case ETXTBSY:
-      return true;
-    default:
-      return false;
+    case ETXTBSY: return true;
+    default: return false;
   }
 }
 

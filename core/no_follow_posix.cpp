@@ -70,8 +70,8 @@ ScratchFile CreateScratchFile(int folder, std::string_view prefix, mode_t mode,
                               const std::string& what) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::string name = std::string(prefix) + RandomSuffix();
-    Descriptor file(openat(folder, name.c_str(),
-                           O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+    Descriptor file(
+        openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
     if (file.valid()) {
       return {std::move(file), std::move(name)};
     }

@@ -45,9 +45,9 @@ double ShareDone(const UploadReport& report) {
   if (total > 0) {
     return static_cast<double>(done / total);
   }
-  return report.files.empty() ? 0.0
-                              : static_cast<double>(filesFinished) /
-                                    static_cast<double>(report.files.size());
+  return report.files.empty()
+             ? 0.0
+             : static_cast<double>(filesFinished) / static_cast<double>(report.files.size());
 }
 
 }  // namespace

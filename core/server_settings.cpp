@@ -42,8 +42,8 @@ std::string_view Trimmed(std::string_view text) {
 
 // A line of the file that cannot be used: its number and what is wrong, in one sentence.
 Error LineError(int line, const std::string& what) {
-  return Error(errnum::kInvalidFileFormat, std::string(kSettingsFileName) + ", line " +
-                                               std::to_string(line) + ": " + what);
+  return Error(errnum::kInvalidFileFormat,
+               std::string(kSettingsFileName) + ", line " + std::to_string(line) + ": " + what);
 }
 
 // The first control character in `text` (valid UTF-8), if any.
@@ -78,14 +78,14 @@ std::string CodePoint(char32_t code) {
 // The same rule as cmake/ServerSettings.cmake's for TUNELIFT_FTP_HOST.
 bool IsPlainHostName(std::string_view text) {
   return !text.empty() && std::ranges::all_of(text, [](char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-           c == '.' || c == '-';
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' ||
+           c == '-';
   });
 }
 
 bool IsBase64Character(char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-         c == '+' || c == '/';
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' ||
+         c == '/';
 }
 
 // "sha256//" and the base64 of a SHA-256 digest: 32 bytes make 43 characters and one "=";
@@ -134,8 +134,8 @@ void CheckScriptLine(int line, std::string_view name, std::string_view value) {
     throw LineError(line, std::string(name) + " is empty; the server needs one to log in.");
   }
   if (value.size() > kLongestValue) {
-    throw LineError(line, std::string(name) + " is longer than " +
-                              std::to_string(kLongestValue) + " bytes.");
+    throw LineError(
+        line, std::string(name) + " is longer than " + std::to_string(kLongestValue) + " bytes.");
   }
 }
 
@@ -145,16 +145,18 @@ void Apply(Key key, std::string_view name, std::string_view value, int line,
   switch (key) {
     case Key::kHost:
       if (!IsPlainHostName(value) || value.size() > kLongestValue) {
-        throw LineError(line, "host must be a plain host name (letters, digits, \".\" and "
-                              "\"-\"), got '" + std::string(value) + "'.");
+        throw LineError(line,
+                        "host must be a plain host name (letters, digits, \".\" and "
+                        "\"-\"), got '" +
+                            std::string(value) + "'.");
       }
       settings.host = value;
       return;
     case Key::kPort:
       settings.port = ParsePort(value);
       if (!settings.port) {
-        throw LineError(line, "port must be a whole number from 1 to 65535, got '" +
-                                  std::string(value) + "'.");
+        throw LineError(
+            line, "port must be a whole number from 1 to 65535, got '" + std::string(value) + "'.");
       }
       return;
     case Key::kUser:
@@ -168,9 +170,10 @@ void Apply(Key key, std::string_view name, std::string_view value, int line,
       return;
     case Key::kPinnedKey:
       if (!IsPinnedKeyList(value)) {
-        throw LineError(line, "pinned_key must be libcurl's sha256//BASE64 form of the SHA-256 "
-                              "of the server's public key (several joined by ;), got '" +
-                              std::string(value) + "'.");
+        throw LineError(line,
+                        "pinned_key must be libcurl's sha256//BASE64 form of the SHA-256 "
+                        "of the server's public key (several joined by ;), got '" +
+                            std::string(value) + "'.");
       }
       settings.pinnedKey = value;
       return;
@@ -195,8 +198,9 @@ public:
     }
     const std::size_t equals = line.find('=');
     if (equals == std::string_view::npos) {
-      throw LineError(number, "expected a [server] section, a key = value line, or a comment "
-                              "starting with ; or #.");
+      throw LineError(number,
+                      "expected a [server] section, a key = value line, or a comment "
+                      "starting with ; or #.");
     }
     const std::string_view name = Trimmed(line.substr(0, equals));
     const std::string_view value = Trimmed(line.substr(equals + 1));
@@ -278,9 +282,9 @@ ServerSettings BuiltInServerSettings() {
 
 ServerSettings ParseServerSettings(std::string_view text, const ServerSettings& builtIn) {
   if (text.size() > kLargestSettingsFile) {
-    throw Error(errnum::kInvalidFileFormat,
-                std::string(kSettingsFileName) + ": it is larger than any settings file (" +
-                    std::to_string(text.size()) + " bytes).");
+    throw Error(errnum::kInvalidFileFormat, std::string(kSettingsFileName) +
+                                                ": it is larger than any settings file (" +
+                                                std::to_string(text.size()) + " bytes).");
   }
   if (text.starts_with(kByteOrderMark)) {
     text.remove_prefix(kByteOrderMark.size());

@@ -38,7 +38,7 @@ public:
 
 // A variable put into a started program's environment.
 struct EnvironmentVariable {
-  std::string name;  // not empty; neither "=" nor NUL in it
+  std::string name;   // not empty; neither "=" nor NUL in it
   std::string value;  // no NUL in it
 };
 
@@ -147,8 +147,7 @@ public:
   // program name is looked for in the program folder first, then by the platform's own search
   // (the search path). Fails, and starts nothing, when the program or the output file cannot be
   // had.
-  virtual std::unique_ptr<RunningProgram> Shell(const std::string& commandLine,
-                                                WindowStyle style,
+  virtual std::unique_ptr<RunningProgram> Shell(const std::string& commandLine, WindowStyle style,
                                                 const ShellOptions& options = {}) = 0;
 };
 

@@ -25,8 +25,7 @@ namespace {
 
 bool IsExecutableFile(const std::string& path) {
   struct stat info {};
-  return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-         access(path.c_str(), X_OK) == 0;
+  return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(path.c_str(), X_OK) == 0;
 }
 
 std::string JoinPath(std::string_view folder, std::string_view name) {
@@ -138,8 +137,7 @@ Descriptor CreateOutputFile(const std::string& name) {
   // The umask may have taken the owner's own rights away. The lock goes with the open file
   // into the child's standard output, and so lasts as long as the program: any process can
   // tell from it that the program still runs (OutputHeld).
-  if (!file.valid() || fchmod(file.get(), 0600) != 0 ||
-      flock(file.get(), LOCK_EX | LOCK_NB) != 0) {
+  if (!file.valid() || fchmod(file.get(), 0600) != 0 || flock(file.get(), LOCK_EX | LOCK_NB) != 0) {
     const int error = errno;
     file.Close();
     unlink(name.c_str());
@@ -213,8 +211,7 @@ private:
   // SIGKILL cannot be caught, but a process in an uninterruptible wait (a hung network file
   // system) takes it only when the wait ends: the wait here is bounded.
   void AwaitEnd() {
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(kStopWaitMs);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStopWaitMs);
     while (Running()) {
       if (std::chrono::steady_clock::now() > deadline) {
         throw SystemError(What() + ": it has not ended", ETIMEDOUT);

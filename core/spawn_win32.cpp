@@ -85,8 +85,8 @@ std::string SearchIn(const wchar_t* folders, const std::wstring& name) {
     return {};
   }
   const DWORD attributes = GetFileAttributesW(found.data());
-  const bool isFile = attributes != INVALID_FILE_ATTRIBUTES &&
-                      (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  const bool isFile =
+      attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
   return isFile ? Utf8FromWide(std::wstring(found.data(), length)) : std::string();
 }
 
@@ -96,9 +96,9 @@ std::string SearchIn(const wchar_t* folders, const std::wstring& name) {
 UniqueHandle CreateOutputFile(const std::string& path) {
   const std::wstring wide = Wide(path);
   OwnerOnlySecurity ownerOnly;
-  UniqueHandle file = OwnHandle(CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                                            ownerOnly.attributes(), CREATE_NEW,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+  UniqueHandle file =
+      OwnHandle(CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ, ownerOnly.attributes(),
+                            CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) {
     throw LastWin32Error("Cannot create the output file '" + path + "'");
   }
@@ -239,9 +239,8 @@ std::unique_ptr<RunningProgram> StartProgram(const std::string& executable,
   const DWORD flags = (redirected ? EXTENDED_STARTUPINFO_PRESENT : 0) |
                       (environment ? CREATE_UNICODE_ENVIRONMENT : 0);
   if (!CreateProcessW(Wide(executable).c_str(), line.data(), nullptr, nullptr,
-                      redirected ? TRUE : FALSE, flags,
-                      environment ? environment->data() : nullptr, nullptr,
-                      &startup.StartupInfo, &started)) {
+                      redirected ? TRUE : FALSE, flags, environment ? environment->data() : nullptr,
+                      nullptr, &startup.StartupInfo, &started)) {
     const Error failure = LastWin32Error(what);
     if (redirected) {
       // Nothing started, so nothing half-done stays: the output file, made new above, goes.
@@ -264,8 +263,8 @@ bool OutputHeld(const std::string& path) {
   }
   // The program writes its output through a handle that shares the file with readers only:
   // while it runs, a reader that will not share it with a writer is turned away.
-  const UniqueHandle file = OwnHandle(CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                                  nullptr, OPEN_EXISTING, 0, nullptr));
+  const UniqueHandle file = OwnHandle(
+      CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
   return !file && GetLastError() == ERROR_SHARING_VIOLATION;
 }
 

@@ -85,8 +85,8 @@ std::string StagingArea::StagedName(const std::string& chosenPath) const {
 }
 
 void StagingArea::StageFile(const std::string& chosenPath, const CopyOptions& options) {
-  services_.FileCopy(chosenPath,
-                     StagingFolder() + services_.Separator() + StagedName(chosenPath), options);
+  services_.FileCopy(chosenPath, StagingFolder() + services_.Separator() + StagedName(chosenPath),
+                     options);
 }
 
 void StagingArea::DeleteStagedFile(const std::string& folder, const std::string& name) {
@@ -174,8 +174,7 @@ std::optional<UploadReport> StagingArea::RunningSendReport() {
 }
 
 std::vector<StagingArea::SendFiles> StagingArea::SendsInFolder() const {
-  const std::string pattern =
-      std::string(kTranscriptPrefix) + "*" + std::string(kTranscriptSuffix);
+  const std::string pattern = std::string(kTranscriptPrefix) + "*" + std::string(kTranscriptSuffix);
   std::vector<std::string> names;
   try {
     names = ListMatching(PathFromUtf8(services_.ProgramFolder()), pattern);
@@ -202,8 +201,9 @@ bool StagingArea::SendsToTell() {
 }
 
 bool StagingArea::Started(const SendFiles& files) const {
-  return std::ranges::any_of(
-      uploads_, [&files](const Upload& upload) { return upload.files.transcript == files.transcript; });
+  return std::ranges::any_of(uploads_, [&files](const Upload& upload) {
+    return upload.files.transcript == files.transcript;
+  });
 }
 
 bool StagingArea::MarkTold(const SendFiles& files) const {
@@ -328,8 +328,7 @@ bool StagingArea::RemoveStagingFolder() {
   const std::string staging = StagingFolder();
   // On Windows the deletion would fail part-way on the file being sent; here it would pull
   // the songs not yet sent from under the client. Either way nothing is deleted.
-  RefuseWhileSending("The FTP client is still sending from the staging folder '" + staging +
-                     "'.");
+  RefuseWhileSending("The FTP client is still sending from the staging folder '" + staging + "'.");
   if (!services_.FolderExists(staging)) {
     return false;
   }

@@ -49,7 +49,6 @@ public:
     std::string report;
   };
 
-
   // `services` must outlive this object. `server` is what the script logs into.
   StagingArea(FileServices& services, ServerSettings server);
 

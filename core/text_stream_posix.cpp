@@ -43,8 +43,9 @@ public:
     }
     const int folder = target_.folder.get();
     // Without overwrite, link() refuses an existing name where rename would replace it.
-    const int moved = overwrite_ ? renameat(folder, scratch_.name.c_str(), folder, target_.name.c_str())
-                                 : linkat(folder, scratch_.name.c_str(), folder, target_.name.c_str(), 0);
+    const int moved = overwrite_
+                          ? renameat(folder, scratch_.name.c_str(), folder, target_.name.c_str())
+                          : linkat(folder, scratch_.name.c_str(), folder, target_.name.c_str(), 0);
     if (moved != 0) {
       throw SystemError(what, errno);
     }
@@ -84,8 +85,8 @@ std::unique_ptr<TextStream> CreatePosixTextFile(const std::string& name,
   const std::string what = "Cannot create '" + name + "'";
   NameInFolder target = OpenParentNoFollow(name, what);
   struct stat existing {};
-  const bool exists = fstatat(target.folder.get(), target.name.c_str(), &existing,
-                              AT_SYMLINK_NOFOLLOW) == 0;
+  const bool exists =
+      fstatat(target.folder.get(), target.name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0;
   if (exists && S_ISDIR(existing.st_mode)) {
     throw Error(errnum::kPathFileAccess, what + ": a folder of that name is in the way");
   }
@@ -93,8 +94,7 @@ std::unique_ptr<TextStream> CreatePosixTextFile(const std::string& name,
     throw SystemError(what, EEXIST);
   }
   const mode_t mode = options.ownerOnly ? 0600 : 0666;
-  ScratchFile scratch =
-      CreateScratchFile(target.folder.get(), "." + target.name + "-", mode, what);
+  ScratchFile scratch = CreateScratchFile(target.folder.get(), "." + target.name + "-", mode, what);
   // Exactly 0600, whatever the umask leaves: the owner must be able to replace it later.
   if (options.ownerOnly && fchmod(scratch.file.get(), 0600) != 0) {
     const int error = errno;

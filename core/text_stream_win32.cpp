@@ -18,7 +18,9 @@ namespace {
 class Win32TextStream : public TextStream {
 public:
   Win32TextStream(std::string name, std::wstring scratch, UniqueHandle file, bool overwrite)
-      : name_(std::move(name)), scratch_(std::move(scratch)), file_(std::move(file)),
+      : name_(std::move(name)),
+        scratch_(std::move(scratch)),
+        file_(std::move(file)),
         overwrite_(overwrite) {}
   ~Win32TextStream() override {
     if (file_) {

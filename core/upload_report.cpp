@@ -34,8 +34,7 @@ std::vector<std::string_view> SplitFields(std::string_view line) {
 void ExpectFields(const std::vector<std::string_view>& fields, std::size_t count) {
   if (fields.size() != count) {
     throw Malformed{"a '" + std::string(fields[0]) + "' record has " +
-                    std::to_string(fields.size()) + " fields instead of " +
-                    std::to_string(count)};
+                    std::to_string(fields.size()) + " fields instead of " + std::to_string(count)};
   }
 }
 
@@ -45,8 +44,8 @@ Number ParseNumber(std::string_view field, Number largest, std::string_view what
   Number value{};
   const char* end = field.data() + field.size();
   const auto [stop, error] = std::from_chars(field.data(), end, value);
-  const bool digitsOnly = !field.empty() && field.find_first_not_of("0123456789") ==
-                                                std::string_view::npos;
+  const bool digitsOnly =
+      !field.empty() && field.find_first_not_of("0123456789") == std::string_view::npos;
   if (!digitsOnly || error != std::errc() || stop != end || value > largest) {
     throw Malformed{"the " + std::string(what) + " is not a number in range"};
   }
@@ -169,15 +168,14 @@ void ReadRecord(std::string_view line, UploadReport& report) {
     report.failures.push_back(ParseFailure(fields));
   } else if (kind == "end") {
     ExpectFields(fields, 2);
-    report.exitStatus = ParseNumber(fields[1], std::numeric_limits<std::uint32_t>::max(),
-                                    "exit status");
+    report.exitStatus =
+        ParseNumber(fields[1], std::numeric_limits<std::uint32_t>::max(), "exit status");
   }
 }
 
 Error Unreadable(std::size_t lineNumber, const std::string& what) {
-  return Error(errnum::kInvalidFileFormat,
-               "The send report is not in its format: line " + std::to_string(lineNumber) +
-                   ": " + what + ".");
+  return Error(errnum::kInvalidFileFormat, "The send report is not in its format: line " +
+                                               std::to_string(lineNumber) + ": " + what + ".");
 }
 
 }  // namespace

@@ -46,9 +46,9 @@ struct ReportedFile {
   std::uint64_t size = 0;  // the local size in bytes
   std::uint64_t sent = 0;  // the bytes the server holds so far
   FileState state = FileState::Waiting;
-  int replyCode = 0;       // the server's last reply to it; 0 when there was none
-  std::string replyText;   // the server's words: data, never the client's
-  std::string reason;      // the client's words for a person, for a failed file
+  int replyCode = 0;      // the server's last reply to it; 0 when there was none
+  std::string replyText;  // the server's words: data, never the client's
+  std::string reason;     // the client's words for a person, for a failed file
 };
 
 // A failure not tied to one file: the host not found, the login refused, a script line.
@@ -63,7 +63,7 @@ struct UploadReport {
   std::optional<std::string> server;
   std::optional<Encryption> encryption;
   std::optional<ServerIdentity> identity;
-  std::vector<ReportedFile> files;      // in the order the client takes them
+  std::vector<ReportedFile> files;        // in the order the client takes them
   std::vector<ReportedFailure> failures;  // in order
   // The exit status of the closing record; absent when the report was cut short (a killed
   // client, a full disk), and then how the send ended is unknown.

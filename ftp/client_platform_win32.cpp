@@ -37,8 +37,8 @@ std::string ClientPlatform::Variable(const char* name) const {
   // The wide form holds any path; a variable's largest size is 32767 characters.
   std::wstring value(32768, L'\0');
   const std::wstring wideName = WideFromUtf8(name);
-  const DWORD length = GetEnvironmentVariableW(wideName.c_str(), value.data(),
-                                               static_cast<DWORD>(value.size()));
+  const DWORD length =
+      GetEnvironmentVariableW(wideName.c_str(), value.data(), static_cast<DWORD>(value.size()));
   value.resize(length < value.size() ? length : 0);
   return Utf8FromWide(value);
 }

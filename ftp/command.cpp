@@ -7,20 +7,30 @@ namespace tunelift::ftp {
 namespace {
 
 constexpr std::array kCommandNames{
-    CommandName{"?", Verb::Help},         CommandName{"ascii", Verb::Ascii},
-    CommandName{"binary", Verb::Binary},  CommandName{"bye", Verb::Bye},
-    CommandName{"cd", Verb::Cd},          CommandName{"close", Verb::Close},
-    CommandName{"disconnect", Verb::Close}, CommandName{"help", Verb::Help},
-    CommandName{"lcd", Verb::Lcd},        CommandName{"mput", Verb::Mput},
-    CommandName{"open", Verb::Open},      CommandName{"prompt", Verb::Prompt},
-    CommandName{"put", Verb::Put},        CommandName{"quit", Verb::Bye},
-    CommandName{"send", Verb::Put},       CommandName{"type", Verb::Type},
+    CommandName{"?", Verb::Help},
+    CommandName{"ascii", Verb::Ascii},
+    CommandName{"binary", Verb::Binary},
+    CommandName{"bye", Verb::Bye},
+    CommandName{"cd", Verb::Cd},
+    CommandName{"close", Verb::Close},
+    CommandName{"disconnect", Verb::Close},
+    CommandName{"help", Verb::Help},
+    CommandName{"lcd", Verb::Lcd},
+    CommandName{"mput", Verb::Mput},
+    CommandName{"open", Verb::Open},
+    CommandName{"prompt", Verb::Prompt},
+    CommandName{"put", Verb::Put},
+    CommandName{"quit", Verb::Bye},
+    CommandName{"send", Verb::Put},
+    CommandName{"type", Verb::Type},
     CommandName{"user", Verb::User},
 };
 
 }  // namespace
 
-std::span<const CommandName> CommandNames() { return kCommandNames; }
+std::span<const CommandName> CommandNames() {
+  return kCommandNames;
+}
 
 VerbLookup FindVerb(std::string_view word) {
   const std::string wanted = Lowercase(word);

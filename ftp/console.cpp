@@ -22,7 +22,9 @@ Console::Console(std::ostream& out, ConsoleOptions options)
 
 Console::Console(Console& main) : output_(main.output_), options_(main.options_) {}
 
-void Console::Hold() { holding_ = true; }
+void Console::Hold() {
+  holding_ = true;
+}
 
 void Console::Release() {
   holding_ = false;
@@ -46,9 +48,13 @@ void Console::Echo(std::string_view command) {
   WriteLine("ftp> ", command);
 }
 
-void Console::Say(std::string_view text) { WriteLine("", text); }
+void Console::Say(std::string_view text) {
+  WriteLine("", text);
+}
 
-void Console::Ask(std::string_view question) { Put("", question, ""); }
+void Console::Ask(std::string_view question) {
+  Put("", question, "");
+}
 
 void Console::Error(std::string_view text) {
   shownBefore_.clear();
@@ -64,7 +70,9 @@ void Console::EndFile(const StoreResult& result) {
   Say(TransferSummary(result.bytesSent, result.seconds));
 }
 
-void Console::OnConnected(std::string_view host) { Say("Connected to " + std::string(host) + "."); }
+void Console::OnConnected(std::string_view host) {
+  Say("Connected to " + std::string(host) + ".");
+}
 
 void Console::OnReply(std::string_view line) {
   if (options_.showReplies) {
@@ -100,14 +108,17 @@ void Console::OnControlEncryption(ControlEncryption encryption) {
     case ControlEncryption::Verified:
       return Say("The connection is encrypted; the server's identity was verified.");
     case ControlEncryption::Unverified:
-      return Say("The connection is encrypted, but the server's identity could not be checked "
-                 "(self-signed or unknown certificate).");
+      return Say(
+          "The connection is encrypted, but the server's identity could not be checked "
+          "(self-signed or unknown certificate).");
     case ControlEncryption::RefusedByServer:
-      return Say("The connection is not encrypted: the server did not accept encryption; "
-                 "the password and the files go in plain FTP.");
+      return Say(
+          "The connection is not encrypted: the server did not accept encryption; "
+          "the password and the files go in plain FTP.");
     case ControlEncryption::Unsupported:
-      return Say("The connection is not encrypted: this FTP client cannot encrypt; the "
-                 "password and the files go in plain FTP.");
+      return Say(
+          "The connection is not encrypted: this FTP client cannot encrypt; the "
+          "password and the files go in plain FTP.");
   }
 }
 

@@ -108,7 +108,9 @@ CURLcode Perform(CURLM* multi, CURL* easy) {
   return result;
 }
 
-List SingleEntryList(const std::string& text) { return ListOf({text}); }
+List SingleEntryList(const std::string& text) {
+  return ListOf({text});
+}
 
 List ListOf(std::initializer_list<std::string> entries) {
   List list;

@@ -48,8 +48,8 @@ List ListOf(std::initializer_list<std::string> entries);
 // Sets one option. The types are those curl_easy_setopt reads: long, curl_off_t or a pointer
 // (callbacks included); anything else would be read as garbage through the variadic call.
 template <typename T>
-  requires std::same_as<T, long> || std::same_as<T, curl_off_t> || std::is_pointer_v<T> ||
-           std::same_as<T, std::nullptr_t>
+requires std::same_as<T, long> || std::same_as<T, curl_off_t> || std::is_pointer_v<T> ||
+    std::same_as<T, std::nullptr_t>
 void Set(CURL* easy, CURLoption option, T value) {
   const CURLcode code = curl_easy_setopt(easy, option, value);
   if (code != CURLE_OK) {

@@ -80,9 +80,9 @@ private:
   ServerReply lastReply_;
   std::vector<std::string> replies_;
   bool greeted_ = false;
-  bool settled_ = false;          // the encryption was reported for this session
+  bool settled_ = false;  // the encryption was reported for this session
   bool identityChecked_ = false;
-  bool authAsked_ = false;         // an AUTH went out on this connection
+  bool authAsked_ = false;          // an AUTH went out on this connection
   bool authAwaitingReply_ = false;  // the last command was AUTH, and no reply line came yet
   bool hidingAuthRefusal_ = false;  // the lines of a refused AUTH, until the next command
   bool encrypted_ = false;

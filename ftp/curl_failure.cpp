@@ -12,7 +12,9 @@ using Stage = TransportError::Stage;
 
 // Replies that say the connection itself failed, not that the command was refused: the
 // service is closing (421), the data connection could not be opened (425) or was cut (426).
-bool IsConnectionReply(int code) { return code == 421 || code == 425 || code == 426; }
+bool IsConnectionReply(int code) {
+  return code == 421 || code == 425 || code == 426;
+}
 
 bool IsLostConnection(CURLcode code) {
   switch (code) {
@@ -23,10 +25,8 @@ bool IsLostConnection(CURLcode code) {
     case CURLE_OPERATION_TIMEDOUT:
     case CURLE_FTP_ACCEPT_TIMEOUT:
     case CURLE_FTP_CANT_GET_HOST:
-    case CURLE_COULDNT_CONNECT:
-      return true;
-    default:
-      return false;
+    case CURLE_COULDNT_CONNECT: return true;
+    default: return false;
   }
 }
 
@@ -43,12 +43,9 @@ Stage StageBeforeLogin(CURLcode code, Stage during) {
     case CURLE_WEIRD_SERVER_REPLY:
     case CURLE_GOT_NOTHING:
     case CURLE_SEND_ERROR:
-    case CURLE_RECV_ERROR:
-      return Stage::Connect;
-    case CURLE_LOGIN_DENIED:
-      return Stage::Login;
-    default:
-      return during;
+    case CURLE_RECV_ERROR: return Stage::Connect;
+    case CURLE_LOGIN_DENIED: return Stage::Login;
+    default: return during;
   }
 }
 
@@ -83,8 +80,7 @@ std::string PortOf(const Server& server) {
 // The sentence for a failure that happened before or while connecting.
 std::string DescribeConnecting(const FailedTransfer& failure, const Server& server) {
   switch (failure.code) {
-    case CURLE_COULDNT_RESOLVE_HOST:
-      return "The server " + server.host + " could not be found.";
+    case CURLE_COULDNT_RESOLVE_HOST: return "The server " + server.host + " could not be found.";
     case CURLE_COULDNT_CONNECT:
       if (failure.systemReason == ECONNREFUSED) {
         return "Nothing answered on " + PortOf(server) + " (connection refused).";
@@ -92,10 +88,9 @@ std::string DescribeConnecting(const FailedTransfer& failure, const Server& serv
       return PortOf(server) + " could not be reached" +
              (failure.systemReason != 0 ? " (" + SystemWords(failure.systemReason) + ")." : ".");
     case CURLE_OPERATION_TIMEDOUT:
-      return PortOf(server) + " did not answer within " +
-             std::to_string(server.timeoutSeconds) + " seconds.";
-    default:
-      return {};
+      return PortOf(server) + " did not answer within " + std::to_string(server.timeoutSeconds) +
+             " seconds.";
+    default: return {};
   }
 }
 
@@ -113,9 +108,9 @@ std::string Describe(const FailedTransfer& failure, const Server& server, const 
       return "The server stopped answering for " + std::to_string(server.timeoutSeconds) +
              " seconds.";
     }
-    return reply.code != 0 ? "The connection dropped (" + std::to_string(reply.code) + " " +
-                                 reply.text + ")."
-                           : "The connection dropped.";
+    return reply.code != 0
+               ? "The connection dropped (" + std::to_string(reply.code) + " " + reply.text + ")."
+               : "The connection dropped.";
   }
   if (!failure.connected) {
     const std::string connecting = DescribeConnecting(failure, server);

@@ -52,7 +52,8 @@ std::string DescribeTlsFailure(CURLcode code, const std::string& host, const Eve
     const std::string presented = events.presentedKey().empty()
                                       ? std::string("a public key")
                                       : "the public key " + events.presentedKey();
-    return server + " presented " + presented + ", which is not the key this build pins for "
+    return server + " presented " + presented +
+           ", which is not the key this build pins for "
            "it: nothing was sent, not even the user name. If the server's key was changed on "
            "purpose, put the new one as pinned_key in tunelift.ini beside the program, or build "
            "Tunelift again with it as TUNELIFT_FTP_PINNED_KEY.";

@@ -56,10 +56,10 @@ size_t ReadLocalFile(char* buffer, size_t size, size_t count, void* user) {
   return read;
 }
 
-TransportError LocalError(int number, const std::string& what,
-                          const std::filesystem::path& path) {
-  return TransportError(Stage::Local, number,
-                        what + " " + path.string() + ": " + std::generic_category().message(number));
+TransportError LocalError(int number, const std::string& what, const std::filesystem::path& path) {
+  return TransportError(
+      Stage::Local, number,
+      what + " " + path.string() + ": " + std::generic_category().message(number));
 }
 
 }  // namespace
@@ -99,7 +99,7 @@ struct CurlTransport::State {
   curl::CertificateCheck check = curl::CertificateCheck::Authority;
   RemoteFolder folder;
   bool loggedIn = false;
-  std::optional<bool> resumeOffered;  // from FEAT, asked once per login
+  std::optional<bool> resumeOffered;            // from FEAT, asked once per login
   TransferType lastType = TransferType::Ascii;  // of the last upload, which libcurl keeps
 };
 
@@ -188,7 +188,9 @@ void CurlTransport::State::LogIn() {
   Check(code, Stage::Login);
 }
 
-void CurlTransport::State::Perform(Stage during) { Check(Transfer(), during); }
+void CurlTransport::State::Perform(Stage during) {
+  Check(Transfer(), during);
+}
 
 CURLcode CurlTransport::State::Transfer() {
   errorBuffer[0] = '\0';
@@ -201,10 +203,10 @@ void CurlTransport::State::Check(CURLcode code, Stage during) {
   if (code == CURLE_OK) {
     return;
   }
-  curl::FailedTransfer failure{.code = code,
-                               .libraryWords = errorBuffer[0] != '\0' ? errorBuffer
-                                                                      : curl_easy_strerror(code),
-                               .connected = loggedIn};
+  curl::FailedTransfer failure{
+      .code = code,
+      .libraryWords = errorBuffer[0] != '\0' ? errorBuffer : curl_easy_strerror(code),
+      .connected = loggedIn};
   if (curl_easy_getinfo(easy.get(), CURLINFO_OS_ERRNO, &failure.systemReason) != CURLE_OK) {
     failure.systemReason = 0;
   }
@@ -212,7 +214,8 @@ void CurlTransport::State::Check(CURLcode code, Stage during) {
       failure, {.host = host, .port = port, .timeoutSeconds = TimeoutFor(during)}, events, during);
   // libcurl has dropped the connection: a goodbye would only connect and log in again.
   const Stage stage = error.stage();
-  loggedIn = loggedIn && stage != Stage::Connect && stage != Stage::Login && stage != Stage::Dropped;
+  loggedIn =
+      loggedIn && stage != Stage::Connect && stage != Stage::Login && stage != Stage::Dropped;
   throw error;
 }
 
@@ -224,8 +227,8 @@ std::string CurlTransport::State::Url(const RemoteFolder& in, const std::string&
   return curl::FtpUrl(easy.get(), host, port, in.absolute, in.segments, file);
 }
 
-StoreResult CurlTransport::State::Upload(LocalFile& file, TransferType type,
-                                         const std::string& url, std::int64_t offset) {
+StoreResult CurlTransport::State::Upload(LocalFile& file, TransferType type, const std::string& url,
+                                         std::int64_t offset) {
   CURL* handle = easy.get();
   curl::Set(handle, CURLOPT_READFUNCTION, &ReadLocalFile);
   curl::Set(handle, CURLOPT_READDATA, &file);
@@ -249,7 +252,7 @@ StoreResult CurlTransport::State::Upload(LocalFile& file, TransferType type,
     failure = std::current_exception();
   }
   curl::Set(handle, CURLOPT_READDATA, nullptr);  // `file` ends with this call
-  curl::Set(handle, CURLOPT_PREQUOTE, nullptr);   // and so does `restart`
+  curl::Set(handle, CURLOPT_PREQUOTE, nullptr);  // and so does `restart`
   if (failure) {
     std::rethrow_exception(failure);
   }
@@ -266,12 +269,16 @@ CurlLibrary::CurlLibrary() {
   }
 }
 
-CurlLibrary::~CurlLibrary() { curl_global_cleanup(); }
+CurlLibrary::~CurlLibrary() {
+  curl_global_cleanup();
+}
 
 CurlTransport::CurlTransport(TransportObserver& observer, CurlTransportOptions options)
     : state_(std::make_unique<State>(observer, std::move(options))) {}
 
-CurlTransport::~CurlTransport() { Close(); }
+CurlTransport::~CurlTransport() {
+  Close();
+}
 
 bool CurlTransport::CanEncrypt() const {
   return state_->options.encryption && curl::LibraryHasTls();
@@ -327,17 +334,15 @@ void CurlTransport::ChangeDirectory(const std::string& folder) {
   state_->folder = target;
 }
 
-StoreResult CurlTransport::Store(const std::filesystem::path& local,
-                                 const std::string& remoteName, TransferType type,
-                                 std::int64_t offset) {
+StoreResult CurlTransport::Store(const std::filesystem::path& local, const std::string& remoteName,
+                                 TransferType type, std::int64_t offset) {
   std::error_code error;
   const std::uintmax_t size = std::filesystem::file_size(local, error);
   if (error) {
     throw LocalError(error.value(), "Cannot send", local);
   }
   if (offset < 0 || static_cast<std::uintmax_t>(offset) > size) {
-    throw TransportError(Stage::Local, EINVAL,
-                         "Cannot resume " + local.string() + " past its end");
+    throw TransportError(Stage::Local, EINVAL, "Cannot resume " + local.string() + " past its end");
   }
   LocalFile file;
   file.left = size - static_cast<std::uintmax_t>(offset);
@@ -392,11 +397,10 @@ std::optional<std::int64_t> CurlTransport::RemoteSize(const std::string& remoteN
 bool CurlTransport::ResumeOffered() {
   if (!state_->resumeOffered) {
     state_->Quote(curl::SingleEntryList("*FEAT"));
-    state_->resumeOffered = std::ranges::any_of(state_->events.repliesSinceForget(),
-                                                [](const std::string& line) {
-                                                  return Lowercase(line).find(" rest stream") !=
-                                                         std::string::npos;
-                                                });
+    state_->resumeOffered =
+        std::ranges::any_of(state_->events.repliesSinceForget(), [](const std::string& line) {
+          return Lowercase(line).find(" rest stream") != std::string::npos;
+        });
   }
   return *state_->resumeOffered;
 }
@@ -405,6 +409,8 @@ void CurlTransport::Delete(const std::string& remoteName) {
   state_->Quote(curl::SingleEntryList("DELE " + remoteName));
 }
 
-void CurlTransport::Close() noexcept { state_->Stop(); }
+void CurlTransport::Close() noexcept {
+  state_->Stop();
+}
 
 }  // namespace tunelift::ftp

@@ -90,9 +90,8 @@ void ConnectionCount::Settle() {
   }
   const std::size_t going = accepted_ + 1;  // the session's own connection too
   console_.Say("The server did not take " + std::to_string(asked_ - accepted_) + " of " +
-               std::to_string(asked_ + 1) + " connections (" + firstRefusal_ +
-               "): going on with " + std::to_string(going) +
-               (going == 1 ? " connection." : " connections."));
+               std::to_string(asked_ + 1) + " connections (" + firstRefusal_ + "): going on with " +
+               std::to_string(going) + (going == 1 ? " connection." : " connections."));
 }
 
 }  // namespace tunelift::ftp

@@ -15,7 +15,8 @@ std::filesystem::path LocalPath(std::string_view text) {
 
 std::string_view FolderPart(std::string_view pattern) {
   const std::size_t separator = pattern.find_last_of("\\/");
-  return separator == std::string_view::npos ? std::string_view() : pattern.substr(0, separator + 1);
+  return separator == std::string_view::npos ? std::string_view()
+                                             : pattern.substr(0, separator + 1);
 }
 
 std::vector<std::filesystem::path> MatchLocalFiles(const std::filesystem::path& base,
@@ -36,7 +37,8 @@ LocalStamp StampOf(const std::filesystem::path& file) {
     return {};
   }
   const std::filesystem::file_time_type changed = std::filesystem::last_write_time(file, error);
-  return {.size = static_cast<std::int64_t>(size), .changed = error ? decltype(changed){} : changed};
+  return {.size = static_cast<std::int64_t>(size),
+          .changed = error ? decltype(changed){} : changed};
 }
 
 }  // namespace tunelift::ftp

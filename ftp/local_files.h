@@ -32,6 +32,8 @@ struct LocalStamp {
   bool operator==(const LocalStamp&) const = default;
 };
 LocalStamp StampOf(const std::filesystem::path& file);
-inline std::int64_t LocalSize(const std::filesystem::path& file) { return StampOf(file).size; }
+inline std::int64_t LocalSize(const std::filesystem::path& file) {
+  return StampOf(file).size;
+}
 
 }  // namespace tunelift::ftp

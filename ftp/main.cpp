@@ -42,15 +42,14 @@ int main(int argc, char** argv) {
     const std::vector<std::string> arguments = platform.Arguments(argc, argv);
     const std::vector<std::string_view> views(arguments.begin(), arguments.end());
     const ServerSettingsRead settings = ReadServerSettings();
-    RunEnvironment environment{.pin = {.host = settings.server.host,
-                                       .key = settings.server.pinnedKey},
-                               .inputIsTerminal = StandardInputIsTerminal(),
-                               .outputIsTerminal = StandardOutputIsTerminal(),
-                               .currentFolder = std::filesystem::current_path(),
-                               .reportPath = tunelift::PathFromUtf8(
-                                   platform.Variable("TUNELIFT_FTP_REPORT")),
-                               .connections = kDefaultConnections,
-                               .settingsFailure = settings.failure};
+    RunEnvironment environment{
+        .pin = {.host = settings.server.host, .key = settings.server.pinnedKey},
+        .inputIsTerminal = StandardInputIsTerminal(),
+        .outputIsTerminal = StandardOutputIsTerminal(),
+        .currentFolder = std::filesystem::current_path(),
+        .reportPath = tunelift::PathFromUtf8(platform.Variable("TUNELIFT_FTP_REPORT")),
+        .connections = kDefaultConnections,
+        .settingsFailure = settings.failure};
     const std::string waits = platform.Variable("TUNELIFT_FTP_RETRY_WAITS");
     if (const auto parsed = ParseWaits(waits); !waits.empty() && parsed) {
       environment.reconnectWaits = *parsed;

@@ -20,8 +20,11 @@ namespace {
 struct ExtraConnection {
   ExtraConnection(Console& main, SendReport& report, const TransportMaker& makeTransport,
                   SessionOptions options)
-      : console(main), observer(console, report), transport(makeTransport(observer)),
-        input(noInput), session(*transport, console, input, report, std::move(options)) {}
+      : console(main),
+        observer(console, report),
+        transport(makeTransport(observer)),
+        input(noInput),
+        session(*transport, console, input, report, std::move(options)) {}
 
   Console console;
   ToBoth observer;
@@ -36,9 +39,10 @@ struct ExtraConnection {
 // One parallel mput: the queue, the extra connections and their threads. It outlives the
 // mput while the extra connections say goodbye (ftp.exe's next command goes on meanwhile).
 struct ParallelSend {
-  ParallelSend(const std::vector<std::filesystem::path>& files, std::size_t extras,
-               Console& main)
-      : queue(files), notices(main), count(extras, notices),
+  ParallelSend(const std::vector<std::filesystem::path>& files, std::size_t extras, Console& main)
+      : queue(files),
+        notices(main),
+        count(extras, notices),
         sending(static_cast<std::ptrdiff_t>(extras)) {}
 
   FileQueue queue;
@@ -50,11 +54,17 @@ struct ParallelSend {
   std::vector<std::jthread> threads;  // declared last, so joined first
 };
 
-Session::~Session() { EndExtras(); }
+Session::~Session() {
+  EndExtras();
+}
 
-void Session::DeleteParallelSend::operator()(ParallelSend* run) const noexcept { delete run; }
+void Session::DeleteParallelSend::operator()(ParallelSend* run) const noexcept {
+  delete run;
+}
 
-void Session::EndExtras() { extras_.reset(); }
+void Session::EndExtras() {
+  extras_.reset();
+}
 
 void Session::SendInParallel(const std::vector<std::filesystem::path>& files) {
   EndExtras();
@@ -67,8 +77,8 @@ void Session::SendInParallel(const std::vector<std::filesystem::path>& files) {
   extraOptions.transports = {};
   for (std::size_t i = 0; i < extras; ++i) {
     try {
-      run->connections.push_back(std::make_unique<ExtraConnection>(
-          console_, report_, options_.transports, extraOptions));
+      run->connections.push_back(
+          std::make_unique<ExtraConnection>(console_, report_, options_.transports, extraOptions));
     } catch (const TransportError& error) {
       run->count.Refused(Sentence(error, {}));  // the library could not even make one more
       run->sending.count_down();

@@ -1,8 +1,8 @@
 #pragma once
-// The pinned server key and the host it belongs to (tunelift.ini's, else the build's): the one rule about encryption that
-// does not depend on the transport. When a key is pinned for the host of a connection, that
-// connection must be encrypted and the server must present that key, or nothing is sent, not
-// even the user name. Every other connection is encrypted wherever the server offers it.
+// The pinned server key and the host it belongs to (tunelift.ini's, else the build's): the one rule
+// about encryption that does not depend on the transport. When a key is pinned for the host of a
+// connection, that connection must be encrypted and the server must present that key, or nothing is
+// sent, not even the user name. Every other connection is encrypted wherever the server offers it.
 
 #include <string>
 #include <string_view>

@@ -26,7 +26,10 @@ std::string Shown(const std::string& line, Verb verb, const std::vector<std::str
 
 Session::Session(Transport& transport, Console& console, LineReader& input, SendReport& report,
                  SessionOptions options)
-    : transport_(transport), console_(console), input_(input), report_(report),
+    : transport_(transport),
+      console_(console),
+      input_(input),
+      report_(report),
       options_(std::move(options)) {}
 
 int Session::Run(const std::string& host) {
@@ -88,9 +91,7 @@ void Session::Dispatch(Verb verb, const std::vector<std::string>& args) {
         return Fail("Not connected.");
       }
       return Disconnect();
-    case Verb::Bye:
-      done_ = true;
-      return;
+    case Verb::Bye: done_ = true; return;
     case Verb::Help: return Help();
   }
 }
@@ -107,7 +108,8 @@ void Session::Open(const std::vector<std::string>& args) {
   }
   const std::string pinnedKey = options_.pin.KeyFor(*host);
   if (!pinnedKey.empty() && !transport_.CanEncrypt()) {
-    Fail("This build pins the key of " + *host + "'s server and so requires encryption, but "
+    Fail("This build pins the key of " + *host +
+         "'s server and so requires encryption, but "
          "this FTP client cannot encrypt: nothing was sent, not even the user name.");
     return SkipLoginLines();
   }
@@ -157,8 +159,9 @@ void Session::LogIn(const std::optional<std::string>& user,
     return Disconnect();
   }
   if (HasControlCharacter(*user) || HasControlCharacter(*password)) {
-    Fail("Refusing a user name or password that holds control characters: they would be read "
-         "as further FTP commands. Nothing was sent.");
+    Fail(
+        "Refusing a user name or password that holds control characters: they would be read "
+        "as further FTP commands. Nothing was sent.");
     return Disconnect();
   }
   try {
@@ -178,8 +181,9 @@ void Session::LogIn(const std::optional<std::string>& user,
   // How the commands go was said before the user name went out; the files' part is only
   // known now.
   if (transport_.EncryptionInUse() == Encryption::CommandsOnly) {
-    console_.Say("The commands and the password are encrypted (TLS), but the server refused "
-                 "to encrypt the files (PROT P): they go as plain FTP.");
+    console_.Say(
+        "The commands and the password are encrypted (TLS), but the server refused "
+        "to encrypt the files (PROT P): they go as plain FTP.");
   }
 }
 

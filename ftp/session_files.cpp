@@ -48,8 +48,7 @@ void Session::SendMatches(const std::string& pattern) {
       report_.AddFile(Utf8FromPath(file.filename()), LocalSize(file));
     }
   }
-  if (!options_.prompting && options_.connections > 1 && options_.transports &&
-      files.size() > 1) {
+  if (!options_.prompting && options_.connections > 1 && options_.transports && files.size() > 1) {
     return SendInParallel(files);
   }
   for (auto file = files.cbegin(); file != files.cend(); ++file) {
@@ -117,10 +116,12 @@ void Session::Cd(const std::vector<std::string>& args) {
 
 void Session::Lcd(const std::vector<std::string>& args) {
   if (!args.empty()) {
-    const std::filesystem::path target = (options_.localFolder / LocalPath(args[0])).lexically_normal();
+    const std::filesystem::path target =
+        (options_.localFolder / LocalPath(args[0])).lexically_normal();
     std::error_code error;
     if (!std::filesystem::is_directory(target, error)) {
-      const std::error_code reason = error ? error : std::make_error_code(std::errc::not_a_directory);
+      const std::error_code reason =
+          error ? error : std::make_error_code(std::errc::not_a_directory);
       return Fail(args[0] + ": " + reason.message(), reason.value());
     }
     options_.localFolder = target;

@@ -156,8 +156,9 @@ std::int64_t Session::ResumeOffset(const std::string& remote, std::int64_t local
   if (type_ != TransferType::Binary) {
     // A server may store ASCII line ends its own way: its count of bytes is no place in the
     // local file.
-    console_.Say(remote + " is sent again from the start (in ASCII mode the server's copy "
-                          "cannot be matched byte for byte).");
+    console_.Say(remote +
+                 " is sent again from the start (in ASCII mode the server's copy "
+                 "cannot be matched byte for byte).");
     return 0;
   }
   const std::optional<std::int64_t> held = transport_.RemoteSize(remote);

@@ -5,9 +5,13 @@
 
 namespace tunelift::ftp {
 
-bool StandardInputIsTerminal() { return isatty(STDIN_FILENO) == 1; }
+bool StandardInputIsTerminal() {
+  return isatty(STDIN_FILENO) == 1;
+}
 
-bool StandardOutputIsTerminal() { return isatty(STDOUT_FILENO) == 1; }
+bool StandardOutputIsTerminal() {
+  return isatty(STDOUT_FILENO) == 1;
+}
 
 HiddenTyping::HiddenTyping() {
   termios settings{};

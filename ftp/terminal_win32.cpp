@@ -31,8 +31,7 @@ std::wstring WideForConsole(std::string_view text) {
   // Invalid bytes show as U+FFFD: the console shows text, it stores nothing.
   const int length = static_cast<int>(text.size());
   std::wstring wide(text.size(), L'\0');
-  const int converted =
-      MultiByteToWideChar(CP_UTF8, 0, text.data(), length, wide.data(), length);
+  const int converted = MultiByteToWideChar(CP_UTF8, 0, text.data(), length, wide.data(), length);
   wide.resize(converted > 0 ? static_cast<std::size_t>(converted) : 0);
   return wide;
 }
@@ -102,9 +101,13 @@ private:
 
 }  // namespace
 
-bool StandardInputIsTerminal() { return IsConsole(STD_INPUT_HANDLE); }
+bool StandardInputIsTerminal() {
+  return IsConsole(STD_INPUT_HANDLE);
+}
 
-bool StandardOutputIsTerminal() { return IsConsole(STD_OUTPUT_HANDLE); }
+bool StandardOutputIsTerminal() {
+  return IsConsole(STD_OUTPUT_HANDLE);
+}
 
 HiddenTyping::HiddenTyping() {
   const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);

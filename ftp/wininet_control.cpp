@@ -63,7 +63,9 @@ void WinInetControl::Report(const std::vector<std::string>& lines) {
   NoteReply();
 }
 
-void WinInetControl::ReportReply() { Report(LastReplyLines()); }
+void WinInetControl::ReportReply() {
+  Report(LastReplyLines());
+}
 
 void WinInetControl::ReportNewReply() {
   const std::vector<std::string> reply = LastReplyLines();
@@ -72,7 +74,9 @@ void WinInetControl::ReportNewReply() {
   }
 }
 
-void WinInetControl::NoteReply() { seenReply_ = LastReplyLines(); }
+void WinInetControl::NoteReply() {
+  seenReply_ = LastReplyLines();
+}
 
 std::optional<std::vector<std::string>> WinInetControl::NewSuccess() const {
   std::vector<std::string> reply = LastReplyLines();
@@ -83,11 +87,15 @@ std::optional<std::vector<std::string>> WinInetControl::NewSuccess() const {
   return reply;
 }
 
-FailedCall WinInetControl::Call(FailedCall::Step step, unsigned long error,
-                                const std::string& what,
+FailedCall WinInetControl::Call(FailedCall::Step step, unsigned long error, const std::string& what,
                                 WinInetClock::time_point started) const {
-  return {.step = step, .error = error, .answer = {}, .what = what, .host = host_,
-          .port = port_, .seconds = SecondsSince(started)};
+  return {.step = step,
+          .error = error,
+          .answer = {},
+          .what = what,
+          .host = host_,
+          .port = port_,
+          .seconds = SecondsSince(started)};
 }
 
 std::vector<std::string> WinInetControl::RefusalOfFailedStep() {
@@ -104,8 +112,7 @@ TransportError WinInetControl::Explained(FailedCall call) {
   return Explain(call);
 }
 
-TransportError WinInetControl::Failure(const std::string& what,
-                                       WinInetClock::time_point started) {
+TransportError WinInetControl::Failure(const std::string& what, WinInetClock::time_point started) {
   return Explained(Call(FailedCall::Step::Command, GetLastError(), what, started));
 }
 
@@ -131,8 +138,7 @@ void WinInetControl::SendQuietly(const wchar_t* command) {
 
 void WinInetControl::UseType(TransferType type) {
   if (serverType_ != type) {
-    Ask(type == TransferType::Binary ? L"TYPE I" : L"TYPE A", "Cannot set the transfer type",
-        true);
+    Ask(type == TransferType::Binary ? L"TYPE I" : L"TYPE A", "Cannot set the transfer type", true);
     serverType_ = type;
   }
 }

@@ -73,8 +73,8 @@ public:
   // Sends `command`. Returns the reply's lines when the server accepted it and nothing when
   // it refused it (the refusal shown); throws when the connection failed, or with
   // `refusalThrows`.
-  std::optional<std::vector<std::string>> Ask(const std::wstring& command,
-                                              const std::string& what, bool refusalThrows);
+  std::optional<std::vector<std::string>> Ask(const std::wstring& command, const std::string& what,
+                                              bool refusalThrows);
   // Sends `command` for its effect alone: its reply is noted, not shown, its failure ignored.
   void SendQuietly(const wchar_t* command);
   // Tells the server the transfer type `type` unless it has it already.

@@ -16,13 +16,10 @@ enum class Cause { HostUnknown, ConnectionRefused, TimedOut, ConnectionLost, Oth
 
 Cause CauseOf(unsigned long error) {
   switch (error) {
-    case ERROR_INTERNET_NAME_NOT_RESOLVED:
-      return Cause::HostUnknown;
-    case ERROR_INTERNET_CANNOT_CONNECT:
-      return Cause::ConnectionRefused;
+    case ERROR_INTERNET_NAME_NOT_RESOLVED: return Cause::HostUnknown;
+    case ERROR_INTERNET_CANNOT_CONNECT: return Cause::ConnectionRefused;
     case ERROR_INTERNET_TIMEOUT:
-    case WSAETIMEDOUT:
-      return Cause::TimedOut;
+    case WSAETIMEDOUT: return Cause::TimedOut;
     case ERROR_INTERNET_CONNECTION_ABORTED:
     case ERROR_INTERNET_CONNECTION_RESET:
     case ERROR_FTP_DROPPED:
@@ -37,10 +34,8 @@ Cause CauseOf(unsigned long error) {
     case WSAENETRESET:
     case WSAESHUTDOWN:
     case WSAENOTCONN:
-    case ERROR_NETNAME_DELETED:
-      return Cause::ConnectionLost;
-    default:
-      return Cause::Other;
+    case ERROR_NETNAME_DELETED: return Cause::ConnectionLost;
+    default: return Cause::Other;
   }
 }
 
@@ -100,12 +95,11 @@ TransportError Unanswered(const FailedCall& call) {
                   " seconds."};
     case Cause::ConnectionLost:
       return {Stage::Dropped, DropNumber(call.error), "The connection dropped."};
-    case Cause::Other:
-      break;
+    case Cause::Other: break;
   }
-  return connecting ? UnknownAtLogin(call)
-                    : TransportError(Stage::Command, error,
-                                     call.what + ": " + WinInetWords(call.error));
+  return connecting
+             ? UnknownAtLogin(call)
+             : TransportError(Stage::Command, error, call.what + ": " + WinInetWords(call.error));
 }
 
 }  // namespace

@@ -13,7 +13,9 @@
 namespace tunelift::ftp {
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 std::string Uppercase(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(),
@@ -54,8 +56,8 @@ ServerReply ReplyOf(const std::vector<std::string>& lines) {
     return {};
   }
   const std::string& last = lines.back();
-  const bool coded = last.size() >= 3 && IsDigit(last[0]) && IsDigit(last[1]) &&
-                     IsDigit(last[2]) && (last.size() == 3 || last[3] == ' ' || last[3] == '-');
+  const bool coded = last.size() >= 3 && IsDigit(last[0]) && IsDigit(last[1]) && IsDigit(last[2]) &&
+                     (last.size() == 3 || last[3] == ' ' || last[3] == '-');
   if (!coded) {
     return {};
   }

@@ -20,7 +20,8 @@ using Step = FailedCall::Step;
 
 struct WinInetTransport::State {
   State(TransportObserver& observer, WinInetTransportOptions chosen)
-      : options(std::move(chosen)), connectTo(ParseConnectTo(options.connectTo)),
+      : options(std::move(chosen)),
+        connectTo(ParseConnectTo(options.connectTo)),
         control(observer) {}
 
   // Starts WinINet once, with the transport's timeouts.
@@ -70,7 +71,9 @@ struct WinInetTransport::State {
 WinInetTransport::WinInetTransport(TransportObserver& observer, WinInetTransportOptions options)
     : state_(std::make_unique<State>(observer, std::move(options))) {}
 
-WinInetTransport::~WinInetTransport() { Close(); }
+WinInetTransport::~WinInetTransport() {
+  Close();
+}
 
 void WinInetTransport::Open(const Endpoint& server) {
   Close();

@@ -82,11 +82,11 @@ Internet OpenUpload(WinInetControl& control, const std::string& remoteName, Tran
     control.Ask(L"REST " + std::to_wstring(offset), "Cannot resume " + remoteName, true);
   }
   const auto started = WinInetClock::now();
-  Internet remote(FtpOpenFileW(control.Session(), name.c_str(), GENERIC_WRITE,
-                               (type == TransferType::Binary ? FTP_TRANSFER_TYPE_BINARY
-                                                             : FTP_TRANSFER_TYPE_ASCII) |
-                                   INTERNET_FLAG_RELOAD,
-                               0));
+  Internet remote(FtpOpenFileW(
+      control.Session(), name.c_str(), GENERIC_WRITE,
+      (type == TransferType::Binary ? FTP_TRANSFER_TYPE_BINARY : FTP_TRANSFER_TYPE_ASCII) |
+          INTERNET_FLAG_RELOAD,
+      0));
   if (!remote) {
     const TransportError error = control.Failure("Cannot send " + remoteName, started);
     if (offset > 0 && error.stage() == Stage::Command) {

@@ -12,7 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   try {
     for (bool more = true; more;) {
       try {
-        const std::optional<std::string> line = (size % 2 == 0) ? reader.Next() : reader.NextNonBlank();
+        const std::optional<std::string> line =
+            (size % 2 == 0) ? reader.Next() : reader.NextNonBlank();
         more = line.has_value();
         tunelift::fuzz::Check(!line || line->size() <= kMaxLineLength, "a line within the bound");
         tunelift::fuzz::Check(!line || line->find('\n') == std::string::npos, "no LF in a line");

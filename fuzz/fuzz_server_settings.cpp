@@ -58,8 +58,8 @@ void ReadBackWrittenValues(std::string_view text) {
   if (!FitsOneLine(parts[0]) || !FitsOneLine(parts[1])) {
     return;
   }
-  const std::string file = "[server]\nuser = " + std::string(parts[0]) +
-                           "\npassword = " + std::string(parts[1]) + "\n";
+  const std::string file =
+      "[server]\nuser = " + std::string(parts[0]) + "\npassword = " + std::string(parts[1]) + "\n";
   try {
     const tunelift::ServerSettings read = tunelift::ParseServerSettings(file);
     Check(read.user == Trimmed(parts[0]) && read.password == Trimmed(parts[1]),

@@ -44,11 +44,10 @@ void ReadAnyBytes(std::string_view text) {
 void ReadBackWrittenTexts(std::string_view text) {
   std::vector<std::string_view> parts = tunelift::fuzz::SplitAtNul(text);
   parts.resize(4);
-  const std::string report = std::string(tunelift::kUploadReportFirstLine) + "\n" +
-                             "server\t" + Escaped(parts[0]) + "\n" +
-                             "file\t" + Escaped(parts[1]) + "\t" + std::to_string(text.size()) +
-                             "\t0\tfailed\t550\t" + Escaped(parts[2]) + "\t" +
-                             Escaped(parts[3]) + "\n" + "end\t1\n";
+  const std::string report = std::string(tunelift::kUploadReportFirstLine) + "\n" + "server\t" +
+                             Escaped(parts[0]) + "\n" + "file\t" + Escaped(parts[1]) + "\t" +
+                             std::to_string(text.size()) + "\t0\tfailed\t550\t" +
+                             Escaped(parts[2]) + "\t" + Escaped(parts[3]) + "\n" + "end\t1\n";
   const tunelift::UploadReport read = tunelift::ParseUploadReport(report);
   Check(read.server == parts[0], "the server reads back");
   Check(read.files.size() == 1 && read.files[0].name == parts[1] &&

@@ -39,9 +39,8 @@ std::vector<std::string> ListMatching(const fs::path& folder, std::string_view p
       names.push_back(name);
     }
   }
-  std::ranges::sort(names, [](const std::string& a, const std::string& b) {
-    return NameBefore(a, b);
-  });
+  std::ranges::sort(names,
+                    [](const std::string& a, const std::string& b) { return NameBefore(a, b); });
   return names;
 }
 

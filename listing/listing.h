@@ -37,7 +37,7 @@ bool IsHidden(const std::filesystem::directory_entry& entry);
 // names match `pattern` (WildcardMatch), in NameBefore order. An entry that vanishes while
 // the folder is read is left out. Throws std::filesystem::filesystem_error when the folder
 // cannot be read.
-std::vector<std::string> ListMatching(const std::filesystem::path& folder,
-                                      std::string_view pattern, const ListingRule& rule = {});
+std::vector<std::string> ListMatching(const std::filesystem::path& folder, std::string_view pattern,
+                                      const ListingRule& rule = {});
 
 }  // namespace tunelift

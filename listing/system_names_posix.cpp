@@ -28,6 +28,8 @@ std::u32string UpperCase(std::u32string text) {
 }
 
 // POSIX has no hidden attribute: only the leading dot hides a name.
-bool HasHiddenAttribute(const std::filesystem::path&) { return false; }
+bool HasHiddenAttribute(const std::filesystem::path&) {
+  return false;
+}
 
 }  // namespace tunelift::system_names

@@ -3,7 +3,9 @@
 namespace tunelift {
 namespace {
 
-bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+bool IsContinuation(unsigned char byte) {
+  return (byte & 0xC0) == 0x80;
+}
 
 // The lead bytes of multi-byte sequences: which bits mark them, how long the sequence is, and
 // the smallest code point it may carry (anything smaller is an overlong form).

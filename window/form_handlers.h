@@ -50,8 +50,7 @@ public:
   // the values the program was built for. A settings file that cannot be used is told then
   // and again at each Send, no script is written and nothing is sent. A copy still running
   // as it goes is stopped and waited for.
-  FormHandlers(FileServices& services, FormView& view, Dialogs& dialogs,
-               FormOptions options = {});
+  FormHandlers(FileServices& services, FormView& view, Dialogs& dialogs, FormOptions options = {});
 
   // Runs one handler to its end, then refreshes the list; false when a failure ended either
   // early (already reported). A handler may run inside another's dialog (the send timer's

@@ -35,15 +35,14 @@ inline constexpr int kTwipsPerPixel = kTwipsPerInch / kUsualDpi;  // 15
 inline constexpr std::string_view kFile1Pattern = "*.mp3";
 
 inline constexpr std::array kControls{
-    ControlSpec{"cmdDelete", ControlKind::PushButton, "Delete Selected",
-                3240, 2640, 1455, 375, 8},
+    ControlSpec{"cmdDelete", ControlKind::PushButton, "Delete Selected", 3240, 2640, 1455, 375, 8},
     ControlSpec{"Finish", ControlKind::PushButton,
                 "           Finish!        (and delete temp files)", 1200, 3840, 1695, 495, 7},
     ControlSpec{"Delete", ControlKind::PushButton, "Delete All", 1560, 2640, 1335, 375, 6},
     ControlSpec{"File1", ControlKind::FileListBox, "", 240, 1440, 5655, 1065, 2},
     ControlSpec{"Send", ControlKind::PushButton, "Send the Music!", 3240, 3840, 1695, 495, 1},
-    ControlSpec{"Browse", ControlKind::PushButton, "Browse for .MP3 files",
-                2040, 600, 2295, 495, 0},
+    ControlSpec{"Browse", ControlKind::PushButton, "Browse for .MP3 files", 2040, 600, 2295, 495,
+                0},
     // Beyond the right edge of the client area: it never shows, it only holds a caption.
     ControlSpec{"Label4", ControlKind::Label, "Label4", 6720, 840, 1695, 1095, 9},
     ControlSpec{"Label3", ControlKind::Label,
@@ -55,8 +54,7 @@ inline constexpr std::array kControls{
                 "After you have selected the files you want, press Send The Music, and it you "
                 "should be hearing it soon!",
                 240, 3240, 5655, 495, 4},
-    ControlSpec{"Label1", ControlKind::Label, "You selected these files:",
-                240, 1200, 1935, 255, 3},
+    ControlSpec{"Label1", ControlKind::Label, "You selected these files:", 240, 1200, 1935, 255, 3},
 };
 
 // Pixels for `twips` at `dpi` dots per inch, rounded to the nearest.

@@ -136,10 +136,10 @@ Lines NotGoneLines(const std::vector<const ReportedFile*>& notGone, bool stopped
 // A failure not tied to a file: the client's words, and the server's reply as the server's.
 std::string FailureLine(const ReportedFailure& failure) {
   const std::string reason = PlainText(failure.reason, kLongestReason);
-  const std::string reply = failure.replyCode == 0
-                                ? std::string()
-                                : "The server's reply: " +
-                                      ServerReply(failure.replyCode, failure.replyText);
+  const std::string reply =
+      failure.replyCode == 0
+          ? std::string()
+          : "The server's reply: " + ServerReply(failure.replyCode, failure.replyText);
   if (reason.empty()) {
     return reply.empty() ? "The FTP client failed and gave no reason." : reply;
   }
@@ -173,8 +173,9 @@ std::string ConnectionLine(const UploadReport& report) {
     switch (*report.identity) {
       case ServerIdentity::Verified: line += "The server's identity was verified."; break;
       case ServerIdentity::NotVerified:
-        line += "The server's identity could not be verified (a self-signed or unknown "
-                "certificate).";
+        line +=
+            "The server's identity could not be verified (a self-signed or unknown "
+            "certificate).";
         break;
       case ServerIdentity::NotChecked: line += "The server's identity was not checked."; break;
     }
@@ -259,13 +260,15 @@ SendNotice UnknownNotice(const UploadOutcome& outcome) {
       lines.push_back(PlainText(outcome.reportError->description(), kLongestDescription));
     }
   } else if (outcome.report) {
-    lines.push_back("The FTP client's report stops before its end, so how the send ended is "
-                    "unknown.");
+    lines.push_back(
+        "The FTP client's report stops before its end, so how the send ended is "
+        "unknown.");
   } else if (outcome.reportError && outcome.reportError->number() == errnum::kFileNotFound) {
     lines.push_back("The FTP client left no report, so how the send ended is unknown.");
   } else {
-    lines.push_back("The FTP client's report could not be read, so how the send ended is "
-                    "unknown.");
+    lines.push_back(
+        "The FTP client's report could not be read, so how the send ended is "
+        "unknown.");
     if (outcome.reportError) {
       lines.push_back(PlainText(outcome.reportError->description(), kLongestDescription));
     }

@@ -88,8 +88,7 @@ TEST_F(Finishing, DeletesNothingWhileAClientSendsAndEverythingOnceItHasEnded) {
     FAIL() << "the folder must not go while the client sends from it";
   } catch (const Error& error) {
     EXPECT_EQ(error.number(), errnum::kFileAlreadyOpen);
-    EXPECT_NE(error.description().find("still sending from the staging folder"),
-              std::string::npos)
+    EXPECT_NE(error.description().find("still sending from the staging folder"), std::string::npos)
         << error.description();
   }
   EXPECT_EQ(Names(StagingPath()), std::vector<std::string>{"not yet sent.mp3"});

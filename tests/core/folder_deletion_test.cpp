@@ -42,8 +42,8 @@ protected:
       WriteFile(StagingPath() / (std::string(1, letter) + ".mp3"), "music");
     }
     WriteFile(StagingPath() / "album" / "inner.mp3", "more music");
-    fs::permissions(root_.parent_path(), fs::perms::owner_all | fs::perms::group_exec |
-                                             fs::perms::others_exec);
+    fs::permissions(root_.parent_path(),
+                    fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
     GiveToActingUser(root_);
     before_ = Tree();
   }
@@ -181,8 +181,7 @@ TEST_F(FolderDeletion, FoldersNestedTooDeepStopItBeforeAnythingGoes) {
     area_->RemoveStagingFolder();
     FAIL() << "a tree deeper than the limit was deleted";
   } catch (const Error& error) {
-    EXPECT_NE(error.description().find("folders deep"), std::string::npos)
-        << error.description();
+    EXPECT_NE(error.description().find("folders deep"), std::string::npos) << error.description();
   }
   EXPECT_EQ(Tree(), before_);
 }

@@ -17,6 +17,8 @@ FileSizeLimit::FileSizeLimit(rlim_t bytes) {
   EXPECT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
 }
 
-FileSizeLimit::~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &previous_); }
+FileSizeLimit::~FileSizeLimit() {
+  setrlimit(RLIMIT_FSIZE, &previous_);
+}
 
 }  // namespace tunelift::testing

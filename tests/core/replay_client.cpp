@@ -38,8 +38,7 @@ std::vector<std::vector<std::string>> ClientRuns(const fs::path& programFolder) 
   return runs;
 }
 
-void ReplayForClients(const fs::path& programFolder, int exitStatus,
-                      std::string_view transcript) {
+void ReplayForClients(const fs::path& programFolder, int exitStatus, std::string_view transcript) {
   std::ofstream replay(programFolder / "ftp-replay.txt", std::ios::binary | std::ios::trunc);
   replay << exitStatus << '\n' << transcript;
   if (!replay.flush()) {

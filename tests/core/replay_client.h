@@ -51,9 +51,11 @@ inline const std::string kPlainReportStart =
 // The reports of a send of two files, for ReportsForClients: part way into the second file,
 // then the end, which comes as late as the pause given there.
 inline const std::vector<std::string> kSlowTwoFileSend = {
-    kPlainReportStart + "file\ta.mp3\t100\t100\tverified\t226\tOK\t\n"
-                        "file\tb.mp3\t300\t150\tsending\t0\t\t\n",
-    kPlainReportStart + "file\ta.mp3\t100\t100\tverified\t226\tOK\t\n"
-                        "file\tb.mp3\t300\t300\tverified\t226\tOK\t\nend\t0\n"};
+    kPlainReportStart +
+        "file\ta.mp3\t100\t100\tverified\t226\tOK\t\n"
+        "file\tb.mp3\t300\t150\tsending\t0\t\t\n",
+    kPlainReportStart +
+        "file\ta.mp3\t100\t100\tverified\t226\tOK\t\n"
+        "file\tb.mp3\t300\t300\tverified\t226\tOK\t\nend\t0\n"};
 
 }  // namespace tunelift::testing

@@ -14,21 +14,23 @@ namespace {
 
 using namespace std::chrono_literals;
 
-const std::string kStart = "tunelift-send-report\t1\nserver\tmusic.example.net\n"
-                           "encryption\tnone\nidentity\tnot-checked\n";
+const std::string kStart =
+    "tunelift-send-report\t1\nserver\tmusic.example.net\n"
+    "encryption\tnone\nidentity\tnot-checked\n";
 // The reports of a send of two files, as the client writes them while it sends.
 const std::vector<std::string> kTwoFiles = {
     kStart + "file\ta.mp3\t100\t0\twaiting\t0\t\t\nfile\tb.mp3\t300\t0\twaiting\t0\t\t\n",
     kStart + "file\ta.mp3\t100\t40\tsending\t0\t\t\nfile\tb.mp3\t300\t0\twaiting\t0\t\t\n",
-    kStart + "file\ta.mp3\t100\t100\tverified\t226\tOK\t\n"
-             "file\tb.mp3\t300\t150\tsending\t0\t\t\n",
-    kStart + "file\ta.mp3\t100\t100\tverified\t226\tOK\t\n"
-             "file\tb.mp3\t300\t300\tverified\t226\tOK\t\nend\t0\n",
+    kStart +
+        "file\ta.mp3\t100\t100\tverified\t226\tOK\t\n"
+        "file\tb.mp3\t300\t150\tsending\t0\t\t\n",
+    kStart +
+        "file\ta.mp3\t100\t100\tverified\t226\tOK\t\n"
+        "file\tb.mp3\t300\t300\tverified\t226\tOK\t\nend\t0\n",
 };
 
 class RunningSend : public ClientFolderTest {
 protected:
-
   // Reads the running send's progress until `seen` holds of it (30 s at most).
   template <typename Condition>
   UploadProgress ProgressUntil(Condition seen) {
@@ -73,9 +75,8 @@ TEST_F(RunningSend, ItsProgressFollowsTheReportsTheClientWrites) {
   EXPECT_EQ(first.progress->fileName, "a.mp3");
   EXPECT_EQ(first.progress->fileSent, 40u);
   EXPECT_DOUBLE_EQ(first.progress->done, 0.1);
-  const UploadProgress second = ProgressUntil([](const UploadProgress& p) {
-    return OnFile(p, 2) && p.progress->fileSent == 150;
-  });
+  const UploadProgress second = ProgressUntil(
+      [](const UploadProgress& p) { return OnFile(p, 2) && p.progress->fileSent == 150; });
   EXPECT_EQ(second.progress->fileCount, 2u);
   EXPECT_DOUBLE_EQ(second.progress->done, 250.0 / 400.0);
   for (int tries = 0; tries < 1500 && area_->UploadRunning(); ++tries) {

@@ -24,7 +24,6 @@ constexpr std::string_view kEnded = "tunelift-send-report\t1\nend\t0\n";
 
 class SendFiles : public ClientFolderTest {
 protected:
-
   // A run of the tool on the same program folder: services and operations of its own.
   struct Run {
     explicit Run(const std::string& folder)

@@ -47,9 +47,8 @@ protected:
     for (int tries = 0; tries < 1500 && reports.size() < count; ++tries) {
       reports.clear();
       for (const auto& entry : fs::directory_iterator(folder)) {
-        const Report report = entry.path().extension() == ".report"
-                                  ? Parse(ReadFile(entry.path()))
-                                  : Report();
+        const Report report =
+            entry.path().extension() == ".report" ? Parse(ReadFile(entry.path())) : Report();
         if (report.contains("end")) {
           reports.push_back(report);
         }

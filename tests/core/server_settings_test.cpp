@@ -38,7 +38,8 @@ TEST(ServerSettingsFile, GivesEveryKeyOfAFullFile) {
       "port = 2121\n"
       "user = Night Shift\n"
       "password = p@ss word;#=[x]\n"
-      "pinned_key = " + kPin + ";" + kOtherPin + "\n",
+      "pinned_key = " +
+          kPin + ";" + kOtherPin + "\n",
       Built());
   ExpectSame(got, {.host = "ftp.radio-one.example.org",
                    .port = 2121,
@@ -68,7 +69,7 @@ TEST(ServerSettingsFile, TakesAByteOrderMarkCommentsBlankLinesCrLfAndSurrounding
 
 TEST(ServerSettingsFile, KeepsTheBuiltInValueOfEveryKeyTheFileLeavesOut) {
   for (const std::string& text : {std::string(), std::string("\xEF\xBB\xBF"),
-                                 std::string("; nothing yet\n\n"), std::string("[server]\n")}) {
+                                  std::string("; nothing yet\n\n"), std::string("[server]\n")}) {
     ExpectSame(ParseServerSettings(text, Built()), Built());
   }
   ServerSettings expected = Built();
@@ -81,11 +82,10 @@ TEST(ServerSettingsFile, PinsTheBuiltInKeyOnlyForTheBuiltInHost) {
   EXPECT_EQ(ParseServerSettings("[server]\nhost = BUILT.example.NET\n", Built()).pinnedKey, kPin);
   // Another server's key is not the built-in one: none is pinned unless the file gives one.
   EXPECT_EQ(ParseServerSettings("[server]\nhost = 127.0.0.1\n", Built()).pinnedKey, "");
-  EXPECT_EQ(
-      ParseServerSettings("[server]\nhost = other.example.org\npinned_key = " + kOtherPin + "\n",
-                          Built())
-          .pinnedKey,
-      kOtherPin);
+  EXPECT_EQ(ParseServerSettings(
+                "[server]\nhost = other.example.org\npinned_key = " + kOtherPin + "\n", Built())
+                .pinnedKey,
+            kOtherPin);
   // An empty key unpins the built-in server.
   EXPECT_EQ(ParseServerSettings("[server]\npinned_key =\n", Built()).pinnedKey, "");
 }
@@ -111,7 +111,8 @@ TEST(ServerSettingsFile, RefusesEachLineItCannotUnderstandNamingTheFileAndTheLin
       {"[server]\nhots = a.example.net\n", 2, "the key 'hots' is unknown"},
       {"[server]\nHost = a.example.net\n", 2, "the key 'Host' is unknown"},
       {"[server]\n= a.example.net\n", 2, "the key '' is unknown"},
-      {"[server]\nhost = a\nport = 21\nhost = b\n", 4, "the key 'host' was already given on line 2"},
+      {"[server]\nhost = a\nport = 21\nhost = b\n", 4,
+       "the key 'host' was already given on line 2"},
       // A host that is not a plain host name (cmake/ServerSettings.cmake's rule).
       {"[server]\nhost = ftp example.org\n", 2, "host must be a plain host name"},
       {"[server]\nhost =\n", 2, "host must be a plain host name"},
@@ -181,8 +182,7 @@ TEST(ServerSettingsFile, RefusesAFileLargerThanAnySettingsFile) {
     FAIL() << "accepted";
   } catch (const Error& error) {
     EXPECT_EQ(error.number(), errnum::kInvalidFileFormat);
-    EXPECT_EQ(error.description().rfind("tunelift.ini: it is larger than any settings file", 0),
-              0u)
+    EXPECT_EQ(error.description().rfind("tunelift.ini: it is larger than any settings file", 0), 0u)
         << error.description();
   }
 }
@@ -249,9 +249,9 @@ TEST_F(ScriptFromSettings, OpensTheFilesHostAndPortAndLogsInWithItsAccount) {
 TEST_F(ScriptFromSettings, NamesNoPortWhereTheFileGivesNone) {
   WriteFile(root_ / "tunelift.ini", "[server]\nhost = ftp.example.org\n");
   ServerSettings server = LoadServerSettings(Text(root_));
-  EXPECT_EQ(UploadScriptText(server),
-            "prompt\r\nopen ftp.example.org\r\n" + server.user + "\r\n" + server.password +
-                "\r\nbinary\r\nmput temp\\*.mp3\r\nbye");
+  EXPECT_EQ(UploadScriptText(server), "prompt\r\nopen ftp.example.org\r\n" + server.user + "\r\n" +
+                                          server.password +
+                                          "\r\nbinary\r\nmput temp\\*.mp3\r\nbye");
 }
 
 }  // namespace

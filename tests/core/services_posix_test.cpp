@@ -98,7 +98,8 @@ TEST_F(PosixStaging, DeletesExactlyTheNamedFileEvenWithWildcardCharacters) {
   }
   area_->DeleteStagedFile(StagingPath().string(), "a*.mp3");
   area_->DeleteStagedFile(StagingPath().string(), "[a].mp3");
-  EXPECT_EQ(Names(StagingPath()), (std::vector<std::string>{"a.mp3", "a?.mp3", "ab.mp3", "az.mp3"}));
+  EXPECT_EQ(Names(StagingPath()),
+            (std::vector<std::string>{"a.mp3", "a?.mp3", "ab.mp3", "az.mp3"}));
 }
 
 using Kill = ProgramFolderTest;
@@ -181,9 +182,10 @@ bool ProcessGone(pid_t pid) {
 
 TEST_F(Shell, StopEndsTheProgramWithWhatItStartedAndReportsTheSignal) {
   services_->ChDir(Text(root_));
-  auto program = services_->Shell("sh -c \"sleep 60 & echo $! >child.pid.part; "
-                                  "mv child.pid.part child.pid; wait\"",
-                                  WindowStyle::Hidden);
+  auto program = services_->Shell(
+      "sh -c \"sleep 60 & echo $! >child.pid.part; "
+      "mv child.pid.part child.pid; wait\"",
+      WindowStyle::Hidden);
   for (int i = 0; i < 1000 && !fs::exists(root_ / "child.pid"); ++i) {
     usleep(10000);
   }
@@ -226,11 +228,11 @@ TEST_F(Shell, StartsNothingWhenTheOutputFileCannotBeMade) {
 TEST_F(Shell, GivesTheProgramTheToolsEnvironmentWithTheVariablesAdded) {
   setenv("TUNELIFT_FTP_REPORT", "/an/older/report", 1);
   setenv("TUNELIFT_INHERITED", "kept", 1);
-  auto program = services_->Shell(
-      "env", WindowStyle::Hidden,
-      {.outputFile = (root_ / "env.log").string(),
-       .environment = {{.name = "TUNELIFT_FTP_REPORT", .value = "/the/new report"},
-                       {.name = "TUNELIFT_ADDED", .value = "a=b"}}});
+  auto program =
+      services_->Shell("env", WindowStyle::Hidden,
+                       {.outputFile = (root_ / "env.log").string(),
+                        .environment = {{.name = "TUNELIFT_FTP_REPORT", .value = "/the/new report"},
+                                        {.name = "TUNELIFT_ADDED", .value = "a=b"}}});
   unsetenv("TUNELIFT_FTP_REPORT");
   unsetenv("TUNELIFT_INHERITED");
   ASSERT_TRUE(AwaitEnd(*program));
@@ -242,16 +244,15 @@ TEST_F(Shell, GivesTheProgramTheToolsEnvironmentWithTheVariablesAdded) {
     }
   }
   std::sort(ours.begin(), ours.end());
-  EXPECT_EQ(ours, (std::vector<std::string>{"PATH=" + std::string(getenv("PATH")),
-                                            "TUNELIFT_ADDED=a=b",
-                                            "TUNELIFT_FTP_REPORT=/the/new report",
-                                            "TUNELIFT_INHERITED=kept"}));
+  EXPECT_EQ(ours, (std::vector<std::string>{
+                      "PATH=" + std::string(getenv("PATH")), "TUNELIFT_ADDED=a=b",
+                      "TUNELIFT_FTP_REPORT=/the/new report", "TUNELIFT_INHERITED=kept"}));
 }
 
 TEST(NativeServices, FindsTheRunningProgramsFolder) {
   auto services = MakeNativeServices();
-  EXPECT_TRUE(fs::equivalent(services->ProgramFolder(),
-                             fs::read_symlink("/proc/self/exe").parent_path()));
+  EXPECT_TRUE(
+      fs::equivalent(services->ProgramFolder(), fs::read_symlink("/proc/self/exe").parent_path()));
 }
 
 TEST(NativeServices, AnswerForTheRootAndForALinkToAFile) {

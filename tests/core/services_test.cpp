@@ -72,9 +72,9 @@ protected:
 TEST_F(ShellEnvironment, GivesTheProgramTheVariablesAddedToIt) {
   ReportForClients(root_, "tunelift-send-report\t1\nend\t0\n");
   const fs::path report = root_ / "send 1.report";
-  const std::unique_ptr<RunningProgram> client = services_->Shell(
-      "ftp.exe", WindowStyle::Hidden,
-      {.environment = {{.name = "TUNELIFT_FTP_REPORT", .value = Text(report)}}});
+  const std::unique_ptr<RunningProgram> client =
+      services_->Shell("ftp.exe", WindowStyle::Hidden,
+                       {.environment = {{.name = "TUNELIFT_FTP_REPORT", .value = Text(report)}}});
   ASSERT_TRUE(Ends(*client));
   EXPECT_EQ(client->ExitStatus(), 0);
   // The stand-in found where to write in its environment, and wrote there.

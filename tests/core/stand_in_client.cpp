@@ -42,9 +42,8 @@ int main(int argc, char** argv) {
   }
   const char* report = getenv("TUNELIFT_FTP_REPORT");
   const char* path = getenv("PATH");
-  std::string record = "pid=" + std::to_string(getpid()) + "\tcwd=" + cwd +
-                       "\tfds=" + descriptors + "\treport=" + (report ? report : "(none)") +
-                       "\tpath=" + (path ? path : "");
+  std::string record = "pid=" + std::to_string(getpid()) + "\tcwd=" + cwd + "\tfds=" + descriptors +
+                       "\treport=" + (report ? report : "(none)") + "\tpath=" + (path ? path : "");
   for (int i = 0; i < argc; ++i) {
     record += "\targ=" + std::string(argv[i]);
   }

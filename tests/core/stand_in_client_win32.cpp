@@ -71,8 +71,8 @@ bool WriteReport(const std::string& report) {
     return false;
   }
   DWORD written = 0;
-  const bool ok = WriteFile(file, report.data(), static_cast<DWORD>(report.size()), &written,
-                            nullptr);
+  const bool ok =
+      WriteFile(file, report.data(), static_cast<DWORD>(report.size()), &written, nullptr);
   CloseHandle(file);
   return ok && MoveFileExW(scratch.c_str(), name.c_str(), MOVEFILE_REPLACE_EXISTING);
 }
@@ -88,9 +88,8 @@ int main() {
       "pid=" + std::to_string(GetCurrentProcessId()) + "\n" +
       "show=" + std::to_string(startup.wShowWindow) + "\n" +
       "useshowwindow=" + ((startup.dwFlags & STARTF_USESHOWWINDOW) ? "1" : "0") + "\n" +
-      "cwd=" + Utf8(CurrentFolder()) + "\n" +
-      "commandline=" + Utf8(commandLine) + "\n" + HandleReport(commandLine) +
-      "reportvar=" + Variable(L"TUNELIFT_FTP_REPORT") + "\n" +
+      "cwd=" + Utf8(CurrentFolder()) + "\n" + "commandline=" + Utf8(commandLine) + "\n" +
+      HandleReport(commandLine) + "reportvar=" + Variable(L"TUNELIFT_FTP_REPORT") + "\n" +
       "reportvars=" + std::to_string(EntriesNamed(L"TUNELIFT_FTP_REPORT")) + "\n" +
       "inherited=" + Variable(L"TUNELIFT_INHERITED") + "\n" + "end=1\n";
   if (!WriteReport(report)) {

@@ -23,7 +23,8 @@ void WriteAll(int fd, const std::string& text) {
 std::string ReadAll(int fd) {
   std::string text;
   char buffer[4096];
-  for (ssize_t got = read(fd, buffer, sizeof buffer); got != 0; got = read(fd, buffer, sizeof buffer)) {
+  for (ssize_t got = read(fd, buffer, sizeof buffer); got != 0;
+       got = read(fd, buffer, sizeof buffer)) {
     if (got < 0 && errno != EINTR) {
       break;
     }
@@ -39,9 +40,13 @@ bool DropToNobody() {
 
 }  // namespace
 
-bool CanActForAnotherUser() { return geteuid() == 0; }
+bool CanActForAnotherUser() {
+  return geteuid() == 0;
+}
 
-uid_t ActingUser() { return CanActForAnotherUser() ? kNobody : geteuid(); }
+uid_t ActingUser() {
+  return CanActForAnotherUser() ? kNobody : geteuid();
+}
 
 std::string AsUnprivilegedUser(const std::function<std::string()>& action) {
   int report[2];

@@ -24,8 +24,8 @@ constexpr std::string_view kRefused =
 TEST_F(UploadOutcomeTest, ComesFromTheExitStatusAndTheReportNeverTheTranscriptsWords) {
   WriteFile(root_ / "sendfiles-1.report", std::string(kRefused));
   WriteFile(root_ / "sendfiles-1.log", "ftp: 4000000 bytes sent in 1 Seconds\nftp: All sent.\n");
-  const UploadOutcome outcome = ReadUploadOutcome(1, Text(root_ / "sendfiles-1.report"),
-                                                  Text(root_ / "sendfiles-1.log"));
+  const UploadOutcome outcome =
+      ReadUploadOutcome(1, Text(root_ / "sendfiles-1.report"), Text(root_ / "sendfiles-1.log"));
   EXPECT_EQ(outcome.exitStatus, 1);
   EXPECT_EQ(outcome.transcript, Text(root_ / "sendfiles-1.log"));
   EXPECT_EQ(outcome.reportFile, Text(root_ / "sendfiles-1.report"));

@@ -79,11 +79,10 @@ TEST(UploadReport, ReadsWhatEachWellFormedReportSays) {
       {kFirst + "file\ta.mp3\t9\t9\tverified\t226\t\t\nend\t0", std::nullopt, 1, 0, false},
       {kFirst + "file\ta.mp3\t9\t9\tveri", std::nullopt, 0, 0, false},
       // Kinds it does not know are left out, whatever they hold.
-      {kFirst + "progress\t1\t2\t\\q\r\nfile\ta\t1\t1\tverified\t0\t\t\nend\t0\n", 0u, 1, 0,
-       false},
+      {kFirst + "progress\t1\t2\t\\q\r\nfile\ta\t1\t1\tverified\t0\t\t\nend\t0\n", 0u, 1, 0, false},
       // The largest numbers the fields hold.
-      {kFirst + "file\ta\t18446744073709551615\t0\tfailed\t999\t\t\nend\t4294967295\n",
-       4294967295u, 1, 0, false},
+      {kFirst + "file\ta\t18446744073709551615\t0\tfailed\t999\t\t\nend\t4294967295\n", 4294967295u,
+       1, 0, false},
   };
   for (const Case& c : cases) {
     const UploadReport report = ParseUploadReport(c.text);
@@ -95,7 +94,9 @@ TEST(UploadReport, ReadsWhatEachWellFormedReportSays) {
 }
 
 TEST(UploadReport, KeepsEveryByteOfAServersTextAsItStands) {
-  const std::string reply = "\x1b]0;owned\x07\xff\xfe \xc3\xa9\x00 \x9b" "31m"s;
+  const std::string reply =
+      "\x1b]0;owned\x07\xff\xfe \xc3\xa9\x00 \x9b"
+      "31m"s;
   const UploadReport report =
       ParseUploadReport(kFirst + "failure\t530\t" + reply + "\tThe login was refused.\nend\t1\n");
   ASSERT_EQ(report.failures.size(), 1u);
@@ -116,9 +117,9 @@ TEST(UploadReport, FindsEveryBreakOfTheFormatAndNamesItsLine) {
       {"tunelift-send-report\t1\r\nend\t0\r\n", 1},
       {"Tunelift-send-report\t1\n", 1},
       {"ftp: 4000000 bytes sent in 1 Seconds\n", 1},
-      {kFirst + "\n", 2},                                   // an empty line
-      {kFirst + "\tx\n", 2},                                // no kind
-      {kFirst + "end\t0\r\n", 2},                           // a number with a CR
+      {kFirst + "\n", 2},          // an empty line
+      {kFirst + "\tx\n", 2},       // no kind
+      {kFirst + "end\t0\r\n", 2},  // a number with a CR
       {kFirst + "end\t\n", 2},
       {kFirst + "end\t-1\n", 2},
       {kFirst + "end\t+1\n", 2},
@@ -126,8 +127,8 @@ TEST(UploadReport, FindsEveryBreakOfTheFormatAndNamesItsLine) {
       {kFirst + "end\t4294967296\n", 2},
       {kFirst + "end\t0\t0\n", 2},
       {kFirst + "end\n", 2},
-      {kFirst + "end\t0\nend\t0\n", 3},                     // a second end
-      {kFirst + "end\t0\nprogress\t1\n", 3},                // anything after the end
+      {kFirst + "end\t0\nend\t0\n", 3},       // a second end
+      {kFirst + "end\t0\nprogress\t1\n", 3},  // anything after the end
       {kFirst + "end\t0\nfile\ta", 3},
       {kFirst + "server\ta\nserver\tb\n", 3},
       {kFirst + "encryption\teverything\nencryption\tnone\n", 3},
@@ -137,9 +138,9 @@ TEST(UploadReport, FindsEveryBreakOfTheFormatAndNamesItsLine) {
       {kFirst + "identity\tchecked\n", 2},
       {kFirst + "server\n", 2},
       {kFirst + "server\ta\tb\n", 2},
-      {kFirst + "server\ta\\\n", 2},                        // a backslash at the end
-      {kFirst + "server\ta\\x\n", 2},                       // an unknown escape
-      {kFirst + "server\ta\rb\n", 2},                       // a raw carriage return
+      {kFirst + "server\ta\\\n", 2},                           // a backslash at the end
+      {kFirst + "server\ta\\x\n", 2},                          // an unknown escape
+      {kFirst + "server\ta\rb\n", 2},                          // a raw carriage return
       {kFirst + "file\ta.mp3\t9\t9\tverified\t226\tOK\n", 2},  // seven fields
       {kFirst + file + "\textra\n", 2},
       {kFirst + "file\ta.mp3\t9\t9\tdone\t226\tOK\t\n", 2},
@@ -157,8 +158,7 @@ TEST(UploadReport, FindsEveryBreakOfTheFormatAndNamesItsLine) {
       ADD_FAILURE() << "read as a report: " << c.text;
     } catch (const Error& error) {
       EXPECT_EQ(error.number(), errnum::kInvalidFileFormat) << c.text;
-      EXPECT_NE(error.description().find("line " + std::to_string(c.line) + ":"),
-                std::string::npos)
+      EXPECT_NE(error.description().find("line " + std::to_string(c.line) + ":"), std::string::npos)
           << c.text << " -> " << error.description();
     }
   }

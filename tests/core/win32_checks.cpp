@@ -57,8 +57,8 @@ bool IsForItsOwnerAlone(const std::filesystem::path& path) {
 bool FileSystemKeepsAccessLists(const std::filesystem::path& folder) {
   const std::filesystem::path probe = folder / "access-list-probe";
   OwnerOnlySecurity ownerOnly;
-  const UniqueHandle file = OwnHandle(CreateFileW(probe.c_str(), GENERIC_WRITE, 0,
-                                                  ownerOnly.attributes(), CREATE_NEW, 0, nullptr));
+  const UniqueHandle file = OwnHandle(
+      CreateFileW(probe.c_str(), GENERIC_WRITE, 0, ownerOnly.attributes(), CREATE_NEW, 0, nullptr));
   const bool kept = file && IsForItsOwnerAlone(probe);
   DeleteFileW(probe.c_str());
   return kept;
@@ -66,8 +66,8 @@ bool FileSystemKeepsAccessLists(const std::filesystem::path& folder) {
 
 SearchPathOverride::SearchPathOverride(const std::filesystem::path& folder) {
   std::vector<wchar_t> saved(32768);
-  const DWORD length = GetEnvironmentVariableW(L"PATH", saved.data(),
-                                               static_cast<DWORD>(saved.size()));
+  const DWORD length =
+      GetEnvironmentVariableW(L"PATH", saved.data(), static_cast<DWORD>(saved.size()));
   saved_.assign(saved.data(), length);
   SetEnvironmentVariableW(L"PATH", folder.c_str());
 }

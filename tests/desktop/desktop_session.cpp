@@ -30,8 +30,12 @@ std::vector<std::string> NotificationServiceArguments() {
 void AwaitBusName(const std::string& name) {
   ProgramRun ask;
   ask.program = TUNELIFT_DBUS_SEND;
-  ask.arguments = {"--session", "--print-reply", "--dest=org.freedesktop.DBus", "/",
-                   "org.freedesktop.DBus.NameHasOwner", "string:" + name};
+  ask.arguments = {"--session",
+                   "--print-reply",
+                   "--dest=org.freedesktop.DBus",
+                   "/",
+                   "org.freedesktop.DBus.NameHasOwner",
+                   "string:" + name};
   for (int i = 0; i < 100; ++i) {
     const ProgramResult result = RunProgram(ask);
     if (result.exitCode == 0 && result.output.find("boolean true") != std::string::npos) {
@@ -67,7 +71,8 @@ std::string Urgency(const std::string& record) {
 }  // namespace
 
 DesktopSession::DesktopSession()
-    : xServer_(TUNELIFT_XVFB, {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1024x768x24"}),
+    : xServer_(TUNELIFT_XVFB,
+               {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1024x768x24"}),
       display_(TakeDisplay(xServer_)),
       notifications_(TUNELIFT_DUNST, NotificationServiceArguments()),
       statusArea_(TUNELIFT_TRAYER, {"--edge", "top", "--align", "right", "--widthtype", "request",

@@ -218,7 +218,8 @@ private slots:
     ScriptedDialogs dialogs;
     {
       DesktopNotices notices(dialogs);
-      notices.Tell({.summary = "Rock & Roll", .body = "<Rock & Roll>.mp3\nwas refused", .failed = true});
+      notices.Tell(
+          {.summary = "Rock & Roll", .body = "<Rock & Roll>.mp3\nwas refused", .failed = true});
     }  // going, it waits until the service has the notice
     QTRY_COMPARE(desktop_.Notifications().size(), seen_ + 1);
     const std::vector<test::ReceivedNotification>& received = desktop_.Notifications();

@@ -80,8 +80,9 @@ TEST_F(FtpCarryOn, ResumesAFileCutShortWithRestAndSendsTheFilesAfterIt) {
 
   EXPECT_TRUE(Received("a.mp3") == big);
   EXPECT_TRUE(Received("b.mp3") == next);
-  EXPECT_TRUE(Contains(out_.str(), "The connection dropped while a.mp3 was sent; connecting "
-                                   "again in 0 s (try 1 of 3).\n"))
+  EXPECT_TRUE(Contains(out_.str(),
+                       "The connection dropped while a.mp3 was sent; connecting "
+                       "again in 0 s (try 1 of 3).\n"))
       << out_.str();
   EXPECT_TRUE(Contains(out_.str(), "Resuming a.mp3 at byte 2000000 of 3000000.\n")) << out_.str();
   EXPECT_EQ(server.CountOf("REST 2000000"), 1u);
@@ -98,8 +99,9 @@ TEST_F(FtpCarryOn, SendsAgainFromTheStartWhereTheServerCannotResume) {
   EXPECT_EQ(Send(server, kToolScript), 0) << out_.str();
 
   EXPECT_TRUE(Received("a.mp3") == song);
-  EXPECT_TRUE(Contains(out_.str(), "The server cannot resume a file (no REST STREAM): a.mp3 is "
-                                   "sent again from the start.\n"))
+  EXPECT_TRUE(Contains(out_.str(),
+                       "The server cannot resume a file (no REST STREAM): a.mp3 is "
+                       "sent again from the start.\n"))
       << out_.str();
   EXPECT_EQ(server.CountOf("REST"), 0u);
 }
@@ -132,17 +134,21 @@ TEST_F(FtpCarryOn, ReportsEveryFileAServerKeepsHalfOfWithBothSizesAndDeletesTheC
 
   EXPECT_EQ(Send(server, kToolScript), 1);
 
-  EXPECT_TRUE(Contains(out_.str(), "The server holds 500 bytes of a.mp3, which has 1000: "
-                                   "sending it again.\n"))
+  EXPECT_TRUE(Contains(out_.str(),
+                       "The server holds 500 bytes of a.mp3, which has 1000: "
+                       "sending it again.\n"))
       << out_.str();
-  EXPECT_TRUE(Contains(out_.str(), "ftp: The server holds 500 bytes of a.mp3, which has 1000: it "
-                                   "was not stored whole.\n"));
-  EXPECT_TRUE(Contains(out_.str(), "ftp: The server holds 1500 bytes of b.mp3, which has 3000: it "
-                                   "was not stored whole.\n"));
+  EXPECT_TRUE(Contains(out_.str(),
+                       "ftp: The server holds 500 bytes of a.mp3, which has 1000: it "
+                       "was not stored whole.\n"));
+  EXPECT_TRUE(Contains(out_.str(),
+                       "ftp: The server holds 1500 bytes of b.mp3, which has 3000: it "
+                       "was not stored whole.\n"));
   EXPECT_EQ(server.CountOf("STOR a.mp3"), 2u);
   EXPECT_FALSE(std::filesystem::exists(received_.path() / "a.mp3"));
-  EXPECT_TRUE(Contains(Report(), "\tfailed\t0\t\tThe server holds 1500 bytes of b.mp3, which "
-                                 "has 3000: it was not stored whole.\n"))
+  EXPECT_TRUE(Contains(Report(),
+                       "\tfailed\t0\t\tThe server holds 1500 bytes of b.mp3, which "
+                       "has 3000: it was not stored whole.\n"))
       << Report();
   EXPECT_TRUE(Report().ends_with("end\t1\n"));
 }
@@ -154,8 +160,9 @@ TEST_F(FtpCarryOn, SaysAFileIsSentButNotVerifiedWhereTheServerTellsNoSize) {
   EXPECT_EQ(Send(server, kToolScript), 0);
 
   EXPECT_TRUE(Received("a.mp3") == song);
-  EXPECT_TRUE(Contains(out_.str(), "a.mp3 was sent, not verified: the server does not tell its "
-                                   "size.\n"));
+  EXPECT_TRUE(Contains(out_.str(),
+                       "a.mp3 was sent, not verified: the server does not tell its "
+                       "size.\n"));
   EXPECT_TRUE(Contains(Report(), "file\ta.mp3\t5000\t5000\tsent-not-verified\t"));
 }
 
@@ -168,12 +175,14 @@ TEST_F(FtpCarryOn, KeepsTheServersOwnWordsForARefusedFileAndGoesOn) {
 
   EXPECT_EQ(Send(server, kToolScript), 1);
 
-  EXPECT_TRUE(Contains(out_.str(), "ftp: The server refused a.mp3: 550 Refused by this server: "
-                                   "quota exceeded.\n"));
+  EXPECT_TRUE(Contains(out_.str(),
+                       "ftp: The server refused a.mp3: 550 Refused by this server: "
+                       "quota exceeded.\n"));
   EXPECT_EQ(server.CountOf("CONNECT"), 1u);  // an answer, not a drop: nothing is tried again
   EXPECT_EQ(Received("b.mp3"), "b");
-  EXPECT_TRUE(Contains(Report(), "file\ta.mp3\t1\t0\tfailed\t550\tRefused by this server: quota "
-                                 "exceeded.\t"));
+  EXPECT_TRUE(Contains(Report(),
+                       "file\ta.mp3\t1\t0\tfailed\t550\tRefused by this server: quota "
+                       "exceeded.\t"));
 }
 
 TEST_F(FtpCarryOn, FailsAFileThatGrowsWhileItIsSentAndDeletesItsCopy) {

@@ -50,12 +50,15 @@ protected:
   test::TempFolder received_;
   test::TempFolder local_;
   std::ostringstream transcript_;
-  Console console_{transcript_, ConsoleOptions{.showReplies = true, .showCommands = true,
-                                               .showProgress = false}};
+  Console console_{
+      transcript_,
+      ConsoleOptions{.showReplies = true, .showCommands = true, .showProgress = false}};
 };
 
 TEST_F(FtpCurlTransport, EncryptsWhereTheServerOffersTlsWithATrustedCertificate) {
-  test::FtpServer server({.receiveFolder = received_.path(), .tls = true, .tlsHostName = kHost,
+  test::FtpServer server({.receiveFolder = received_.path(),
+                          .tls = true,
+                          .tlsHostName = kHost,
                           .keepAsciiBytes = false});
   CurlTransportOptions options = Through(server);
   options.caFile = server.certificatePath().string();
@@ -71,8 +74,11 @@ TEST_F(FtpCurlTransport, EncryptsWhereTheServerOffersTlsWithATrustedCertificate)
 }
 
 TEST_F(FtpCurlTransport, SaysTheFilesGoInClearWhereTheServerRefusesProtP) {
-  test::FtpServer server({.receiveFolder = received_.path(), .tls = true, .tlsHostName = kHost,
-                          .keepAsciiBytes = false, .refuseProtP = true});
+  test::FtpServer server({.receiveFolder = received_.path(),
+                          .tls = true,
+                          .tlsHostName = kHost,
+                          .keepAsciiBytes = false,
+                          .refuseProtP = true});
   CurlTransportOptions options = Through(server);
   options.caFile = server.certificatePath().string();
   CurlTransport transport(console_, options);
@@ -85,7 +91,9 @@ TEST_F(FtpCurlTransport, SaysTheFilesGoInClearWhereTheServerRefusesProtP) {
 }
 
 TEST_F(FtpCurlTransport, EncryptsAllTheSameWhereTheCertificateCannotBeVerified) {
-  test::FtpServer server({.receiveFolder = received_.path(), .tls = true, .tlsHostName = kHost,
+  test::FtpServer server({.receiveFolder = received_.path(),
+                          .tls = true,
+                          .tlsHostName = kHost,
                           .keepAsciiBytes = false});
   CurlTransport transport(console_, Through(server));
   LogIn(transport);
@@ -118,8 +126,10 @@ TEST_F(FtpCurlTransport, GoesOnInPlainFtpWhereTheServerRefusesTls) {
 }
 
 TEST_F(FtpCurlTransport, PutsCrLfOnTheWireInAsciiModeAndLeavesBinaryAlone) {
-  test::FtpServer server({.receiveFolder = received_.path(), .tls = false,
-                          .tlsHostName = "localhost", .keepAsciiBytes = true});
+  test::FtpServer server({.receiveFolder = received_.path(),
+                          .tls = false,
+                          .tlsHostName = "localhost",
+                          .keepAsciiBytes = true});
   CurlTransport transport(console_, Through(server));
   LogIn(transport);
   const auto text = local_.Write("text", "one\ntwo\r\nthree\rfour\n");
@@ -133,8 +143,10 @@ TEST_F(FtpCurlTransport, PutsCrLfOnTheWireInAsciiModeAndLeavesBinaryAlone) {
 }
 
 TEST_F(FtpCurlTransport, SendsFilesOfManyBuffersWholeInBothModes) {
-  test::FtpServer server({.receiveFolder = received_.path(), .tls = false,
-                          .tlsHostName = "localhost", .keepAsciiBytes = true});
+  test::FtpServer server({.receiveFolder = received_.path(),
+                          .tls = false,
+                          .tlsHostName = "localhost",
+                          .keepAsciiBytes = true});
   CurlTransport transport(console_, Through(server));
   LogIn(transport);
   // Several of the transport's buffers and an odd rest; line ends fall on every boundary.
@@ -151,8 +163,8 @@ TEST_F(FtpCurlTransport, SendsFilesOfManyBuffersWholeInBothModes) {
     linesOnTheWire += line.substr(0, line.size() - 1) + "\r\n";
   }
   transport.Store(local_.Write("big.mp3", binary), "big.mp3", TransferType::Binary);
-  const StoreResult ascii = transport.Store(local_.Write("big.txt", lines), "big.txt",
-                                            TransferType::Ascii);
+  const StoreResult ascii =
+      transport.Store(local_.Write("big.txt", lines), "big.txt", TransferType::Ascii);
   EXPECT_TRUE(test::ReadFile(received_.path() / "big.mp3") == binary);
   EXPECT_TRUE(test::ReadFile(received_.path() / "big.txt") == linesOnTheWire);
   EXPECT_EQ(ascii.bytesSent, static_cast<std::int64_t>(linesOnTheWire.size()));

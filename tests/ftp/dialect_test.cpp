@@ -19,7 +19,8 @@ std::optional<Config> Parse(std::initializer_list<std::string_view> arguments) {
 }
 
 TEST(FtpArguments, ReadsTheOptionsOfTheWindowsClient) {
-  const std::optional<Config> config = Parse({"-v", "-d", "-i", "-n", "-s:send files.ftps", "host.example"});
+  const std::optional<Config> config =
+      Parse({"-v", "-d", "-i", "-n", "-s:send files.ftps", "host.example"});
   ASSERT_TRUE(config);
   EXPECT_EQ(config->scriptFile, std::filesystem::path("send files.ftps"));
   EXPECT_FALSE(config->showReplies);
@@ -54,13 +55,20 @@ TEST(FtpCommands, NameCommandsWithoutRegardToCaseAndByUniqueAbbreviation) {
     Result result;
     Verb verb;
   } cases[] = {
-      {"mput", Result::Found, Verb::Mput},     {"MPUT", Result::Found, Verb::Mput},
-      {"bin", Result::Found, Verb::Binary},    {"Prompt", Result::Found, Verb::Prompt},
-      {"send", Result::Found, Verb::Put},      {"disconnect", Result::Found, Verb::Close},
-      {"quit", Result::Found, Verb::Bye},      {"?", Result::Found, Verb::Help},
-      {"cd", Result::Found, Verb::Cd},         {"lcd", Result::Found, Verb::Lcd},
-      {"b", Result::Ambiguous, Verb::Help},    {"c", Result::Ambiguous, Verb::Help},
-      {"mget", Result::Unknown, Verb::Help},   {"binaryx", Result::Unknown, Verb::Help},
+      {"mput", Result::Found, Verb::Mput},
+      {"MPUT", Result::Found, Verb::Mput},
+      {"bin", Result::Found, Verb::Binary},
+      {"Prompt", Result::Found, Verb::Prompt},
+      {"send", Result::Found, Verb::Put},
+      {"disconnect", Result::Found, Verb::Close},
+      {"quit", Result::Found, Verb::Bye},
+      {"?", Result::Found, Verb::Help},
+      {"cd", Result::Found, Verb::Cd},
+      {"lcd", Result::Found, Verb::Lcd},
+      {"b", Result::Ambiguous, Verb::Help},
+      {"c", Result::Ambiguous, Verb::Help},
+      {"mget", Result::Unknown, Verb::Help},
+      {"binaryx", Result::Unknown, Verb::Help},
       {"DeckHopper", Result::Unknown, Verb::Help},
   };
   for (const auto& c : cases) {
@@ -174,8 +182,8 @@ TEST(FtpConnectTo, SendsMatchingConnectionsElsewhereAsLibcurlDoes) {
   for (const auto& c : cases) {
     EXPECT_EQ(Redirected(ParseConnectTo(c.text), c.wanted), c.to) << c.text;
   }
-  for (std::string_view bad : {"music.example.net:21:127.0.0.1", "a:21:b:0", "a:x:b:21", "a:21::21",
-                               "a:21:b:21:c"}) {
+  for (std::string_view bad :
+       {"music.example.net:21:127.0.0.1", "a:21:b:0", "a:x:b:21", "a:21::21", "a:21:b:21:c"}) {
     EXPECT_FALSE(ParseConnectTo(bad)) << bad;
   }
 }
@@ -197,15 +205,17 @@ TEST(FtpConsole, RewritesOneProgressLinePerFileOnlyOnATerminal) {
     console->OnProgress(10, 10);
     console->OnReply("226 Transfer complete.");
   }
-  EXPECT_EQ(terminal.str(),
-            "\ra.mp3:  50% (5 of 10 bytes)\ra.mp3: 100% (10 of 10 bytes)\n226 Transfer complete.\n");
+  EXPECT_EQ(
+      terminal.str(),
+      "\ra.mp3:  50% (5 of 10 bytes)\ra.mp3: 100% (10 of 10 bytes)\n226 Transfer complete.\n");
   EXPECT_EQ(file.str(), "226 Transfer complete.\n");
 }
 
 TEST(FtpConsole, ShowsRepliesAndCommandsAsTheOptionsSay) {
   std::ostringstream quiet;
   std::ostringstream debug;
-  Console withoutReplies(quiet, {.showReplies = false, .showCommands = false, .showProgress = false});
+  Console withoutReplies(quiet,
+                         {.showReplies = false, .showCommands = false, .showProgress = false});
   Console withCommands(debug, {.showReplies = true, .showCommands = true, .showProgress = false});
   for (Console* console : {&withoutReplies, &withCommands}) {
     console->OnCommandSent("TYPE I");

@@ -25,9 +25,9 @@ constexpr const char* kOtherKey = "sha256//AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA
 std::string UploadScript(const std::string& user, const std::string& password,
                          const char* lineEnd) {
   std::string script;
-  for (const std::string& line : {std::string("prompt"), std::string("open ") + kHost, user,
-                                  password, std::string("binary"), std::string("mput temp\\*.mp3"),
-                                  std::string("bye")}) {
+  for (const std::string& line :
+       {std::string("prompt"), std::string("open ") + kHost, user, password, std::string("binary"),
+        std::string("mput temp\\*.mp3"), std::string("bye")}) {
     script += line + lineEnd;
   }
   return script;
@@ -67,9 +67,7 @@ protected:
                      server.account().password());
   }
 
-  bool NothingReceived() const {
-    return std::filesystem::is_empty(received_.path());
-  }
+  bool NothingReceived() const { return std::filesystem::is_empty(received_.path()); }
 
   CurlLibrary curl_;
   test::TempFolder local_;
@@ -191,8 +189,10 @@ TEST_F(FtpEncryptionWithVsftpd, SendsNothingNotEvenTheUserNameToAPlainServerWhen
 
 TEST_F(FtpEncryption, SendsNoFileToAServerThatWillNotEncryptThemWhenAKeyIsPinned) {
   // vsftpd never refuses PROT P; this pyftpdlib does.
-  const test::FtpServer server({.receiveFolder = received_.path(), .tls = true,
-                                .tlsHostName = kHost, .keepAsciiBytes = false,
+  const test::FtpServer server({.receiveFolder = received_.path(),
+                                .tls = true,
+                                .tlsHostName = kHost,
+                                .keepAsciiBytes = false,
                                 .refuseProtP = true});
   local_.Write("temp/a.mp3", "a");
   const Outcome outcome = RunClient(server.ConnectTo(kHost), test::ServerKeyPin(server.port()),
@@ -224,8 +224,9 @@ TEST_F(FtpEncryption, OpensNoConnectionToThePinnedHostThroughAClientThatCannotEn
   plainOnly.connectTo = "::127.0.0.1:" + std::to_string(server.port());
   plainOnly.encryption = false;
   CurlTransport transport(console, plainOnly);
-  std::istringstream in("open MUSIC.example.net.\nDeckHopper\nMovingTracks\n"
-                        "open other.example.net\nDeckHopper\nMovingTracks\nbye\n");
+  std::istringstream in(
+      "open MUSIC.example.net.\nDeckHopper\nMovingTracks\n"
+      "open other.example.net\nDeckHopper\nMovingTracks\nbye\n");
   LineReader input(in);
   SendReport report({});
   Session session(transport, console, input, report,
@@ -240,10 +241,11 @@ TEST_F(FtpEncryption, OpensNoConnectionToThePinnedHostThroughAClientThatCannotEn
                        "ftp> open other.example.net\n"))
       << out.str();
   // Another host goes in clear, and the transcript says why before the password is asked for.
-  EXPECT_TRUE(Contains(out.str(), "ftp> open other.example.net\n"
-                                  "The connection is not encrypted: this FTP client cannot "
-                                  "encrypt; the password and the files go in plain FTP.\n"
-                                  "Connected to other.example.net.\n"))
+  EXPECT_TRUE(Contains(out.str(),
+                       "ftp> open other.example.net\n"
+                       "The connection is not encrypted: this FTP client cannot "
+                       "encrypt; the password and the files go in plain FTP.\n"
+                       "Connected to other.example.net.\n"))
       << out.str();
   EXPECT_EQ(server.CountOf("CONNECT"), 1u);
   EXPECT_EQ(server.CountOf("USER"), 1u);

@@ -37,15 +37,14 @@ protected:
 };
 
 TEST_F(FileQueueTest, HandsOutTheLargestFirstAndFilesOfOneSizeInListOrder) {
-  FileQueue queue(Files({{"a.mp3", 10}, {"b.mp3", 30}, {"c.mp3", 20}, {"d.mp3", 30},
-                         {"e.mp3", 10}}));
+  FileQueue queue(
+      Files({{"a.mp3", 10}, {"b.mp3", 30}, {"c.mp3", 20}, {"d.mp3", 30}, {"e.mp3", 10}}));
   std::vector<std::filesystem::path> taken;
   while (const std::optional<std::filesystem::path> file = queue.Next()) {
     taken.push_back(*file);
     queue.Done();
   }
-  EXPECT_EQ(Names(taken),
-            (std::vector<std::string>{"b.mp3", "d.mp3", "c.mp3", "a.mp3", "e.mp3"}));
+  EXPECT_EQ(Names(taken), (std::vector<std::string>{"b.mp3", "d.mp3", "c.mp3", "a.mp3", "e.mp3"}));
   EXPECT_TRUE(queue.TakeRest().empty());
 }
 
@@ -81,8 +80,9 @@ TEST(ConnectionCount, SaysOnceWhenTheLastConnectionIsSettledHowManyTheSendGoesOn
   count.Accepted();
   EXPECT_EQ(out.str(), "");
   count.Refused("421 Too many connections (another reason).");
-  EXPECT_EQ(out.str(), "The server did not take 2 of 4 connections (421 Too many connections "
-                       "from the same IP address.): going on with 2 connections.\n");
+  EXPECT_EQ(out.str(),
+            "The server did not take 2 of 4 connections (421 Too many connections "
+            "from the same IP address.): going on with 2 connections.\n");
 }
 
 TEST(ConnectionCount, SaysNothingWhenTheServerTookEveryConnection) {

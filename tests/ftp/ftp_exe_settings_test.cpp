@@ -69,12 +69,11 @@ TEST_F(FtpExeSettings, OpensThePortTheScriptNamesAfterTheHostAsTheFilesPortWrite
                                        "\r\nDeckHopper\r\nMovingTracks\r\nbinary\r\n"
                                        "mput temp\\*.mp3\r\nbye\r\n");
 
-  const test::ProgramResult result =
-      test::RunProgram({.program = program_.path() / "ftp.exe",
-                        .arguments = {"-s:sendfiles.ftps"},
-                        .environment = {},
-                        .input = "",
-                        .workingFolder = program_.path()});
+  const test::ProgramResult result = test::RunProgram({.program = program_.path() / "ftp.exe",
+                                                       .arguments = {"-s:sendfiles.ftps"},
+                                                       .environment = {},
+                                                       .input = "",
+                                                       .workingFolder = program_.path()});
 
   EXPECT_EQ(result.exitCode, 0) << result.output << result.errors;
   EXPECT_TRUE(Contains(result.output, "Connected to 127.0.0.1.\n")) << result.output;

@@ -66,7 +66,8 @@ bool Contains(const std::string& text, std::string_view part) {
   std::size_t inLeft = in.size();
   char* outAt = reinterpret_cast<char*>(codes.data());
   std::size_t outLeft = codes.size() * sizeof(char32_t);
-  const bool valid = iconv(toUtf32, &inAt, &inLeft, &outAt, &outLeft) != static_cast<std::size_t>(-1);
+  const bool valid =
+      iconv(toUtf32, &inAt, &inLeft, &outAt, &outLeft) != static_cast<std::size_t>(-1);
   iconv_close(toUtf32);
   if (!valid) {
     return ::testing::AssertionFailure() << "not UTF-8 at byte " << in.size() - inLeft;
@@ -75,15 +76,18 @@ bool Contains(const std::string& text, std::string_view part) {
   for (const char32_t code : codes) {
     const bool control = code < 0x20 || (code >= 0x7F && code <= 0x9F);
     if (control && code != U'\n' && code != U'\t') {
-      return ::testing::AssertionFailure() << "control character U+" << std::hex
-                                           << static_cast<unsigned>(code) << " in:\n" << text;
+      return ::testing::AssertionFailure()
+             << "control character U+" << std::hex << static_cast<unsigned>(code) << " in:\n"
+             << text;
     }
   }
   return ::testing::AssertionSuccess();
 }
 
 // An escape sequence that retitles the terminal, CSI as a C1 control in UTF-8, an invalid byte.
-const std::string kHostile = "\x1b]0;owned\x07\xc2\x9b" "2J\xff";
+const std::string kHostile =
+    "\x1b]0;owned\x07\xc2\x9b"
+    "2J\xff";
 const std::string kHostileShown = "?]0;owned??2J?";
 
 class FtpExe : public ::testing::Test {
@@ -138,7 +142,8 @@ TEST_F(FtpExe, SendsByteIdenticalCopiesOfEveryStagedMp3AndNothingElse) {
   EXPECT_EQ(server.CountOf("TYPE I"), server.CountOf("TYPE"));
   EXPECT_EQ(server.CountOf("STOR"), 2u);
   EXPECT_TRUE(Contains(result.output, "Connected to music.example.net."));
-  EXPECT_TRUE(Contains(result.output, "ftp: " + std::to_string(awkward.size()) + " bytes sent in "));
+  EXPECT_TRUE(
+      Contains(result.output, "ftp: " + std::to_string(awkward.size()) + " bytes sent in "));
 }
 
 TEST_F(FtpExe, SendsTwoHundredFilesOverItsFourConnectionsEachLoggedInOnce) {
@@ -160,8 +165,8 @@ TEST_F(FtpExe, SendsTwoHundredFilesOverOneConnectionAndOneLoginWhenToldToUseOne)
   for (int number = 0; number < 200; ++number) {
     Stage("track " + std::to_string(1000 + number) + ".mp3", std::to_string(number));
   }
-  const test::ProgramResult result = Run(server.port(), ToolScript(), {"-s:sendfiles.ftps"},
-                                         {{"TUNELIFT_FTP_CONNECTIONS", "1"}});
+  const test::ProgramResult result =
+      Run(server.port(), ToolScript(), {"-s:sendfiles.ftps"}, {{"TUNELIFT_FTP_CONNECTIONS", "1"}});
 
   EXPECT_EQ(result.exitCode, 0) << result.output;
   EXPECT_EQ(Received().size(), 200u);
@@ -173,15 +178,18 @@ TEST_F(FtpExe, SendsTwoHundredFilesOverOneConnectionAndOneLoginWhenToldToUseOne)
 
 TEST_F(FtpExe, DamagesTheFileWithoutTheScriptsBinaryLine) {
   // A server that keeps CR LF line ends as they arrive, as one on Windows does.
-  test::FtpServer server({.receiveFolder = received_.path(), .tls = false,
-                          .tlsHostName = "localhost", .keepAsciiBytes = true});
+  test::FtpServer server({.receiveFolder = received_.path(),
+                          .tls = false,
+                          .tlsHostName = "localhost",
+                          .keepAsciiBytes = true});
   const std::string awkward = AwkwardBytes();
   Stage("a.mp3", awkward);
   ASSERT_EQ(Run(server.port(), ToolScript()).exitCode, 0);
   EXPECT_EQ(test::ReadFile(received_.path() / "a.mp3"), awkward);
 
-  const test::ProgramResult ascii = Run(server.port(), Script({"prompt", "open music.example.net",
-      "DeckHopper", "MovingTracks", "mput temp\\*.mp3", "bye"}));
+  const test::ProgramResult ascii =
+      Run(server.port(), Script({"prompt", "open music.example.net", "DeckHopper", "MovingTracks",
+                                 "mput temp\\*.mp3", "bye"}));
   EXPECT_EQ(ascii.exitCode, 0) << ascii.output;
   EXPECT_NE(test::ReadFile(received_.path() / "a.mp3"), awkward);
 }
@@ -189,8 +197,9 @@ TEST_F(FtpExe, DamagesTheFileWithoutTheScriptsBinaryLine) {
 TEST_F(FtpExe, EndsWithStatusOneAndSendsNothingAfterAWrongPassword) {
   test::FtpServer server(received_.path());
   Stage("a.mp3", "a");
-  const test::ProgramResult result = Run(server.port(), Script({"prompt",
-      "open music.example.net", "DeckHopper", "NotTheTracks", "binary", "mput temp\\*.mp3", "bye"}));
+  const test::ProgramResult result =
+      Run(server.port(), Script({"prompt", "open music.example.net", "DeckHopper", "NotTheTracks",
+                                 "binary", "mput temp\\*.mp3", "bye"}));
 
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_EQ(result.errors, "");  // the transcript, failures included, is on standard output
@@ -208,8 +217,9 @@ TEST_F(FtpExe, FailsOnARefusedConnectionWithoutRunningTheLoginLines) {
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_EQ(result.errors, "");
   // The words a user knows, naming the server as the script does, not the library's number.
-  EXPECT_TRUE(Contains(result.output, "\nftp: Nothing answered on music.example.net port 21 "
-                                      "(connection refused).\n"))
+  EXPECT_TRUE(Contains(result.output,
+                       "\nftp: Nothing answered on music.example.net port 21 "
+                       "(connection refused).\n"))
       << result.output;
   EXPECT_FALSE(Contains(result.output, "DeckHopper"));
   EXPECT_FALSE(Contains(result.output, "Invalid command"));
@@ -219,9 +229,11 @@ TEST_F(FtpExe, FailsOnARefusedConnectionWithoutRunningTheLoginLines) {
 TEST_F(FtpExe, RefusesALoginThatHoldsAControlCharacter) {
   test::FtpServer server(received_.path());
   Stage("a.mp3", "a");
-  for (const std::string& password : {std::string("Moving\rDELE a.mp3"), std::string("Moving\0Tracks", 13)}) {
-    const test::ProgramResult result = Run(server.port(), Script({"prompt",
-        "open music.example.net", "DeckHopper", password, "binary", "mput temp\\*.mp3", "bye"}));
+  for (const std::string& password :
+       {std::string("Moving\rDELE a.mp3"), std::string("Moving\0Tracks", 13)}) {
+    const test::ProgramResult result =
+        Run(server.port(), Script({"prompt", "open music.example.net", "DeckHopper", password,
+                                   "binary", "mput temp\\*.mp3", "bye"}));
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_TRUE(Contains(result.output, "Refusing a user name or password"));
   }
@@ -232,10 +244,11 @@ TEST_F(FtpExe, RefusesALoginThatHoldsAControlCharacter) {
 TEST_F(FtpExe, NeverShowsThePasswordNotEvenWithDebugOutput) {
   test::FtpServer server(received_.path());
   Stage("a.mp3", "a");
-  const test::ProgramResult prompted = Run(server.port(), ToolScript(), {"-d", "-s:sendfiles.ftps"});
-  const test::ProgramResult typed = Run(server.port(),
-      Script({"open music.example.net", "user DeckHopper MovingTracks", "bye"}),
-      {"-d", "-n", "-s:sendfiles.ftps"});
+  const test::ProgramResult prompted =
+      Run(server.port(), ToolScript(), {"-d", "-s:sendfiles.ftps"});
+  const test::ProgramResult typed =
+      Run(server.port(), Script({"open music.example.net", "user DeckHopper MovingTracks", "bye"}),
+          {"-d", "-n", "-s:sendfiles.ftps"});
 
   EXPECT_EQ(prompted.exitCode, 0) << prompted.output;
   EXPECT_EQ(typed.exitCode, 0) << typed.output;
@@ -246,15 +259,23 @@ TEST_F(FtpExe, NeverShowsThePasswordNotEvenWithDebugOutput) {
 }
 
 TEST_F(FtpExe, LetsNoServerScriptOrFileNameSteerTheTerminal) {
-  test::FtpServer server({.receiveFolder = received_.path(), .tls = false,
-                          .tlsHostName = "localhost", .keepAsciiBytes = false,
-                          .refuseProtP = false, .banner = "hello " + kHostile});
+  test::FtpServer server({.receiveFolder = received_.path(),
+                          .tls = false,
+                          .tlsHostName = "localhost",
+                          .keepAsciiBytes = false,
+                          .refuseProtP = false,
+                          .banner = "hello " + kHostile});
   Stage("steer " + kHostile + ".mp3", "refused: control characters in a remote name");
-  Stage("csi \xc2\x9b" "2J\xff.mp3", "sent: no C0 in its name");
+  Stage(
+      "csi \xc2\x9b"
+      "2J\xff.mp3",
+      "sent: no C0 in its name");
   // Prompting stays on: mput asks about each file by name, and the answers follow.
-  const test::ProgramResult result = Run(server.port(), Script({"open music.example.net",
-      "DeckHopper", "MovingTracks", "binary", "mput temp\\*.mp3", "y", "y",
-      "cd \"" + kHostile + "\"", kHostile, "bye"}), {"-d", "-s:sendfiles.ftps"});
+  const test::ProgramResult result =
+      Run(server.port(),
+          Script({"open music.example.net", "DeckHopper", "MovingTracks", "binary",
+                  "mput temp\\*.mp3", "y", "y", "cd \"" + kHostile + "\"", kHostile, "bye"}),
+          {"-d", "-s:sendfiles.ftps"});
 
   EXPECT_TRUE(IsTerminalSafe(result.output)) << result.output;
   EXPECT_TRUE(IsTerminalSafe(result.errors));
@@ -298,10 +319,9 @@ constexpr std::chrono::seconds kPatience{20};
 // that blocks makes ReadLine throw after kPatience, and the test fails instead of hanging;
 // the shell and the client lead a process group of their own, which then is stopped.
 std::vector<std::string> RunOnScriptWithinPatience(const std::filesystem::path& path) {
-  test::ChildProcess shell("/bin/sh",
-                           {"-c", "\"$0\" \"-s:$1\" 2>&1; echo \"exit status $?\"", FTP_EXE,
-                            path.string()},
-                           {.ownProcessGroup = true});
+  test::ChildProcess shell(
+      "/bin/sh", {"-c", "\"$0\" \"-s:$1\" 2>&1; echo \"exit status $?\"", FTP_EXE, path.string()},
+      {.ownProcessGroup = true});
   std::vector<std::string> lines{shell.ReadLine(kPatience)};
   while (!lines.back().starts_with("exit status ")) {
     lines.push_back(shell.ReadLine(kPatience));
@@ -322,9 +342,9 @@ TEST_F(FtpExe, RefusesAScriptThatIsNotARegularFileWithoutOpeningIt) {
         program_.path() / "socket.ftps", std::filesystem::path("/dev/zero"),
         std::filesystem::path("/dev/tty")}) {
     EXPECT_EQ(RunOnScriptWithinPatience(script),
-              (std::vector<std::string>{"ftp: Cannot open the script " + script.string() +
-                                            ": it is not a regular file.",
-                                        "exit status 1"}));
+              (std::vector<std::string>{
+                  "ftp: Cannot open the script " + script.string() + ": it is not a regular file.",
+                  "exit status 1"}));
   }
 
   // A link to a regular script is read as the script.
@@ -345,12 +365,15 @@ TEST_F(FtpExe, ReadsEveryLineWithinABound) {
   // A line too long for any command is skipped and named; the commands after it run. Too long
   // for a user name, the login fails and its password line is still read as the password.
   const std::string tooLong(20000, 'x');
-  const test::ProgramResult skipped = Run(0, Script({"prompt", tooLong, "prompt",
-      "open music.example.net", tooLong, "MovingTracks", "bye"}));
+  const test::ProgramResult skipped =
+      Run(0, Script({"prompt", tooLong, "prompt", "open music.example.net", tooLong, "MovingTracks",
+                     "bye"}));
   EXPECT_EQ(skipped.exitCode, 1);
-  EXPECT_TRUE(Contains(skipped.output, "ftp> prompt\nInteractive mode Off .\n"
-                                       "ftp: Line 2 is longer than 8192 characters; it is skipped.\n"
-                                       "ftp> prompt\nInteractive mode On .\n")) << skipped.output;
+  EXPECT_TRUE(Contains(skipped.output,
+                       "ftp> prompt\nInteractive mode Off .\n"
+                       "ftp: Line 2 is longer than 8192 characters; it is skipped.\n"
+                       "ftp> prompt\nInteractive mode On .\n"))
+      << skipped.output;
   EXPECT_TRUE(Contains(skipped.output, "ftp: Line 5 is longer than"));
   EXPECT_TRUE(Contains(skipped.output, "Login failed"));
   EXPECT_FALSE(Contains(skipped.output, "MovingTracks"));
@@ -362,18 +385,25 @@ TEST_F(FtpExe, EndsWithStatusOneWhenItsOutputCannotBeWritten) {
   program_.Write("sendfiles.ftps", ToolScript());
   const std::string connectTo = server.ConnectTo(kHost);
   // As under "| head -c 5" once head has ended: the uploads go on, the failure is reported.
-  const test::ProgramResult closed = test::RunProgram({.program = FTP_EXE,
-      .arguments = {"-s:sendfiles.ftps"}, .environment = {{"TUNELIFT_FTP_CONNECT_TO", connectTo}},
-      .input = "", .workingFolder = program_.path(), .outputClosed = true});
+  const test::ProgramResult closed =
+      test::RunProgram({.program = FTP_EXE,
+                        .arguments = {"-s:sendfiles.ftps"},
+                        .environment = {{"TUNELIFT_FTP_CONNECT_TO", connectTo}},
+                        .input = "",
+                        .workingFolder = program_.path(),
+                        .outputClosed = true});
   EXPECT_EQ(closed.exitCode, 1);
   EXPECT_EQ(closed.errors, "ftp: The transcript could not be written: Broken pipe.\n");
   EXPECT_EQ(Received(), std::vector<std::string>{"a.mp3"});
 
   // Output into a file past the file-size limit (ulimit -f).
-  const test::ProgramResult limited = test::RunProgram({.program = "/usr/bin/prlimit",
-      .arguments = {"--fsize=100", FTP_EXE, "-s:sendfiles.ftps"},
-      .environment = {{"TUNELIFT_FTP_CONNECT_TO", connectTo}}, .input = "",
-      .workingFolder = program_.path(), .outputClosed = false});
+  const test::ProgramResult limited =
+      test::RunProgram({.program = "/usr/bin/prlimit",
+                        .arguments = {"--fsize=100", FTP_EXE, "-s:sendfiles.ftps"},
+                        .environment = {{"TUNELIFT_FTP_CONNECT_TO", connectTo}},
+                        .input = "",
+                        .workingFolder = program_.path(),
+                        .outputClosed = false});
   EXPECT_EQ(limited.exitCode, 1);
   EXPECT_EQ(limited.errors, "ftp: The transcript could not be written: File too large.\n");
 }

@@ -92,9 +92,10 @@ protected:
     for (const std::string& name : names) {
       const std::string size =
           std::to_string(std::filesystem::file_size(local_.path() / "temp" / name));
-      EXPECT_TRUE(Contains(Report(), "file\t" + name + "\t" + size + "\t" + size +
-                                         "\tverified\t0\t\t\n"))
-          << name << "\n" << Report();
+      EXPECT_TRUE(
+          Contains(Report(), "file\t" + name + "\t" + size + "\t" + size + "\tverified\t0\t\t\n"))
+          << name << "\n"
+          << Report();
     }
     EXPECT_TRUE(Report().ends_with("end\t0\n")) << Report();
   }
@@ -121,9 +122,10 @@ TEST_F(FtpParallel, GoesOnWithTheTwoConnectionsAServerTakesAndSendsEveryFileWhol
 
   ExpectArrivedWhole(names);
   ExpectReportedVerified(names);
-  EXPECT_EQ(Occurrences(out_.str(), "The server did not take 2 of 4 connections (421 Too many "
-                                    "connections from the same IP address.): going on with 2 "
-                                    "connections.\n"),
+  EXPECT_EQ(Occurrences(out_.str(),
+                        "The server did not take 2 of 4 connections (421 Too many "
+                        "connections from the same IP address.): going on with 2 "
+                        "connections.\n"),
             1u)
       << out_.str();
   EXPECT_EQ(server.CountOf("USER"), 2u);
@@ -139,8 +141,9 @@ TEST_F(FtpParallel, GoesOnAloneWhenTheServerRefusesEveryLoginButTheFirst) {
 
   ExpectArrivedWhole(names);
   ExpectReportedVerified(names);
-  EXPECT_EQ(Occurrences(out_.str(), "The server did not take 2 of 3 connections (530 Too many "
-                                    "logins for this user.): going on with 1 connection.\n"),
+  EXPECT_EQ(Occurrences(out_.str(),
+                        "The server did not take 2 of 3 connections (530 Too many "
+                        "logins for this user.): going on with 1 connection.\n"),
             1u)
       << out_.str();
   EXPECT_EQ(server.CountOf("STOR"), 5u);
@@ -173,8 +176,7 @@ TEST_F(FtpParallel, ResumesTheFileWhoseConnectionDroppedAndLeavesTheOtherFilesAl
 
   ExpectArrivedWhole(names);
   ExpectReportedVerified(names);
-  EXPECT_TRUE(Contains(out_.str(), "Resuming big.mp3 at byte 2000000 of 3000000.\n"))
-      << out_.str();
+  EXPECT_TRUE(Contains(out_.str(), "Resuming big.mp3 at byte 2000000 of 3000000.\n")) << out_.str();
   const std::vector<std::string> commands = server.Commands();
   EXPECT_EQ(std::count(commands.begin(), commands.end(), "REST 2000000"), 1);
   EXPECT_EQ(std::count(commands.begin(), commands.end(), "STOR big.mp3"), 2);
@@ -200,9 +202,10 @@ TEST_F(FtpParallel, HandsTheFileOfAConnectionThatCannotComeBackToAnother) {
 
   ExpectArrivedWhole(names);
   ExpectReportedVerified(names);
-  EXPECT_TRUE(Contains(out_.str(), " cannot come back, so big.mp3 goes to the other "
-                                   "connections: The password was not accepted (530 Too many "
-                                   "logins for this user.).\n"))
+  EXPECT_TRUE(Contains(out_.str(),
+                       " cannot come back, so big.mp3 goes to the other "
+                       "connections: The password was not accepted (530 Too many "
+                       "logins for this user.).\n"))
       << out_.str();
   const std::vector<std::string> commands = server.Commands();
   EXPECT_EQ(std::count(commands.begin(), commands.end(), "STOR big.mp3"), 2);
@@ -224,9 +227,8 @@ TEST_F(FtpParallel, SendsEachWrongCopyAgainAndDeletesItOnTheConnectionThatSentIt
     EXPECT_EQ(std::count(commands.begin(), commands.end(), "STOR " + name), 2) << name;
     EXPECT_EQ(std::count(commands.begin(), commands.end(), "DELE " + name), 1) << name;
     EXPECT_FALSE(std::filesystem::exists(received_.path() / name)) << name;
-    EXPECT_TRUE(Contains(Report(), "\tfailed\t0\t\tThe server holds " + held + " bytes of " +
-                                       name + ", which has " + size +
-                                       ": it was not stored whole.\n"))
+    EXPECT_TRUE(Contains(Report(), "\tfailed\t0\t\tThe server holds " + held + " bytes of " + name +
+                                       ", which has " + size + ": it was not stored whole.\n"))
         << Report();
   }
   EXPECT_TRUE(Report().ends_with("end\t1\n")) << Report();

@@ -52,8 +52,9 @@ protected:
   test::TempFolder received_;
   test::TempFolder local_;
   std::ostringstream transcript_;
-  Console console_{transcript_, ConsoleOptions{.showReplies = true, .showCommands = true,
-                                               .showProgress = false}};
+  Console console_{
+      transcript_,
+      ConsoleOptions{.showReplies = true, .showCommands = true, .showProgress = false}};
 };
 
 TEST_F(FtpResume, SendsOnlyTheRestAfterRestAndTheServerHoldsTheWholeFile) {

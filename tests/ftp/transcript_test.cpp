@@ -46,9 +46,8 @@ class FtpTranscript : public ::testing::Test {
 protected:
   int RunClient(const std::string& commands) {
     std::istringstream in(commands);
-    const RunEnvironment environment{.inputIsTerminal = false,
-                                     .outputIsTerminal = false,
-                                     .currentFolder = local_.path()};
+    const RunEnvironment environment{
+        .inputIsTerminal = false, .outputIsTerminal = false, .currentFolder = local_.path()};
     return tunelift::ftp::Run({}, environment, CurlTransportTo(server_), in, out_, err_);
   }
 
@@ -96,7 +95,8 @@ TEST_F(FtpTranscript, TakesEachMputAnswerFromTheNextLineWhilePromptingIsOn) {
   }
   // a: yes, b: no, c: empty (yes), d: unclear (no), e never asked: q stops the mput.
   EXPECT_EQ(RunClient(std::string(kLogin) + "mput temp/*.mp3\ny\nn\n\nmaybe\nq\n"
-                      "send temp\\e.mp3 last.mp3\nbye\n"), 0);
+                                            "send temp\\e.mp3 last.mp3\nbye\n"),
+            0);
   EXPECT_TRUE(std::filesystem::exists(received_.path() / "a.mp3"));
   EXPECT_FALSE(std::filesystem::exists(received_.path() / "b.mp3"));
   EXPECT_TRUE(std::filesystem::exists(received_.path() / "c.mp3"));
@@ -110,12 +110,15 @@ TEST_F(FtpTranscript, GoesOnAfterAFailedCommandAndEndsWithStatusOne) {
   local_.Write("temp/a.mp3", "a");
   std::filesystem::create_directory(received_.path() / "in");
   EXPECT_EQ(RunClient(std::string(kLogin) + "FROBNICATE now\nlcd nowhere\nlcd temp\ncd in\n"
-                      "BIN\nput a.mp3\nmput *.ogg\nquit\n"), 1);
+                                            "BIN\nput a.mp3\nmput *.ogg\nquit\n"),
+            1);
   EXPECT_TRUE(std::filesystem::exists(received_.path() / "in" / "a.mp3"));
   EXPECT_NE(out_.str().find("ftp> FROBNICATE now\nftp: Invalid command.\n"), std::string::npos);
   EXPECT_NE(out_.str().find("ftp: No local file matches *.ogg."), std::string::npos);
-  EXPECT_NE(out_.str().find("ftp> lcd nowhere\nftp: nowhere: No such file or directory (error 2)\n"),
-            std::string::npos) << out_.str();
+  EXPECT_NE(
+      out_.str().find("ftp> lcd nowhere\nftp: nowhere: No such file or directory (error 2)\n"),
+      std::string::npos)
+      << out_.str();
 }
 
 TEST_F(FtpTranscript, RefusesRemoteNamesThatWouldSmuggleInFtpCommands) {
@@ -123,11 +126,14 @@ TEST_F(FtpTranscript, RefusesRemoteNamesThatWouldSmuggleInFtpCommands) {
   std::filesystem::create_directory(received_.path() / "in");
   // Only a line's last CR ends it: one inside stays part of the word.
   EXPECT_EQ(RunClient(std::string(kLogin) + "put a.mp3 \"b.mp3\rDELE a.mp3\"\n"
-                      "cd \"in\rRMD in\"\nput a.mp3\nbye\n"), 1);
+                                            "cd \"in\rRMD in\"\nput a.mp3\nbye\n"),
+            1);
   EXPECT_NE(out_.str().find("ftp: Refusing the remote name \"b.mp3?DELE a.mp3\""),
-            std::string::npos) << out_.str();
+            std::string::npos)
+      << out_.str();
   EXPECT_NE(out_.str().find("ftp: Refusing a folder name with control characters."),
-            std::string::npos) << out_.str();
+            std::string::npos)
+      << out_.str();
   EXPECT_EQ(server_.CountOf("STOR"), 1u);
   EXPECT_EQ(server_.CountOf("DELE"), 0u);
   EXPECT_EQ(server_.CountOf("RMD"), 0u);
@@ -141,7 +147,8 @@ TEST_F(FtpTranscript, SendsNoMoreOfAFileThanItsSizeSaid) {
   EXPECT_EQ(RunClient(std::string(kLogin) + "binary\nput /proc/self/status status.txt\nbye\n"), 1);
   EXPECT_NE(out_.str().find("\nftp: status.txt was not sent: Cannot send /proc/self/status: it "
                             "grew while it was sent (error 27)\n"),
-            std::string::npos) << out_.str();
+            std::string::npos)
+      << out_.str();
 }
 
 TEST_F(FtpTranscript, SkipsTheLoginLinesOfAnOpenThatCannotBeMade) {
@@ -163,20 +170,24 @@ TEST(FtpBrokenUpload, NamesEachFileNotSentAndTriesABoundedNumberOfNewConnections
     local.Write(std::string("temp/") + name + ".mp3", name);
   }
   // The server refuses b.mp3, then drops the connection each time d.mp3 is sent.
-  const test::FtpServer server({.receiveFolder = received.path(), .tls = false,
-                                .tlsHostName = "localhost", .keepAsciiBytes = false,
-                                .refuseProtP = false, .banner = {}, .refuse = {"STOR b.mp3"},
+  const test::FtpServer server({.receiveFolder = received.path(),
+                                .tls = false,
+                                .tlsHostName = "localhost",
+                                .keepAsciiBytes = false,
+                                .refuseProtP = false,
+                                .banner = {},
+                                .refuse = {"STOR b.mp3"},
                                 .hangUpAt = {"STOR d.mp3"}});
   std::istringstream in(std::string(kLogin) + "binary\nmput temp\\*.mp3\nbye\n");
   std::ostringstream out;
   std::ostringstream err;
   const test::TempFolder reportFolder;
-  const RunEnvironment environment{.inputIsTerminal = false,
-                                   .outputIsTerminal = false,
-                                   .currentFolder = local.path(),
-                                   .reportPath = reportFolder.path() / "send.report",
-                                   .reconnectWaits = {std::chrono::milliseconds(10),
-                                                      std::chrono::milliseconds(20)}};
+  const RunEnvironment environment{
+      .inputIsTerminal = false,
+      .outputIsTerminal = false,
+      .currentFolder = local.path(),
+      .reportPath = reportFolder.path() / "send.report",
+      .reconnectWaits = {std::chrono::milliseconds(10), std::chrono::milliseconds(20)}};
   EXPECT_EQ(tunelift::ftp::Run(std::vector<std::string_view>{"-i", "-v"}, environment,
                                CurlTransportTo(server), in, out, err),
             1);
@@ -203,12 +214,14 @@ TEST(FtpBrokenUpload, NamesEachFileNotSentAndTriesABoundedNumberOfNewConnections
   EXPECT_FALSE(std::filesystem::exists(received.path() / "e.mp3"));
   // The report holds the same, as data: the server's refusal in its own fields.
   const std::string report = test::ReadFile(reportFolder.path() / "send.report");
-  EXPECT_TRUE(Contains(report, "file\tb.mp3\t1\t0\tfailed\t550\tRefused by the test server.\t"
-                               "The server refused b.mp3: 550 Refused by the test server.\n"))
+  EXPECT_TRUE(Contains(report,
+                       "file\tb.mp3\t1\t0\tfailed\t550\tRefused by the test server.\t"
+                       "The server refused b.mp3: 550 Refused by the test server.\n"))
       << report;
   EXPECT_TRUE(Contains(report, "file\tc.mp3\t1\t1\tverified\t0\t\t\n")) << report;
-  EXPECT_TRUE(Contains(report, "file\te.mp3\t1\t0\tfailed\t0\t\t"
-                               "e.mp3 was not sent: the connection is closed.\n"))
+  EXPECT_TRUE(Contains(report,
+                       "file\te.mp3\t1\t0\tfailed\t0\t\t"
+                       "e.mp3 was not sent: the connection is closed.\n"))
       << report;
   EXPECT_TRUE(report.ends_with("end\t1\n")) << report;
 }
@@ -217,8 +230,10 @@ TEST(FtpBrokenUpload, NamesEachFileNotSentAndTriesABoundedNumberOfNewConnections
 std::string TlsLoginTranscript(bool serverRefusesProtP) {
   const CurlLibrary curl;
   const test::TempFolder received;
-  const test::FtpServer server({.receiveFolder = received.path(), .tls = true,
-                                .tlsHostName = "music.example.net", .keepAsciiBytes = false,
+  const test::FtpServer server({.receiveFolder = received.path(),
+                                .tls = true,
+                                .tlsHostName = "music.example.net",
+                                .keepAsciiBytes = false,
                                 .refuseProtP = serverRefusesProtP});
   CurlTransportOptions options;
   options.connectTo = server.ConnectTo("music.example.net");

@@ -15,8 +15,13 @@ using Stage = TransportError::Stage;
 using Step = FailedCall::Step;
 
 FailedCall Call(Step step, unsigned long error, std::vector<std::string> answer = {}) {
-  return {.step = step, .error = error, .answer = std::move(answer), .what = "Cannot send b.mp3",
-          .host = "music.example.net", .port = 2121, .seconds = 30};
+  return {.step = step,
+          .error = error,
+          .answer = std::move(answer),
+          .what = "Cannot send b.mp3",
+          .host = "music.example.net",
+          .port = 2121,
+          .seconds = 30};
 }
 
 TEST(FtpWinInetFailure, SaysWhatHappenedInWordsAndWhereTheSessionStands) {
@@ -69,8 +74,8 @@ TEST(FtpWinInetFailure, KeepsTheServersReplyWhereItAnswered) {
        Stage::Login, "Cannot log in to music.example.net: 530 Authentication failed.", 530,
        "Authentication failed."},
       {Call(Step::Connect, ERROR_INTERNET_EXTENDED_ERROR, {"421 Too many connections."}),
-       Stage::Dropped, "The connection dropped. The server said: 421 Too many connections.",
-       421, "Too many connections."},
+       Stage::Dropped, "The connection dropped. The server said: 421 Too many connections.", 421,
+       "Too many connections."},
       {Call(Step::Command, ERROR_INTERNET_EXTENDED_ERROR, {"550 Refused by the test server."}),
        Stage::Command, "Cannot send b.mp3: 550 Refused by the test server.", 550,
        "Refused by the test server."},
@@ -106,13 +111,13 @@ TEST(FtpWinInetFailure, GivesTheSystemsWordsForAnErrorWithoutASentenceOfItsOwn) 
 
   const TransportError atConnect = Explain(Call(Step::Connect, ERROR_ACCESS_DENIED));
   EXPECT_EQ(atConnect.stage(), Stage::Connect);
-  EXPECT_EQ(atConnect.what(), "Cannot connect to music.example.net port 2121: " +
-                                  WinInetWords(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(atConnect.what(),
+            "Cannot connect to music.example.net port 2121: " + WinInetWords(ERROR_ACCESS_DENIED));
 
   const TransportError atLogin = Explain(Call(Step::Connect, ERROR_INTERNET_LOGIN_FAILURE));
   EXPECT_EQ(atLogin.stage(), Stage::Login);
-  EXPECT_EQ(atLogin.what(), "Cannot log in to music.example.net: " +
-                                WinInetWords(ERROR_INTERNET_LOGIN_FAILURE));
+  EXPECT_EQ(atLogin.what(),
+            "Cannot log in to music.example.net: " + WinInetWords(ERROR_INTERNET_LOGIN_FAILURE));
 }
 
 }  // namespace

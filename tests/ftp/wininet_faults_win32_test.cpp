@@ -41,8 +41,7 @@ TEST_F(FtpWinInetFaults, ThrowsADropMidUploadAndResumesWhereTheServerStoppedAfte
   const std::optional<std::int64_t> stored = transport_.RemoteSize("song.mp3");
   ASSERT_EQ(stored, 200000);
   ASSERT_TRUE(transport_.ResumeOffered());
-  const StoreResult result =
-      transport_.Store(song, "song.mp3", TransferType::Binary, *stored);
+  const StoreResult result = transport_.Store(song, "song.mp3", TransferType::Binary, *stored);
 
   EXPECT_EQ(result.bytesSent, 800000);
   EXPECT_TRUE(Received("song.mp3") == music) << "the received file differs";
@@ -105,8 +104,7 @@ TEST_F(FtpWinInetFaults, OffersNoResumeAndSendsNothingWhereTheServerRefusesRest)
 TEST_F(FtpWinInetFaults, ThrowsADroppedConnectionWhenTheServerHangsUpAtTheStore) {
   LogIn({"--hang-up-at", "STOR b.mp3"});
   const std::filesystem::path b = local_.Write("b.mp3", "b");
-  const TransportError error =
-      Failure([&] { transport_.Store(b, "b.mp3", TransferType::Binary); });
+  const TransportError error = Failure([&] { transport_.Store(b, "b.mp3", TransferType::Binary); });
   EXPECT_EQ(error.stage(), Stage::Dropped);
   EXPECT_STREQ(error.what(), "The connection dropped.");
   EXPECT_EQ(error.reply().code, 0);
@@ -167,9 +165,8 @@ TEST(FtpWinInetConnect, SaysThatNothingAnsweredOnARefusedPort) {
     ADD_FAILURE() << "nothing listens there";
   } catch (const TransportError& error) {
     EXPECT_EQ(error.stage(), Stage::Connect);
-    EXPECT_EQ(std::string(error.what()),
-              "Nothing answered on 127.0.0.1 port " + std::to_string(port) +
-                  " (connection refused).");
+    EXPECT_EQ(std::string(error.what()), "Nothing answered on 127.0.0.1 port " +
+                                             std::to_string(port) + " (connection refused).");
     EXPECT_EQ(error.code(), 12029);  // ERROR_INTERNET_CANNOT_CONNECT
   }
   closesocket(closed);

@@ -54,8 +54,8 @@ TEST_F(FtpWinInetTransport, ResumesAStoreAfterRestSoThatTheFileArrivesWhole) {
                    TransferType::Binary);
   ASSERT_TRUE(transport_.ResumeOffered());
 
-  const StoreResult result = transport_.Store(local_.Write("song.mp3", music), "song.mp3",
-                                              TransferType::Binary, 123457);
+  const StoreResult result =
+      transport_.Store(local_.Write("song.mp3", music), "song.mp3", TransferType::Binary, 123457);
 
   EXPECT_EQ(result.bytesSent, 300000 - 123457);
   EXPECT_TRUE(Received("song.mp3") == music) << "the received file differs";
@@ -132,8 +132,7 @@ TEST_F(FtpWinInetTransport, DeletesAStoredFileAndSaysWhyAMissingOneCannotGo) {
 TEST_F(FtpWinInetTransport, CarriesTheServersReplyWhenItRefusesAFile) {
   LogIn({"--refuse", "STOR b.mp3"});
   const std::filesystem::path b = local_.Write("b.mp3", "b");
-  const TransportError error =
-      Failure([&] { transport_.Store(b, "b.mp3", TransferType::Binary); });
+  const TransportError error = Failure([&] { transport_.Store(b, "b.mp3", TransferType::Binary); });
   EXPECT_EQ(error.stage(), Stage::Command);
   EXPECT_EQ(error.reply().code, 550);
   EXPECT_EQ(error.reply().text, "Refused by the test server.");
@@ -145,8 +144,7 @@ TEST_F(FtpWinInetTransport, CarriesTheServersReplyWhenItRefusesAFile) {
 TEST_F(FtpWinInetTransport, CarriesTheServersOwnWordsForTheRefusal) {
   LogIn({"--refuse", "STOR b.mp3", "--refuse-text", "Quota of DeckHopper exceeded."});
   const std::filesystem::path b = local_.Write("b.mp3", "b");
-  const TransportError error =
-      Failure([&] { transport_.Store(b, "b.mp3", TransferType::Binary); });
+  const TransportError error = Failure([&] { transport_.Store(b, "b.mp3", TransferType::Binary); });
   EXPECT_EQ(error.reply().code, 550);
   EXPECT_EQ(error.reply().text, "Quota of DeckHopper exceeded.");
 }

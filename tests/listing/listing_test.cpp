@@ -16,8 +16,8 @@ using Names = std::vector<std::string>;
 class Listing : public ::testing::Test {
 protected:
   void SetUp() override {
-    for (const char* name : {"b.mp3", "SONG.MP3", "a.Mp3", "été.mp3", "Zebra.mp3",
-                             "Éclair.mp3", ".hidden.mp3", "notes.txt", "song.mp3.bak"}) {
+    for (const char* name : {"b.mp3", "SONG.MP3", "a.Mp3", "été.mp3", "Zebra.mp3", "Éclair.mp3",
+                             ".hidden.mp3", "notes.txt", "song.mp3.bak"}) {
       folder_.Write(name, name);
     }
     fs::create_directory(folder_.path() / "album.mp3");
@@ -37,9 +37,9 @@ TEST_F(Listing, TakesMatchingFilesWithoutTheHiddenOnesInFoldedNameOrder) {
 
 TEST_F(Listing, TakesHiddenFilesAndSparesFoldersWhenAskedForEverything) {
   const ListingRule everything{.entries = Entries::AllButFolders, .hidden = HiddenFiles::Take};
-  EXPECT_EQ(ListMatching(folder_.path(), "*.mp3", everything),
-            (Names{".hidden.mp3", "a.Mp3", "b.mp3", "SONG.MP3", "Zebra.mp3", "Éclair.mp3",
-                   "été.mp3"}));
+  EXPECT_EQ(
+      ListMatching(folder_.path(), "*.mp3", everything),
+      (Names{".hidden.mp3", "a.Mp3", "b.mp3", "SONG.MP3", "Zebra.mp3", "Éclair.mp3", "été.mp3"}));
 }
 
 TEST_F(Listing, FailsForAFolderThatCannotBeRead) {

@@ -97,7 +97,8 @@ std::string ReadAll(int fd) {
   }
   std::string text;
   char buffer[65536];
-  for (ssize_t got = ::read(fd, buffer, sizeof buffer); got != 0; got = ::read(fd, buffer, sizeof buffer)) {
+  for (ssize_t got = ::read(fd, buffer, sizeof buffer); got != 0;
+       got = ::read(fd, buffer, sizeof buffer)) {
     if (got < 0 && errno != EINTR) {
       Throw(errno, "read");
     }
@@ -107,7 +108,8 @@ std::string ReadAll(int fd) {
 }
 
 // The test's environment with `extra` set on top.
-std::vector<std::string> Environment(const std::vector<std::pair<std::string, std::string>>& extra) {
+std::vector<std::string> Environment(
+    const std::vector<std::pair<std::string, std::string>>& extra) {
   std::vector<std::string> entries;
   for (char** entry = environ; *entry != nullptr; ++entry) {
     const std::string_view text(*entry);

@@ -41,8 +41,7 @@ ProgramResult RunTool(const std::string& tool, const std::vector<std::string>& a
 }
 
 std::string RandomPassword() {
-  constexpr std::string_view kLetters =
-      "ABCDEFGHJKLMNPQRSTUVWXYZabcdefghijkmnopqrstuvwxyz23456789";
+  constexpr std::string_view kLetters = "ABCDEFGHJKLMNPQRSTUVWXYZabcdefghijkmnopqrstuvwxyz23456789";
   std::random_device random;
   std::string password;
   for (int i = 0; i < 20; ++i) {
@@ -98,22 +97,26 @@ std::string FreshName() {
 
 }  // namespace
 
-bool LocalAccount::CanBeMade() { return ::geteuid() == 0; }
+bool LocalAccount::CanBeMade() {
+  return ::geteuid() == 0;
+}
 
 LocalAccount::LocalAccount(const std::filesystem::path& home)
     : name_(FreshName()), password_(RandomPassword()) {
   RemoveLeftovers();
   // -M: the home folder is the caller's; /bin/sh: PAM's pam_shells wants a listed shell.
-  const ProgramResult made = RunTool("useradd", {"-M", "-d", home.string(), "-s", "/bin/sh",
-                                                 "-p", ShadowHash(password_), name_});
+  const ProgramResult made = RunTool(
+      "useradd", {"-M", "-d", home.string(), "-s", "/bin/sh", "-p", ShadowHash(password_), name_});
   if (made.exitCode != 0) {
-    throw std::system_error(EPERM, std::generic_category(), "useradd " + name_ + ": " + made.errors);
+    throw std::system_error(EPERM, std::generic_category(),
+                            "useradd " + name_ + ": " + made.errors);
   }
   const passwd* entry = getpwnam(name_.c_str());
   if (entry == nullptr || ::chown(home.c_str(), entry->pw_uid, entry->pw_gid) != 0) {
     const int reason = entry == nullptr ? ENOENT : errno;
     RemoveAccount(name_);
-    throw std::system_error(reason, std::generic_category(), "giving " + home.string() + " to " + name_);
+    throw std::system_error(reason, std::generic_category(),
+                            "giving " + home.string() + " to " + name_);
   }
 }
 

@@ -27,6 +27,8 @@ LoopbackPort::LoopbackPort(Behaviour behaviour) : socket_(::socket(AF_INET, SOCK
   port_ = ntohs(address.sin_port);
 }
 
-LoopbackPort::~LoopbackPort() { ::close(socket_); }
+LoopbackPort::~LoopbackPort() {
+  ::close(socket_);
+}
 
 }  // namespace tunelift::test

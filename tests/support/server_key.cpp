@@ -12,9 +12,8 @@ std::string ServerKeyPin(int port) {
   // The README's command, with the server on loopback.
   const std::string command = openssl + " s_client -connect 127.0.0.1:" + std::to_string(port) +
                               " -starttls ftp </dev/null 2>/dev/null | " + openssl +
-                              " x509 -pubkey -noout | " + openssl +
-                              " pkey -pubin -outform der | " + openssl +
-                              " dgst -sha256 -binary | base64";
+                              " x509 -pubkey -noout | " + openssl + " pkey -pubin -outform der | " +
+                              openssl + " dgst -sha256 -binary | base64";
   const ProgramResult result = RunProgram({.program = "/bin/sh",
                                            .arguments = {"-c", command},
                                            .environment = {},

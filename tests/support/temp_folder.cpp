@@ -20,8 +20,8 @@ std::filesystem::filesystem_error FileError(const std::string& what,
 TempFolder::TempFolder() {
   std::random_device random;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const auto candidate = std::filesystem::temp_directory_path() /
-                           ("tunelift-test-" + std::to_string(random()));
+    const auto candidate =
+        std::filesystem::temp_directory_path() / ("tunelift-test-" + std::to_string(random()));
     if (std::filesystem::create_directory(candidate)) {
       path_ = candidate;
       return;

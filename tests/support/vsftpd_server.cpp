@@ -21,14 +21,14 @@ namespace fs = std::filesystem;
 
 // A self-signed certificate and its key, as a home server's owner makes them.
 void MakeCertificate(const fs::path& work, const std::string& name) {
-  const ProgramResult made = RunProgram({
-      .program = TUNELIFT_OPENSSL,
-      .arguments = {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
-                    "-keyout", (work / "key.pem").string(), "-out", (work / "cert.pem").string(),
-                    "-subj", "/CN=" + name, "-addext", "subjectAltName=DNS:" + name},
-      .environment = {},
-      .input = "",
-      .workingFolder = {}});
+  const ProgramResult made = RunProgram(
+      {.program = TUNELIFT_OPENSSL,
+       .arguments = {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-keyout",
+                     (work / "key.pem").string(), "-out", (work / "cert.pem").string(), "-subj",
+                     "/CN=" + name, "-addext", "subjectAltName=DNS:" + name},
+       .environment = {},
+       .input = "",
+       .workingFolder = {}});
   if (made.exitCode != 0) {
     Throw(EINVAL, "openssl req: " + made.errors);
   }
@@ -40,9 +40,11 @@ std::string Configuration(const VsftpdOptions& options, const fs::path& work) {
   text << "listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\nlisten_port=0\n"
           "background=NO\n"
           "anonymous_enable=NO\nlocal_enable=YES\nwrite_enable=YES\npam_service_name=vsftpd\n"
-       << "local_root=" << options.receiveFolder.string() << "\n"
+       << "local_root=" << options.receiveFolder.string()
+       << "\n"
        // Debian's own /var/run/vsftpd/empty is missing where systemd never ran its tmpfiles.
-       << "secure_chroot_dir=" << (work / "empty").string() << "\n"
+       << "secure_chroot_dir=" << (work / "empty").string()
+       << "\n"
        // Namespaces and seccomp need what containers often forbid; a test needs neither.
        << "isolate=NO\nisolate_network=NO\nseccomp_sandbox=NO\nconnect_from_port_20=NO\n"
        << "xferlog_enable=YES\nxferlog_std_format=NO\nlog_ftp_protocol=YES\n"

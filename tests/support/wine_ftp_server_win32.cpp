@@ -139,9 +139,13 @@ int ParsePort(const std::string& line, const std::filesystem::path& errorFile) {
 
 WineFtpServer::WineFtpServer(const WineFtpServerOptions& options) {
   const std::string work = UnixPath(work_.path());
-  std::vector<std::string> arguments{"/usr/bin/timeout", kLongestLife, TUNELIFT_SYSTEM_PYTHON,
-                                     TUNELIFT_FTP_SERVER_SCRIPT, "--root",
-                                     UnixPath(options.receiveFolder), "--log",
+  std::vector<std::string> arguments{"/usr/bin/timeout",
+                                     kLongestLife,
+                                     TUNELIFT_SYSTEM_PYTHON,
+                                     TUNELIFT_FTP_SERVER_SCRIPT,
+                                     "--root",
+                                     UnixPath(options.receiveFolder),
+                                     "--log",
                                      work + "/commands.log"};
   arguments.insert(arguments.end(), options.arguments.begin(), options.arguments.end());
   StartUnixProgram(arguments, work + "/pid", work + "/output", work + "/errors");
@@ -154,7 +158,9 @@ WineFtpServer::WineFtpServer(const WineFtpServerOptions& options) {
   }
 }
 
-WineFtpServer::~WineFtpServer() { Stop(); }
+WineFtpServer::~WineFtpServer() {
+  Stop();
+}
 
 void WineFtpServer::Stop() noexcept {
   if (unixProcess_ <= 0) {
@@ -162,8 +168,8 @@ void WineFtpServer::Stop() noexcept {
   }
   // timeout passes the signal on to the server it runs, and ends once the server has.
   try {
-    StartUnixProgram({"/bin/kill", "-TERM", std::to_string(unixProcess_)}, "/dev/null",
-                     "/dev/null", "/dev/null");
+    StartUnixProgram({"/bin/kill", "-TERM", std::to_string(unixProcess_)}, "/dev/null", "/dev/null",
+                     "/dev/null");
     const auto deadline = Clock::now() + kStartOrStopWithin;
     while (UnixProcessRuns(unixProcess_) && Clock::now() < deadline) {
       std::this_thread::sleep_for(std::chrono::milliseconds(20));

@@ -215,8 +215,8 @@ TEST_F(FormHandlersTest, SendStartsTheClientShowsItRunsAndTellsHowItEnded) {
 
 TEST_F(FormHandlersTest, SendWithNothingStagedSaysSoAndStartsNoClient) {
   InstallStandInClient(root_);
-  Stage("notes.txt");        // staged, but no music
-  Stage(".hidden.mp3");      // not listed, and not sent
+  Stage("notes.txt");    // staged, but no music
+  Stage(".hidden.mp3");  // not listed, and not sent
   fs::create_directory(StagingPath() / "album.mp3");
   ASSERT_TRUE(Load());
   EXPECT_TRUE(Click(&FormHandlers::Send_Click));
@@ -238,8 +238,12 @@ TEST_F(FormHandlersTest, ASendThatFailedNamesEachRefusedFileAndNeverSpeaksTheSer
   ReportForClients(
       root_, kReportStart + kPlainConnection +
                  "file\ta.mp3\t5\t0\tfailed\t550\tPermission denied.\tThe server refused it.\n"
-                 "file\tb.mp3\t5\t0\tfailed\t530\t" + suspended + "\tThe server refused it.\n"
-                 "failure\t421\t" + suspended + "\tThe server closed the connection.\n"
+                 "file\tb.mp3\t5\t0\tfailed\t530\t" +
+                 suspended +
+                 "\tThe server refused it.\n"
+                 "failure\t421\t" +
+                 suspended +
+                 "\tThe server closed the connection.\n"
                  "end\t1\n");
   Stage("a.mp3");
   Stage("b.mp3");
@@ -253,8 +257,8 @@ TEST_F(FormHandlersTest, ASendThatFailedNamesEachRefusedFileAndNeverSpeaksTheSer
   EXPECT_EQ(notice.body,
             "No MP3 file was sent to " + std::string(kFtpHost) + ".\n" +
                 "The FTP client said: The server closed the connection. The server's reply: "
-                "421 " + suspended + "\n" +
-                "The server refused a.mp3: 550 Permission denied.\n" +
+                "421 " +
+                suspended + "\n" + "The server refused a.mp3: 550 Permission denied.\n" +
                 "The server refused b.mp3: 530 " + suspended + "\n" +
                 "The connection was not encrypted. The server's identity was not checked.\n" +
                 "The staged files are still there; press \"Send the Music!\" to try again.");
@@ -263,8 +267,8 @@ TEST_F(FormHandlersTest, ASendThatFailedNamesEachRefusedFileAndNeverSpeaksTheSer
 TEST_F(FormHandlersTest, ACutShortReportLeavesTheOutcomeUnknownAndNamesTheTranscript) {
   InstallStandInClient(root_);
   ReplayForClients(root_, 0, "ftp: 5 bytes sent in 0.01 Seconds 0.50 Kbytes/sec.\n");
-  ReportForClients(root_, kReportStart + kPlainConnection +
-                              "file\tsong.mp3\t5\t2\tsending\t0\t\t\n");
+  ReportForClients(root_,
+                   kReportStart + kPlainConnection + "file\tsong.mp3\t5\t2\tsending\t0\t\t\n");
   Stage("song.mp3");
   ASSERT_TRUE(Load());
   ASSERT_TRUE(Click(&FormHandlers::Send_Click));
@@ -274,7 +278,8 @@ TEST_F(FormHandlersTest, ACutShortReportLeavesTheOutcomeUnknownAndNamesTheTransc
   EXPECT_EQ(view_.told()[0].summary, "How the send ended is unknown");
   EXPECT_EQ(view_.told()[0].body,
             "The FTP client's report stops before its end, so how the send ended is unknown.\n"
-            "Read its transcript to learn more: " + Text(root_ / "sendfiles-1.log") + "\n" +
+            "Read its transcript to learn more: " +
+                Text(root_ / "sendfiles-1.log") + "\n" +
                 "The FTP client ended with exit status 0.\n" +
                 "The staged files are still there; press \"Send the Music!\" to try again.");
   EXPECT_TRUE(fs::exists(root_ / "sendfiles-1.log"));
@@ -306,8 +311,7 @@ TEST_F(FormHandlersTest, AfterDeleteAllDuringASendTheNoticeDoesNotClaimTheFilesA
 TEST_F(FormHandlersTest, FinishRefusesWhileAClientSendsAndFinishesOnceItHasEnded) {
   InstallStandInClient(root_);
   ReplayForClients(root_, 1, "ftp: Could not resolve host\n");
-  ReportForClients(root_, kReportStart +
-                              "failure\t0\t\tThe host cannot be found.\nend\t1\n");
+  ReportForClients(root_, kReportStart + "failure\t0\t\tThe host cannot be found.\nend\t1\n");
   Stage("not yet sent.mp3");
   ASSERT_TRUE(Load());
   ClientHold hold(root_);
@@ -342,7 +346,8 @@ TEST_F(FormHandlersTest, FinishWarnsOfAStagingFolderAlreadyGoneAndStillFinishes)
   });
   EXPECT_TRUE(Click(&FormHandlers::Finish_Click));
   ASSERT_EQ(Boxes().size(), 1u);
-  EXPECT_EQ(Boxes()[0].prompt, Text(StagingPath()) + " does not exist or has already been deleted!");
+  EXPECT_EQ(Boxes()[0].prompt,
+            Text(StagingPath()) + " does not exist or has already been deleted!");
   EXPECT_EQ(Boxes()[0].style, 48);
   EXPECT_EQ(Boxes()[0].title, "Folder not Found");
   EXPECT_FALSE(fs::exists(root_ / "sendfiles.ftps"));
@@ -376,7 +381,8 @@ TEST_F(FormHandlersTest, ASecondWindowShowsTheFirstsSendAndRefusesWhatWouldDistu
   const std::vector<MsgBoxCall>& boxes = secondDialogs.msgBoxCalls();
   ASSERT_EQ(boxes.size(), 3u);
   for (const MsgBoxCall& box : boxes) {
-    EXPECT_TRUE(box.prompt.starts_with("The music is still being sent (1 of 2 files).")) << box.prompt;
+    EXPECT_TRUE(box.prompt.starts_with("The music is still being sent (1 of 2 files)."))
+        << box.prompt;
   }
   EXPECT_EQ(ClientRuns(root_).size(), 1u);
   EXPECT_TRUE(fs::exists(StagingPath() / "next.mp3"));
@@ -400,11 +406,16 @@ std::vector<std::string> TwoFileReports(std::string_view secondState, int status
   const std::string bWaits = "file\tb.mp3\t300\t0\twaiting\t0\t\t\n";
   return {start + "file\ta.mp3\t100\t0\twaiting\t0\t\t\n" + bWaits,
           start + "file\ta.mp3\t100\t40\tsending\t0\t\t\n" + bWaits,
-          start + "file\ta.mp3\t100\t100\tverified\t226\tOK\t\n"
-                  "file\tb.mp3\t300\t150\tsending\t0\t\t\n",
-          start + "file\ta.mp3\t100\t100\tverified\t226\tOK\t\n"
-                  "file\tb.mp3\t300\t300\t" + std::string(secondState) + "\t226\tOK\t\n"
-                  "end\t" + std::to_string(status) + "\n"};
+          start +
+              "file\ta.mp3\t100\t100\tverified\t226\tOK\t\n"
+              "file\tb.mp3\t300\t150\tsending\t0\t\t\n",
+          start +
+              "file\ta.mp3\t100\t100\tverified\t226\tOK\t\n"
+              "file\tb.mp3\t300\t300\t" +
+              std::string(secondState) +
+              "\t226\tOK\t\n"
+              "end\t" +
+              std::to_string(status) + "\n"};
 }
 
 TEST_F(FormHandlersTest, WhileASendRunsItsTooltipAndLauncherProgressFollowTheReport) {
@@ -492,11 +503,12 @@ TEST_F(FormHandlersTest, StopSendingEndsTheSendAtOnceAndTellsWhatWentBeforeIt) {
   ASSERT_EQ(view_.told().size(), 1u);
   EXPECT_EQ(view_.told()[0].summary, "The send was stopped");
   EXPECT_EQ(view_.told()[0].body,
-            "1 MP3 file was sent to " + std::string(kFtpHost) + " and verified.\n"
-            "The send was stopped before it ended.\n"
-            "b.mp3 was not sent whole: 150 of 300 bytes went.\n"
-            "The connection was not encrypted. The server's identity was not checked.\n"
-            "The staged files are still there; press \"Send the Music!\" to try again.");
+            "1 MP3 file was sent to " + std::string(kFtpHost) +
+                " and verified.\n"
+                "The send was stopped before it ended.\n"
+                "b.mp3 was not sent whole: 150 of 300 bytes went.\n"
+                "The connection was not encrypted. The server's identity was not checked.\n"
+                "The staged files are still there; press \"Send the Music!\" to try again.");
   EXPECT_TRUE(Boxes().empty());
   // Finish! finds no send running any more.
   EXPECT_TRUE(Click(&FormHandlers::Finish_Click));
@@ -530,8 +542,8 @@ TEST_F(FormHandlersTest, ClosingTheWindowWithNoSendRunningClosesItWithoutAsking)
 
 TEST_F(FormHandlersTest, ClosingDuringASendAndKeepingItGoesOnHiddenThenTellsAndCloses) {
   InstallStandInClient(root_);
-  ReportForClients(root_, kReportStart + kPlainConnection +
-                              "file\ta.mp3\t5\t5\tverified\t226\tOK\t\nend\t0\n");
+  ReportForClients(
+      root_, kReportStart + kPlainConnection + "file\ta.mp3\t5\t5\tverified\t226\tOK\t\nend\t0\n");
   Stage("a.mp3");
   ASSERT_TRUE(Load());
   ClientHold hold(root_);

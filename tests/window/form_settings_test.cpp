@@ -80,9 +80,9 @@ TEST_F(FormSettingsTest, AMalformedFileIsToldAsTheWindowOpensAndSendStartsNoClie
   WriteFile(root_ / "tunelift.ini", "[server]\nhost = 127.0.0.1\nport = 21 21\n");
   // The window opens: the staged songs can still be looked after.
   ASSERT_TRUE(Load());
-  const std::string told =
-      kCannotUse + "tunelift.ini, line 3: port must be a whole number from 1 to 65535, got "
-                   "'21 21'.";
+  const std::string told = kCannotUse +
+                           "tunelift.ini, line 3: port must be a whole number from 1 to 65535, got "
+                           "'21 21'.";
   ASSERT_EQ(Boxes().size(), 1u);
   EXPECT_EQ(Boxes()[0].prompt, told);
   EXPECT_EQ(Boxes()[0].style, msgbox::kIconExclamation);

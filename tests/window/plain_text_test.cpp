@@ -19,13 +19,22 @@ TEST(PlainText, KeepsPlainTextAndLeavesOutWhatCouldSteerOrHide) {
       {"\xC3\x89t\xC3\xA9 \xE2\x99\xAB.mp3", "\xC3\x89t\xC3\xA9 \xE2\x99\xAB.mp3"},
       {"two  spaces stay", "two  spaces stay"},
       {"a\r\nb\tc\n\n\nd", "a b c d"},
-      {"\r\n  padded \r\n", "  padded "},                       // breaks at the ends go
+      {"\r\n  padded \r\n", "  padded "},  // breaks at the ends go
       {"line\xE2\x80\xA8sep\xE2\x80\xA9par\xC2\x85nel", "line sep par nel"},
       {"\x1b[31mred\x1b[0m", "[31mred[0m"},
       {"bell\x07 nul"s + '\0' + "del\x7f", "bell nuldel"},
-      {"csi\xC2\x9B" "2J", "csi2J"},
-      {"abc\xE2\x80\xAE" "3pm.mp3", "abc3pm.mp3"},             // right-to-left override
-      {"a\xE2\x80\x8B" "b\xEF\xBB\xBF" "c\xE2\x81\xA6" "d\xD8\x9C" "e", "abcde"},
+      {"csi\xC2\x9B"
+       "2J",
+       "csi2J"},
+      {"abc\xE2\x80\xAE"
+       "3pm.mp3",
+       "abc3pm.mp3"},  // right-to-left override
+      {"a\xE2\x80\x8B"
+       "b\xEF\xBB\xBF"
+       "c\xE2\x81\xA6"
+       "d\xD8\x9C"
+       "e",
+       "abcde"},
       {"bad \xFF\xFE bytes \xC3", "bad \xEF\xBF\xBD\xEF\xBF\xBD bytes \xEF\xBF\xBD"},
       {"\xE0\x80\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},  // an overlong "/"
       {"", ""},

@@ -22,7 +22,10 @@ public:
   void SetLabel4Caption(const std::string& caption) override { label4_ = caption; }
   void Unload() override { unloaded_ = true; }
   bool Unloaded() const override { return unloaded_; }
-  void BeginBusy() override { ++busyDepth_; ++busyTimes_; }
+  void BeginBusy() override {
+    ++busyDepth_;
+    ++busyTimes_;
+  }
   void EndBusy() noexcept override { --busyDepth_; }
   void ShowSending(std::string_view tooltip) override;
   void HideSending() noexcept override { sendingTooltip_.clear(); }

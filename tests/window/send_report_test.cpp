@@ -51,8 +51,8 @@ std::vector<std::string> Lines(const std::string& body) {
 }
 
 TEST(SendNotice, SaysHowManyMp3FilesWentAndWereVerifiedAndHowTheConnectionWas) {
-  const SendNotice went = Notice(0, kFirst + kSafe + File("a.mp3", "verified") +
-                                        File("b.mp3", "verified") + "end\t0\n");
+  const SendNotice went = Notice(
+      0, kFirst + kSafe + File("a.mp3", "verified") + File("b.mp3", "verified") + "end\t0\n");
   EXPECT_EQ(went.summary, "The music went");
   EXPECT_FALSE(went.failed);
   EXPECT_EQ(went.body,
@@ -121,8 +121,7 @@ TEST(SendNotice, GivesTheClientsReasonForAFileTheServerDidNotRefuse) {
                 "No MP3 file was sent to music.example.net.",
                 "a.mp3 was not sent: it grew while it was sent. (the server's last reply: 226 "
                 "Transfer complete.)",
-                "b.mp3 was not sent: The server closed the connection.",
-                "c.mp3 was not sent.",
+                "b.mp3 was not sent: The server closed the connection.", "c.mp3 was not sent.",
                 "d.mp3 was not sent whole: 3000 of 9000 bytes went.",
                 "e.mp3 was not sent: the FTP client did not come to it.",
                 "The connection was not encrypted. The server's identity was not checked.",
@@ -146,11 +145,10 @@ TEST(SendNotice, ShowsAServersWordsOnlyAsItsReplyNeverAsTheClients) {
   const SendNotice notice =
       Notice(1, kFirst + kPlain + "failure\t530\t" + suspended + "\tThe login was refused.\n" +
                     "failure\t0\t" + suspended + "\t\n" +
-                    File("a.mp3", "failed", 0, suspended, "The connection was lost.") +
-                    "end\t1\n");
+                    File("a.mp3", "failed", 0, suspended, "The connection was lost.") + "end\t1\n");
   const std::vector<std::string> lines = Lines(notice.body);
-  EXPECT_EQ(lines[1], "The FTP client said: The login was refused. The server's reply: 530 " +
-                          suspended);
+  EXPECT_EQ(lines[1],
+            "The FTP client said: The login was refused. The server's reply: 530 " + suspended);
   // Without a reply code the text is no reply at all, and shows nowhere.
   EXPECT_EQ(lines[2], "The FTP client failed and gave no reason.");
   EXPECT_EQ(lines[3], "a.mp3 was not sent: The connection was lost.");
@@ -161,19 +159,21 @@ TEST(SendNotice, ShowsAServersWordsOnlyAsItsReplyNeverAsTheClients) {
 }
 
 TEST(SendNotice, LetsNoControlCharacterFromTheReportOrANameShow) {
-  const SendNotice notice = Notice(
-      1, kFirst + "server\th\n" +
-             File("\x1b[31mred\xe2\x80\xae" "3pm.mp3", "failed", 550,
-                  "No\\r\\nThe music went\\t\x07\xc2\x9b" "2J\xff", "") +
-             "failure\t0\t\tCould not \\nresolve\x1b]0;x\x07 host\n"
-             "end\t1\n");
+  const SendNotice notice = Notice(1, kFirst + "server\th\n" +
+                                          File("\x1b[31mred\xe2\x80\xae"
+                                               "3pm.mp3",
+                                               "failed", 550,
+                                               "No\\r\\nThe music went\\t\x07\xc2\x9b"
+                                               "2J\xff",
+                                               "") +
+                                          "failure\t0\t\tCould not \\nresolve\x1b]0;x\x07 host\n"
+                                          "end\t1\n");
   EXPECT_EQ(Lines(notice.body),
             (std::vector<std::string>{
                 "No MP3 file was sent to music.example.net.",
                 "The FTP client said: Could not resolve]0;x host",
                 "The server refused [31mred3pm.mp3: 550 No The music went 2J\xEF\xBF\xBD",
-                "No connection to the server was made.",
-                std::string(kStillStaged)}));
+                "No connection to the server was made.", std::string(kStillStaged)}));
 }
 
 TEST(SendNotice, ClaimsTheFilesAreStagedOnlyWhenTheyAre) {
@@ -195,8 +195,7 @@ TEST(SendNotice, ClaimsTheFilesAreStagedOnlyWhenTheyAre) {
 }
 
 TEST(SendNotice, BelievesANonZeroExitStatusOverAReportWithoutFault) {
-  const SendNotice notice =
-      Notice(137, kFirst + kPlain + File("a.mp3", "verified") + "end\t0\n");
+  const SendNotice notice = Notice(137, kFirst + kPlain + File("a.mp3", "verified") + "end\t0\n");
   EXPECT_EQ(notice.summary, "Not all the music went");
   EXPECT_TRUE(notice.failed);
   EXPECT_EQ(Lines(notice.body)[1], "The FTP client ended with exit status 137.");
@@ -302,8 +301,10 @@ TEST(SendingTooltip, ShowsNoControlCharacterAndCutsALongName) {
   UploadProgress progress;
   progress.progress = SendProgress{.fileNumber = 1,
                                    .fileCount = 1,
-                                   .fileName = "\xE2\x80\xAE" "evil\x1b]0;x\x07" +
-                                               std::string(100, 'a') + ".mp3",
+                                   .fileName =
+                                       "\xE2\x80\xAE"
+                                       "evil\x1b]0;x\x07" +
+                                       std::string(100, 'a') + ".mp3",
                                    .fileSent = 0,
                                    .fileSize = 999};
   const std::string tooltip = SendingTooltip(progress);

@@ -78,7 +78,9 @@ TEST(ShownName, ShowsWhatIsNotUtf8AsReplacementAndControlsAsQuestionMarks) {
   EXPECT_EQ(ShownName("cut\xC3"), "cut\uFFFD");
   EXPECT_EQ(ShownName("line\nbreak\t.mp3"), "line?break?.mp3");
   EXPECT_EQ(ShownName("esc\x1b]0;title\x07.mp3"), "esc?]0;title?.mp3");
-  EXPECT_EQ(ShownName("c1\xC2\x9B" "2J.mp3"), "c1?2J.mp3");
+  EXPECT_EQ(ShownName("c1\xC2\x9B"
+                      "2J.mp3"),
+            "c1?2J.mp3");
   EXPECT_EQ(ShownName("del\x7F"), "del?");
 }
 

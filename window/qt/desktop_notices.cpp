@@ -82,8 +82,8 @@ void DesktopNotices::Tell(const SendNotice& notice) {
     return TellInABox(notice);
   }
   // Whether the service reads markup in the body decides how the body must be written.
-  Await(bus.asyncCall(NotificationsCall(QStringLiteral("GetCapabilities")), kCallTimeoutMs),
-        notice, [this, notice](const QDBusMessage& reply) {
+  Await(bus.asyncCall(NotificationsCall(QStringLiteral("GetCapabilities")), kCallTimeoutMs), notice,
+        [this, notice](const QDBusMessage& reply) {
           const QList<QVariant> values = reply.arguments();
           Notify(notice, values.isEmpty() ? QStringList() : values.first().toStringList());
         });

@@ -22,16 +22,16 @@ void LauncherProgress::Update(const QVariantMap& properties) {
   if (refused_ || !bus.isConnected()) {
     return;
   }
-  QDBusMessage update = QDBusMessage::createSignal(QString::fromLatin1(kLauncherObjectPath),
-                                                   QString::fromLatin1(kLauncherInterface),
-                                                   QStringLiteral("Update"));
+  QDBusMessage update =
+      QDBusMessage::createSignal(QString::fromLatin1(kLauncherObjectPath),
+                                 QString::fromLatin1(kLauncherInterface), QStringLiteral("Update"));
   update << QString::fromLatin1(kLauncherAppUri) << properties;
   if (!bus.send(update)) {
     refused_ = true;
     const QDBusError error = bus.lastError();
     throw Error(errnum::kDeviceUnavailable,
-                "The session bus did not take the launcher's progress: " +
-                    ToText(error.name()) + ": " + ToText(error.message()));
+                "The session bus did not take the launcher's progress: " + ToText(error.name()) +
+                    ": " + ToText(error.message()));
   }
 }
 

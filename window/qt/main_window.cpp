@@ -32,8 +32,7 @@ QWidget* MakeWidget(const ControlSpec& control, QWidget* parent) {
       label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
       return label;
     }
-    case ControlKind::FileListBox:
-      return new FileListBox(std::string(kFile1Pattern), parent);
+    case ControlKind::FileListBox: return new FileListBox(std::string(kFile1Pattern), parent);
   }
   return nullptr;
 }

@@ -30,10 +30,8 @@ QStringList NameFilters(const std::string& filter) {
 
 QMessageBox::StandardButtons ButtonsFor(int style) {
   switch (style & kButtonMask) {
-    case msgbox::kOkOnly:
-      return QMessageBox::Ok;
-    case msgbox::kYesNo:
-      return QMessageBox::Yes | QMessageBox::No;
+    case msgbox::kOkOnly: return QMessageBox::Ok;
+    case msgbox::kYesNo: return QMessageBox::Yes | QMessageBox::No;
     default:
       throw std::invalid_argument("message-box buttons not offered: " +
                                   std::to_string(style & kButtonMask));
@@ -42,19 +40,13 @@ QMessageBox::StandardButtons ButtonsFor(int style) {
 
 QMessageBox::Icon IconFor(int style) {
   switch (style & kIconMask) {
-    case 0:
-      return QMessageBox::NoIcon;
-    case msgbox::kIconCritical:
-      return QMessageBox::Critical;
-    case msgbox::kIconQuestion:
-      return QMessageBox::Question;
-    case msgbox::kIconExclamation:
-      return QMessageBox::Warning;
-    case msgbox::kIconInformation:
-      return QMessageBox::Information;
+    case 0: return QMessageBox::NoIcon;
+    case msgbox::kIconCritical: return QMessageBox::Critical;
+    case msgbox::kIconQuestion: return QMessageBox::Question;
+    case msgbox::kIconExclamation: return QMessageBox::Warning;
+    case msgbox::kIconInformation: return QMessageBox::Information;
     default:
-      throw std::invalid_argument("message-box icon unknown: " +
-                                  std::to_string(style & kIconMask));
+      throw std::invalid_argument("message-box icon unknown: " + std::to_string(style & kIconMask));
   }
 }
 
@@ -68,7 +60,7 @@ void ConfigureOpenDialog(QFileDialog& dialog, const OpenFileSettings& settings,
   dialog.setDirectory(ToQString(settings.initDir));
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode((settings.flags & ofn::kFileMustExist) != 0 ? QFileDialog::ExistingFile
-                                                                  : QFileDialog::AnyFile);
+                                                                 : QFileDialog::AnyFile);
   // The choices show their descriptions alone, as the platform's dialog shows them.
   dialog.setOption(QFileDialog::HideNameFilterDetails);
   dialog.setOption(QFileDialog::DontUseNativeDialog, !options.nativeFileDialog);
@@ -102,8 +94,8 @@ std::unique_ptr<QMessageBox> MakeMessageBox(const std::string& prompt, int style
   const std::string_view shownTitle = title.empty() ? kApplicationTitle : title;
   // The handlers break lines with CR LF, as the platform does; Qt breaks them with LF.
   const QString text = ToQString(prompt).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  auto box = std::make_unique<Centred<QMessageBox>>(IconFor(style), ToQString(shownTitle),
-                                                     text, ButtonsFor(style), owner);
+  auto box = std::make_unique<Centred<QMessageBox>>(IconFor(style), ToQString(shownTitle), text,
+                                                    ButtonsFor(style), owner);
   box->setTextFormat(Qt::PlainText);
   return box;
 }
@@ -119,12 +111,9 @@ std::unique_ptr<ProgressDialog> QtDialogs::ShowProgress(const ProgressText& text
 
 int AnswerNumber(QMessageBox::StandardButton button) {
   switch (button) {
-    case QMessageBox::Ok:
-      return msgbox::kIdOk;
-    case QMessageBox::Yes:
-      return msgbox::kIdYes;
-    case QMessageBox::No:
-      return msgbox::kIdNo;
+    case QMessageBox::Ok: return msgbox::kIdOk;
+    case QMessageBox::Yes: return msgbox::kIdYes;
+    case QMessageBox::No: return msgbox::kIdNo;
     default:
       throw std::invalid_argument("message-box answer unknown: " +
                                   std::to_string(static_cast<int>(button)));

@@ -26,8 +26,7 @@ QStringList WrapCaption(const QString& caption, const QFont& font, int width) {
 
 }  // namespace
 
-WrappingButton::WrappingButton(const QString& text, QWidget* parent)
-    : QPushButton(text, parent) {}
+WrappingButton::WrappingButton(const QString& text, QWidget* parent) : QPushButton(text, parent) {}
 
 void WrappingButton::paintEvent(QPaintEvent* /*event*/) {
   QStylePainter painter(this);

@@ -27,8 +27,7 @@ NativeControl NativeControlFor(const ControlSpec& control) {
       // The list keeps the height it was given rather than one of whole entries, and keeps
       // the order it is given: the list's rules sort it.
       return {L"LISTBOX",
-              kChild | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT |
-                  LBS_HASSTRINGS,
+              kChild | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS,
               WS_EX_CLIENTEDGE};
   }
   return {L"STATIC", kChild, 0};

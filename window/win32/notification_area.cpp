@@ -143,11 +143,8 @@ void NotificationArea::OnIconMessage(LPARAM lParam) {
     case NIN_SELECT:
     case NIN_KEYSELECT:
     case NIN_BALLOONUSERCLICK:
-    case WM_LBUTTONUP:
-      NoticeGone();
-      break;
-    default:
-      break;
+    case WM_LBUTTONUP: NoticeGone(); break;
+    default: break;
   }
 }
 

@@ -9,8 +9,7 @@ HICON ProgramIcon(int size) {
   if (icon == nullptr) {
     // Only tunelift.exe carries the icon (its resources are checked by the test
     // app.windows_resources); the tests' programs that open the window show the system's.
-    icon = LoadImageW(nullptr, IDI_APPLICATION, IMAGE_ICON, size, size,
-                      LR_SHARED);
+    icon = LoadImageW(nullptr, IDI_APPLICATION, IMAGE_ICON, size, size, LR_SHARED);
   }
   return static_cast<HICON>(icon);
 }

@@ -84,10 +84,10 @@ Win32Progress::Win32Progress(const ProgressText& text, HWND owner)
     throw LastWin32Error("Cannot measure the progress dialog's frame");
   }
   // The dialog's messages reach this object from the first on: WM_NCCREATE carries it.
-  window_ = CreateWindowExW(kExStyle, kProgressClassName, WideForDisplay(text.title).c_str(),
-                            kStyle, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
-                            frame.bottom - frame.top, owner_, nullptr, GetModuleHandleW(nullptr),
-                            this);
+  window_ =
+      CreateWindowExW(kExStyle, kProgressClassName, WideForDisplay(text.title).c_str(), kStyle,
+                      CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
+                      frame.bottom - frame.top, owner_, nullptr, GetModuleHandleW(nullptr), this);
   if (window_ == nullptr) {
     throw LastWin32Error("Cannot make the progress dialog");
   }
@@ -132,8 +132,7 @@ void Win32Progress::MakeControl(const wchar_t* windowClass, DWORD style,
       0, windowClass, L"", WS_CHILD | WS_VISIBLE | style, TwipsToPixels(place.left, dpi_),
       TwipsToPixels(place.top, dpi_), TwipsToPixels(place.width, dpi_),
       TwipsToPixels(place.height, dpi_), window_,
-      reinterpret_cast<HMENU>(static_cast<INT_PTR>(place.id)), GetModuleHandleW(nullptr),
-      nullptr);
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(place.id)), GetModuleHandleW(nullptr), nullptr);
   if (made == nullptr) {
     throw LastWin32Error("Cannot make a control of the progress dialog");
   }
@@ -147,8 +146,7 @@ void Win32Progress::Update(const ProgressText& text) {
   SetText(window_, text.title);
   SetText(GetDlgItem(window_, kWhat.id), text.what);
   SetText(GetDlgItem(window_, kAmount.id), text.amount);
-  SendMessageW(GetDlgItem(window_, kBar.id), PBM_SETPOS, static_cast<WPARAM>(text.barPosition),
-               0);
+  SendMessageW(GetDlgItem(window_, kBar.id), PBM_SETPOS, static_cast<WPARAM>(text.barPosition), 0);
 }
 
 // Only a text that changed is set: the dialog is updated many times a second, and each new
@@ -174,8 +172,7 @@ LRESULT Win32Progress::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
       cancelled_ = true;  // the dialog stays until its copy has ended
       return 0;
-    default:
-      return DefWindowProcW(window_, message, wParam, lParam);
+    default: return DefWindowProcW(window_, message, wParam, lParam);
   }
 }
 

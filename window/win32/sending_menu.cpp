@@ -25,8 +25,8 @@ const MenuBinding* ChooseFromSendingMenu(HWND window, POINT anchor) {
   // A menu of a notification icon closes when the user clicks elsewhere only if its window
   // is in the foreground, and shows again at once only after the window has had a message.
   SetForegroundWindow(window);
-  const UINT alignment = GetSystemMetrics(SM_MENUDROPALIGNMENT) != 0 ? TPM_RIGHTALIGN
-                                                                     : TPM_LEFTALIGN;
+  const UINT alignment =
+      GetSystemMetrics(SM_MENUDROPALIGNMENT) != 0 ? TPM_RIGHTALIGN : TPM_LEFTALIGN;
   constexpr UINT kFlags = TPM_BOTTOMALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY;
   // With TPM_RETURNCMD, 0 is both "no choice" and a failure: the last error tells them apart.
   SetLastError(ERROR_SUCCESS);

@@ -78,7 +78,7 @@ void TaskbarProgress::Check(HRESULT result, const char* call) {
   }
   refused_ = true;
   throw Error(errnum::kDeviceUnavailable, "The taskbar did not take the send's progress: " +
-                                               std::string(call) + ": " + HresultText(result));
+                                              std::string(call) + ": " + HresultText(result));
 }
 
 }  // namespace tunelift

@@ -45,7 +45,8 @@ std::string_view DialogErrorWords(unsigned long code) {
   switch (code) {
     case CDERR_DIALOGFAILURE: return "The dialog box could not be created.";
     case CDERR_STRUCTSIZE: return "The dialog was given a structure of the wrong size.";
-    case CDERR_INITIALIZATION: return "The dialog failed during initialization; memory may be short.";
+    case CDERR_INITIALIZATION:
+      return "The dialog failed during initialization; memory may be short.";
     case CDERR_NOTEMPLATE: return "The dialog's template is missing.";
     case CDERR_NOHINSTANCE: return "The dialog's template has no instance handle.";
     case CDERR_LOADSTRFAILURE: return "The dialog could not load a string.";

@@ -85,8 +85,8 @@ Win32Window::Win32Window(FileServices& services, Dialogs& dialogs, int dpi, Form
       dpi_(dpi),
       font_(CreateWindowFont(dpi)) {
   RegisterWindowClass(&RoutedWindowProc<Win32Window>);
-  const SIZE size = WindowSizeFor(TwipsToPixels(kClientWidth, dpi_),
-                                  TwipsToPixels(kClientHeight, dpi_));
+  const SIZE size =
+      WindowSizeFor(TwipsToPixels(kClientWidth, dpi_), TwipsToPixels(kClientHeight, dpi_));
   const std::wstring caption = WideFromUtf8(kFormCaption);
   // The window's messages reach this object from the first on: WM_NCCREATE carries it.
   window_ = CreateWindowExW(kWindowExStyle, kWindowClassName, caption.c_str(), kWindowStyle,
@@ -147,10 +147,10 @@ HWND Win32Window::CreateControl(const ControlSpec& control) {
   const RECT place = ControlRect(control, dpi_);
   const std::wstring text = WideFromUtf8(control.text);
   const auto id = static_cast<INT_PTR>(ControlId(control.name));
-  HWND made = CreateWindowExW(native.exStyle, native.windowClass, text.c_str(), native.style,
-                              place.left, place.top, place.right - place.left,
-                              place.bottom - place.top, window_, reinterpret_cast<HMENU>(id),
-                              GetModuleHandleW(nullptr), nullptr);
+  HWND made =
+      CreateWindowExW(native.exStyle, native.windowClass, text.c_str(), native.style, place.left,
+                      place.top, place.right - place.left, place.bottom - place.top, window_,
+                      reinterpret_cast<HMENU>(id), GetModuleHandleW(nullptr), nullptr);
   if (made == nullptr) {
     throw LastWin32Error("Cannot make the control " + std::string(control.name));
   }
@@ -163,9 +163,7 @@ HWND Win32Window::CreateControl(const ControlSpec& control) {
 
 LRESULT Win32Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_COMMAND:
-      OnCommand(LOWORD(wParam), HIWORD(wParam));
-      return 0;
+    case WM_COMMAND: OnCommand(LOWORD(wParam), HIWORD(wParam)); return 0;
     case WM_TIMER:
       if (wParam == kSendTimerId) {
         handlers_.Run(&FormHandlers::SendTimer_Timer);
@@ -176,19 +174,13 @@ LRESULT Win32Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         CloseOnceNoticeGone();
       }
       return 0;
-    case kNotificationIconMessage:
-      OnIconMessage(wParam, lParam);
-      return 0;
+    case kNotificationIconMessage: OnIconMessage(wParam, lParam); return 0;
     case WM_CLOSE:
       // The close box, Alt+F4 and the system menu's Close all come here; the handlers decide.
       handlers_.Run(&FormHandlers::CloseWindow);
       return 0;
-    case WM_ACTIVATE:
-      OnActivate(LOWORD(wParam) != WA_INACTIVE);
-      return 0;
-    case WM_SETFOCUS:
-      OnActivate(true);
-      return 0;
+    case WM_ACTIVATE: OnActivate(LOWORD(wParam) != WA_INACTIVE); return 0;
+    case WM_SETFOCUS: OnActivate(true); return 0;
     case WM_SETCURSOR:
       if (OnSetCursor()) {
         return TRUE;
@@ -292,8 +284,8 @@ void Win32Window::Unload() {
   unloaded_ = true;
   // Hidden while its sends ran, the window stays (hidden) while the notice of their end
   // shows from its icon: the icon, and the notice, go with the window.
-  const bool noticeWaits = window_ != nullptr && !IsWindowVisible(window_) && notices_ &&
-                           notices_->NoticeShows();
+  const bool noticeWaits =
+      window_ != nullptr && !IsWindowVisible(window_) && notices_ && notices_->NoticeShows();
   if (window_ != nullptr && !noticeWaits) {
     DestroyWindow(window_);
   }

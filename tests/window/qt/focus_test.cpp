@@ -32,7 +32,8 @@ private slots:
     Start({"one.mp3", "two.mp3"});
     Press(Qt::Key_Space);
     QCOMPARE(fixture_->dialogs().openCalls().size(), std::size_t(1));
-    QCOMPARE(FileNames(fixture_->StagingFolder()), std::vector<std::string>({"one.mp3", "two.mp3"}));
+    QCOMPARE(FileNames(fixture_->StagingFolder()),
+             std::vector<std::string>({"one.mp3", "two.mp3"}));
     QCOMPARE(fixture_->Listed(), QStringList({"one.mp3", "two.mp3"}));
     QVERIFY(fixture_->dialogs().msgBoxCalls().empty());
   }

@@ -187,9 +187,9 @@ private slots:
     }
     const auto& boxes = fixture_->dialogs().msgBoxCalls();
     QCOMPARE(boxes.size(), std::size_t(1));
-    QVERIFY2(boxes[0].prompt.starts_with("Could not stage the file.\r\nCannot copy '" +
-                                         chosen.string()),
-             boxes[0].prompt.c_str());
+    QVERIFY2(
+        boxes[0].prompt.starts_with("Could not stage the file.\r\nCannot copy '" + chosen.string()),
+        boxes[0].prompt.c_str());
     QVERIFY2(boxes[0].prompt.find("File too large") != std::string::npos, boxes[0].prompt.c_str());
     QCOMPARE(boxes[0].style, 48);
     QCOMPARE(FileNames(fixture_->StagingFolder()), std::vector<std::string>{"long.mp3"});

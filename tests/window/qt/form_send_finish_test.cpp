@@ -195,14 +195,13 @@ private slots:
   void finishWithTheFolderGoneWarnsBeforeDeletingTheScript() {
     fs::remove_all(fixture_->StagingFolder());
     bool scriptThereWhileWarned = false;
-    fixture_->dialogs().AnswerMsgBoxWith(msgbox::kIdOk, [&] {
-      scriptThereWhileWarned = fs::exists(fixture_->UploadScript());
-    });
+    fixture_->dialogs().AnswerMsgBoxWith(
+        msgbox::kIdOk, [&] { scriptThereWhileWarned = fs::exists(fixture_->UploadScript()); });
     fixture_->Click("Finish");
     const auto& boxes = fixture_->dialogs().msgBoxCalls();
     QCOMPARE(boxes.size(), std::size_t(1));
-    QCOMPARE(boxes[0].prompt, fixture_->StagingFolder().string() +
-                                  " does not exist or has already been deleted!");
+    QCOMPARE(boxes[0].prompt,
+             fixture_->StagingFolder().string() + " does not exist or has already been deleted!");
     QCOMPARE(boxes[0].style, 48);
     QCOMPARE(boxes[0].title, std::string("Folder not Found"));
     QVERIFY(scriptThereWhileWarned);

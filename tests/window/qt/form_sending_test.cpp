@@ -141,8 +141,9 @@ private:
   }
 
   QAction* MenuAction(const char* name) const {
-    return fixture_->window().findChild<QMenu*>(QStringLiteral("SendingMenu"))->findChild<QAction*>(
-        QString::fromLatin1(name));
+    return fixture_->window()
+        .findChild<QMenu*>(QStringLiteral("SendingMenu"))
+        ->findChild<QAction*>(QString::fromLatin1(name));
   }
 
   QTimer* SendTimer() const {

@@ -73,7 +73,8 @@ private slots:
     QVERIFY(fixture_->dialogs().msgBoxCalls().empty());
     QCOMPARE(FileNames(fixture_->StagingFolder()),
              std::vector<std::string>{"added-behind-its-back.mp3"});
-    QCOMPARE(fixture_->Listed(), QStringList{"added-behind-its-back.mp3"});  // refreshed all the same
+    QCOMPARE(fixture_->Listed(),
+             QStringList{"added-behind-its-back.mp3"});  // refreshed all the same
   }
 
   // The platform's own dialog does the same when it is given the same initial folder each time.
@@ -84,7 +85,7 @@ private slots:
     fixture_->Click("Browse");  // cancelled
     fixture_->dialogs().AnswerOpenWith(WriteFile(album / "song.mp3").string());
     fixture_->Click("Browse");
-    fixture_->Click("Browse");  // cancelled
+    fixture_->Click("Browse");                        // cancelled
     fixture_->dialogs().AnswerOpenWith("/gone.mp3");  // picked, but cannot be staged
     fixture_->Click("Browse");
     fixture_->Click("Browse");  // cancelled

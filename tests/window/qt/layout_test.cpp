@@ -85,11 +85,16 @@ private slots:
   void shortTextsAreAsWritten_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("text");
-    QTest::newRow("cmdDelete") << "cmdDelete" << "Delete Selected";
-    QTest::newRow("Delete") << "Delete" << "Delete All";
-    QTest::newRow("Send") << "Send" << "Send the Music!";
-    QTest::newRow("Browse") << "Browse" << "Browse for .MP3 files";
-    QTest::newRow("Label1") << "Label1" << "You selected these files:";
+    QTest::newRow("cmdDelete") << "cmdDelete"
+                               << "Delete Selected";
+    QTest::newRow("Delete") << "Delete"
+                            << "Delete All";
+    QTest::newRow("Send") << "Send"
+                          << "Send the Music!";
+    QTest::newRow("Browse") << "Browse"
+                            << "Browse for .MP3 files";
+    QTest::newRow("Label1") << "Label1"
+                            << "You selected these files:";
   }
   void shortTextsAreAsWritten() {
     QFETCH(QString, name);
@@ -101,8 +106,8 @@ private slots:
 
   // Written out here on their own, so a slip in the table's spacing shows.
   void longTextsKeepTheirExactSpacing() {
-    const QString finish = QString(11, u' ') + "Finish!" + QString(8, u' ') +
-                           "(and delete temp files)";
+    const QString finish =
+        QString(11, u' ') + "Finish!" + QString(8, u' ') + "(and delete temp files)";
     QCOMPARE(fixture_->Control<QPushButton>("Finish")->text(), finish);
     QCOMPARE(fixture_->Control<QLabel>("Label3")->text(),
              "Press \"Browse for .MP3 files\" to select and copy the music you want to send." +

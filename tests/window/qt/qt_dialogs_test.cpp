@@ -115,9 +115,9 @@ private slots:
     } catch (const Error& error) {
       QFAIL(("the dialog chose nothing: " + error.description()).c_str());
     }
-    QCOMPARE(chosen, QDir::toNativeSeparators(
-                         QString::fromStdString((Folder() / "SONG.MP3").string()))
-                         .toStdString());
+    QCOMPARE(chosen,
+             QDir::toNativeSeparators(QString::fromStdString((Folder() / "SONG.MP3").string()))
+                 .toStdString());
   }
 
   void openDialogCancelledIsError32755() {
@@ -167,8 +167,7 @@ private slots:
     QTest::addColumn<int>("style");
     QTest::addColumn<QMessageBox::StandardButtons>("buttons");
     QTest::addColumn<QMessageBox::Icon>("icon");
-    QTest::newRow("0") << 0 << QMessageBox::StandardButtons(QMessageBox::Ok)
-                       << QMessageBox::NoIcon;
+    QTest::newRow("0") << 0 << QMessageBox::StandardButtons(QMessageBox::Ok) << QMessageBox::NoIcon;
     QTest::newRow("36") << 36 << (QMessageBox::Yes | QMessageBox::No) << QMessageBox::Question;
     QTest::newRow("48") << 48 << QMessageBox::StandardButtons(QMessageBox::Ok)
                         << QMessageBox::Warning;

@@ -32,8 +32,14 @@ QRect CaptionBox(const QPushButton& button) {
 QString Describe(const QString& name, const QRect& box, const QRect& text) {
   return QStringLiteral("%1: text %2x%3 at %4,%5 in box %6x%7 at %8,%9")
       .arg(name)
-      .arg(text.width()).arg(text.height()).arg(text.x()).arg(text.y())
-      .arg(box.width()).arg(box.height()).arg(box.x()).arg(box.y());
+      .arg(text.width())
+      .arg(text.height())
+      .arg(text.x())
+      .arg(text.y())
+      .arg(box.width())
+      .arg(box.height())
+      .arg(box.x())
+      .arg(box.y());
 }
 
 QRect ToDevicePixels(const QRect& logical, qreal ratio) {
@@ -84,17 +90,16 @@ private slots:
     for (const QString& name : kLabels) {
       const auto* label = fixture_->Control<QLabel>(name.toStdString());
       const QRect box = label->contentsRect();
-      const QRect text = QFontMetrics(label->font())
-                             .boundingRect(box, int(label->alignment()) | Qt::TextWordWrap,
-                                           label->text());
+      const QRect text =
+          QFontMetrics(label->font())
+              .boundingRect(box, int(label->alignment()) | Qt::TextWordWrap, label->text());
       QVERIFY2(box.contains(text), qPrintable(Describe(name, box, text)));
     }
     for (const QString& name : kButtons) {
       const auto* button = fixture_->Control<QPushButton>(name.toStdString());
       const QRect box = CaptionBox(*button);
       const QRect text = QFontMetrics(button->font())
-                             .boundingRect(box, Qt::AlignCenter | Qt::TextWordWrap,
-                                           button->text());
+                             .boundingRect(box, Qt::AlignCenter | Qt::TextWordWrap, button->text());
       QVERIFY2(box.contains(text), qPrintable(Describe(name, box, text)));
     }
   }
@@ -121,12 +126,17 @@ private slots:
       const int rightMargin = box.right() - line.right();
       QVERIFY2(std::abs(leftMargin - rightMargin) <= slack,
                qPrintable(QStringLiteral("line %1: margins %2 and %3")
-                              .arg(i).arg(leftMargin).arg(rightMargin)));
+                              .arg(i)
+                              .arg(leftMargin)
+                              .arg(rightMargin)));
       QVERIFY(line.top() > box.top() && line.bottom() < box.bottom());
       const int width = qRound(metrics.tightBoundingRect(words[int(i)]).width() * ratio);
       QVERIFY2(std::abs(line.width() - width) <= slack,
                qPrintable(QStringLiteral("line %1 is %2 px wide, \"%3\" is %4")
-                              .arg(i).arg(line.width()).arg(words[int(i)]).arg(width)));
+                              .arg(i)
+                              .arg(line.width())
+                              .arg(words[int(i)])
+                              .arg(width)));
     }
   }
 

@@ -86,8 +86,7 @@ QProgressDialog* WindowFixture::ProgressShown() const {
 
 void WindowFixture::Select(std::string_view name) {
   auto* list = Control<QListWidget>("File1");
-  const QList<QListWidgetItem*> found =
-      list->findItems(ToQString(name), Qt::MatchExactly);
+  const QList<QListWidgetItem*> found = list->findItems(ToQString(name), Qt::MatchExactly);
   if (found.isEmpty()) {
     throw std::logic_error("the list does not show " + std::string(name));
   }

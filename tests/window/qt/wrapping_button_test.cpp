@@ -52,8 +52,9 @@ private slots:
     const std::vector<InkLine> lines = CaptionInk(button);
     QCOMPARE(lines.size(), std::size_t(2));
     QCOMPARE(lines[0].width(), lines[1].width());
-    QVERIFY2(std::abs(OffCentre(lines[0], button.width())) <= 1,
-             qPrintable(QStringLiteral("%1 px off centre").arg(OffCentre(lines[0], button.width()))));
+    QVERIFY2(
+        std::abs(OffCentre(lines[0], button.width())) <= 1,
+        qPrintable(QStringLiteral("%1 px off centre").arg(OffCentre(lines[0], button.width()))));
   }
 
   void aCaptionThatFitsStaysOnOneLine() {

@@ -85,8 +85,9 @@ TEST_F(Win32FlowTest, SendStartsTheClientAndTheWindowTellsHowTheSendEnded) {
 TEST_F(Win32FlowTest, FinishWaitsForARunningClientThenDeletesEverythingAndCloses) {
   InstallStandInClient(root_);
   ReplayForClients(root_, 1, "ftp: Could not resolve host\n");
-  ReportForClients(root_, "tunelift-send-report\t1\nfailure\t0\t\tThe host cannot be found.\n"
-                          "end\t1\n");
+  ReportForClients(root_,
+                   "tunelift-send-report\t1\nfailure\t0\t\tThe host cannot be found.\n"
+                   "end\t1\n");
   ASSERT_TRUE(LoadAndShow());
   Pick("not yet sent.mp3");
   ClientHold hold(root_);

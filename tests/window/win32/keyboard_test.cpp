@@ -73,8 +73,8 @@ TEST_F(Win32KeyboardTest, TheFocusComesBackToItsControlWhenTheWindowIsActivatedA
   Key(VK_TAB);
   Key(VK_TAB);
   ASSERT_EQ(FocusedName(), "File1");
-  const HWND other = CreateWindowExW(0, L"STATIC", L"another program", WS_OVERLAPPEDWINDOW,
-                                     0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
+  const HWND other = CreateWindowExW(0, L"STATIC", L"another program", WS_OVERLAPPEDWINDOW, 0, 0,
+                                     100, 100, nullptr, nullptr, nullptr, nullptr);
   ShowWindow(other, SW_SHOW);
   SetActiveWindow(other);
   Pump();

@@ -120,8 +120,9 @@ TEST_F(Win32SendingTest, StopSendingFromTheIconsMenuEndsTheSendAndTellsWhatWent)
 
 TEST_F(Win32SendingTest, TheTaskbarTakesTheProgressAndAFailureShowsUntilTheWindowIsActivated) {
   ReportsForClients(root_,
-                    {kSlowTwoFileSend[0], kPlainReportStart + "file\ta.mp3\t100\t100\tverified\t226\tOK\t\n"
-                                            "file\tb.mp3\t300\t150\tfailed\t550\tNo.\t\nend\t1\n"},
+                    {kSlowTwoFileSend[0],
+                     kPlainReportStart + "file\ta.mp3\t100\t100\tverified\t226\tOK\t\n"
+                                         "file\tb.mp3\t300\t150\tfailed\t550\tNo.\t\nend\t1\n"},
                     300ms);
   Click("Send");
   ASSERT_TRUE(PumpUntil([&] { return !Boxes().empty(); }));
@@ -145,8 +146,7 @@ protected:
     viewer_ = outside_ / "viewer.exe";
     fs::copy_file(PathFromUtf8(MakeNativeServices()->ProgramFolder()) / VIEWER_STAND_IN_NAME,
                   viewer_);
-    ASSERT_EQ(RegSetKeyValueW(HKEY_CLASSES_ROOT, L".log", nullptr, REG_SZ, kProgId,
-                              sizeof kProgId),
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CLASSES_ROOT, L".log", nullptr, REG_SZ, kProgId, sizeof kProgId),
               ERROR_SUCCESS);
     const std::wstring command = L"\"" + viewer_.wstring() + L"\" \"%1\"";
     ASSERT_EQ(RegSetKeyValueW(HKEY_CLASSES_ROOT, kOpenCommand, nullptr, REG_SZ, command.c_str(),

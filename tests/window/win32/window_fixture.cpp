@@ -122,8 +122,8 @@ void Win32WindowTest::SelectEntry(const std::string& shown) {
 
 std::string TextOf(HWND window) {
   std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
-  text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(),
-                                                      static_cast<int>(text.size()))));
+  text.resize(
+      static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
   return Utf8FromWide(text);
 }
 
