@@ -111,6 +111,7 @@ public:
   // Makes `path` the current directory; later relative names resolve in it.
   virtual void ChDir(const std::string& path) = 0;
   virtual std::string CurDir() const = 0;
+  // Named after the run-time statement it mirrors; here it makes the staging folder.
   // Creates one folder; its parent must exist.
   virtual void MkDir(const std::string& path) = 0;
   // True when a folder of that name exists (a link to one does not count); never fails.
@@ -136,12 +137,14 @@ public:
   // caller's thread goes on.
   virtual void FileCopy(const std::string& source, const std::string& destination,
                         const CopyOptions& options = {}) = 0;
+  // Named after the run-time statement it mirrors; here it clears the staged files.
   // Deletes every file (not folder) whose name matches the last part of `pattern`, which may
   // hold the wildcards * and ?, without regard to case; "*.*" matches every name. Fails with
   // file-not-found when nothing matches.
   virtual void Kill(const std::string& pattern) = 0;
   // Deletes exactly the file (or link) at `path`; no character in it is a wildcard.
   virtual void KillFile(const std::string& path) = 0;
+  // Named after the run-time statement it mirrors; here it starts the FTP client.
   // Starts the program named first in `commandLine` (the platform's quoting rules) in a new
   // process that inherits the current directory, and returns at once without waiting. A bare
   // program name is looked for in the program folder first, then by the platform's own search

@@ -1,4 +1,4 @@
-// The handlers' side of copying a chosen file: started by Browse_Click, followed by the copy
+// The handlers' side of copying a chosen file: started by ChooseAndStageFile, followed by the copy
 // timer's ticks, refused to the buttons meanwhile, stopped by Cancel or by the window's closing.
 
 #include <algorithm>
@@ -41,7 +41,7 @@ bool FormHandlers::RefusedWhileCopying(Handler handler) {
   return true;
 }
 
-void FormHandlers::CopyTimer_Timer() {
+void FormHandlers::CopyTimerTick() {
   if (!copy_) {
     view_.SetCopyTimer(false);  // a tick that was already on its way as the copy ended
     return;
@@ -95,7 +95,7 @@ void FormHandlers::EndCopy() {
   }
 }
 
-void FormHandlers::Form_Unload() {
+void FormHandlers::WindowClosed() {
   DropCopy();
 }
 
@@ -110,10 +110,10 @@ void FormHandlers::DropCopy() {
 // The send timer's tick stages and deletes nothing, and re-reading the folder four times a
 // second would only flicker; the copy timer's changes the folder only as the copy ends.
 bool FormHandlers::ListMayHaveChanged(Handler handler) const {
-  if (handler == &FormHandlers::SendTimer_Timer) {
+  if (handler == &FormHandlers::SendTimerTick) {
     return false;
   }
-  return handler != &FormHandlers::CopyTimer_Timer || !copy_;
+  return handler != &FormHandlers::CopyTimerTick || !copy_;
 }
 
 }  // namespace tunelift

@@ -33,7 +33,7 @@ constexpr std::string_view kNothingToSend =
 constexpr std::string_view kKeepSending =
     "The music is still being sent. Keep sending after the window closes?";
 // The list shows what the script sends, by one pattern.
-static_assert(kFile1Pattern == kMusicPattern);
+static_assert(kStagedListPattern == kMusicPattern);
 
 // The folder of a chosen file: everything before its last separator, which stays where the
 // folder is a root ("/", "C:\"). Empty for a bare name.
@@ -118,10 +118,10 @@ bool FormHandlers::Run(Handler handler) {
   // The list shows what is staged now, whatever the handler did or failed to do. After a
   // failure, the box already shown says what went wrong; a list that then cannot be read
   // shows nothing rather than names that may be gone.
-  const bool listShown = !view_.Unloaded() && !view_.File1().Path().empty();
+  const bool listShown = !view_.Unloaded() && !view_.StagedFiles().Path().empty();
   if (listShown && ListMayHaveChanged(handler)) {
     Attempting(action::kReadList);
-    finished = Attempt([this] { view_.File1().Refresh(); }, finished) && finished;
+    finished = Attempt([this] { view_.StagedFiles().Refresh(); }, finished) && finished;
   }
   if (closeWhenSendsEnd_ && !view_.Unloaded()) {
     finished = Attempt([this] { CloseOnceSendsEnd(); }, true) && finished;
@@ -147,7 +147,7 @@ bool FormHandlers::Attempt(const std::function<void()>& step, bool reportFailure
   return false;
 }
 
-void FormHandlers::Form_Load() {
+void FormHandlers::Load() {
   Attempting(action::kPrepareFolders);
   staging_.PrepareFolders();
   if (ReadServerSettings()) {
@@ -155,16 +155,16 @@ void FormHandlers::Form_Load() {
     WriteUploadScript();
   }
   Attempting(action::kReadCurDir);
-  view_.SetLabel4Caption(services_.CurDir());
+  view_.SetFolderCaption(services_.CurDir());
   Attempting(action::kReadList);
-  view_.File1().SetPath(staging_.StagingFolder());
+  view_.StagedFiles().SetPath(staging_.StagingFolder());
 
-  dlgOpenFile_.initDir = staging_.ProgramFolder();
-  dlgOpenFile_.filter = kOpenFileFilter;
-  dlgOpenFile_.filterIndex = 1;
-  dlgOpenFile_.dialogTitle = kOpenFileTitle;
-  dlgOpenFile_.flags = kOpenFileFlags;
-  dlgOpenFile_.cancelError = true;
+  openFileSettings_.initDir = staging_.ProgramFolder();
+  openFileSettings_.filter = kOpenFileFilter;
+  openFileSettings_.filterIndex = 1;
+  openFileSettings_.dialogTitle = kOpenFileTitle;
+  openFileSettings_.flags = kOpenFileFlags;
+  openFileSettings_.cancelError = true;
 
   // A send that runs from this folder (another window's, or one from before a restart) is
   // shown and told as this window's own; one that ended untold is told now.
@@ -186,11 +186,11 @@ void FormHandlers::WriteUploadScript() {
   }
 }
 
-void FormHandlers::Browse_Click() {
+void FormHandlers::ChooseAndStageFile() {
   Attempting(action::kShowOpen);
   std::string chosenPath;
   try {
-    chosenPath = dialogs_.ShowOpen(dlgOpenFile_);
+    chosenPath = dialogs_.ShowOpen(openFileSettings_);
   } catch (const Error& error) {
     // The dialog's failures are the only ones handled here; cancelling is not reported.
     if (error.number() != kCancelErrorNumber) {
@@ -201,7 +201,7 @@ void FormHandlers::Browse_Click() {
   // The next Browse opens where the user picked from, as the platform's own dialog does.
   const std::string pickedFrom = FolderOf(chosenPath, services_.Separator());
   if (!pickedFrom.empty()) {
-    dlgOpenFile_.initDir = pickedFrom;
+    openFileSettings_.initDir = pickedFrom;
   }
   StartCopy(chosenPath, action::kStageFile);
 }
@@ -216,11 +216,11 @@ bool FormHandlers::RefuseWhileSending(std::string_view wait) {
   return true;
 }
 
-void FormHandlers::cmdDelete_Click() {
+void FormHandlers::DeleteSelectedFile() {
   if (RefuseWhileSending(kWaitToDelete)) {
     return;
   }
-  FileList& list = view_.File1();
+  FileList& list = view_.StagedFiles();
   const int index = list.ListIndex();
   if (index < 0) {
     return;
@@ -234,7 +234,7 @@ void FormHandlers::cmdDelete_Click() {
   }
 }
 
-void FormHandlers::Delete_Click() {
+void FormHandlers::DeleteAllFiles() {
   if (RefuseWhileSending(kWaitToDelete)) {
     return;
   }
@@ -242,7 +242,7 @@ void FormHandlers::Delete_Click() {
   staging_.DeleteAllStaged();
 }
 
-void FormHandlers::Send_Click() {
+void FormHandlers::SendStagedFiles() {
   RefuseWithoutSettings();
   // One send at a time from one program folder: a second client would send the same files.
   if (RefuseWhileSending(kWaitToSend)) {
@@ -260,7 +260,7 @@ void FormHandlers::Send_Click() {
   view_.SetSendTimer(true);
 }
 
-void FormHandlers::Finish_Click() {
+void FormHandlers::Finish() {
   // A send that has ended is told before its transcript goes with the script; while one
   // still runs, RemoveStagingFolder refuses and the window stays.
   ReportEndedSends();
@@ -276,7 +276,7 @@ void FormHandlers::Finish_Click() {
   view_.Unload();
 }
 
-void FormHandlers::SendTimer_Timer() {
+void FormHandlers::SendTimerTick() {
   ReportEndedSends();
   if (staging_.UploadRunning()) {
     ShowSendProgress();

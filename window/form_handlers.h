@@ -9,10 +9,10 @@
 // end it. While it runs, every button is refused with a word that a song is still being
 // copied; Cancel stops it, leaving the staging folder as it was; so does closing the window.
 //
-// Error policy: the open-file dialog's failures are handled by Browse_Click itself; the
-// staging folder found missing at Finish is reported by Finish_Click; a copy's failure is
+// Error policy: the open-file dialog's failures are handled by ChooseAndStageFile itself; the
+// staging folder found missing at Finish is reported by Finish; a copy's failure is
 // reported as the tick that finds it ended (a cancelled copy is not); server settings that
-// cannot be used are told by Form_Load, which goes on without a script. Any other exception
+// cannot be used are told by Load, which goes on without a script. Any other exception
 // (a tunelift::Error or anything else) ends the handler it came from and is reported by Run,
 // the one place that catches it, in a message box that says what could not be done and why;
 // the window stays. Run then refreshes the list, failed or not, unless the window is gone.
@@ -45,7 +45,7 @@ class FormHandlers {
 public:
   using Handler = void (FormHandlers::*)();
 
-  // All three must outlive this object. The staging area is built on `services`. Form_Load
+  // All three must outlive this object. The staging area is built on `services`. Load
   // reads the server settings (server_settings.h): tunelift.ini in the program folder, else
   // the values the program was built for. A settings file that cannot be used is told then
   // and again at each Send, no script is written and nothing is sent. A copy still running
@@ -57,21 +57,21 @@ public:
   // tick); each reports its own.
   bool Run(Handler handler);
 
-  void Form_Load();
-  void Browse_Click();
-  void cmdDelete_Click();
-  void Delete_Click();
-  void Send_Click();
-  void Finish_Click();
+  void Load();
+  void ChooseAndStageFile();
+  void DeleteSelectedFile();
+  void DeleteAllFiles();
+  void SendStagedFiles();
+  void Finish();
   // Runs while the send timer is on: tells of every send that has ended, shows how far the
   // one started last has come (the status icon's tooltip, the launcher's progress), and takes
   // both away once none runs.
-  void SendTimer_Timer();
+  void SendTimerTick();
   // Runs while the copy timer is on: shows how far the copy has come once it is due, stops it
   // when the user cancels, and once it has ended, tells of its failure.
-  void CopyTimer_Timer();
+  void CopyTimerTick();
   // The window closes: a copy still running is stopped and waited for.
-  void Form_Unload();
+  void WindowClosed();
 
   // The user closes the window (its close box, Alt+F4). While a send runs, asks whether it
   // keeps going. Yes: the window goes and the program runs on until the sends end, tells
@@ -128,7 +128,7 @@ private:
   FormView& view_;
   Dialogs& dialogs_;
   FormOptions options_;
-  OpenFileSettings dlgOpenFile_;
+  OpenFileSettings openFileSettings_;
   std::string_view action_;
   // While a chosen file is copied: the copy, the name it is staged under, what its failure
   // is reported as, and the busy cursor until its progress dialog shows. After the staging
@@ -171,11 +171,11 @@ inline constexpr std::array kSendingMenu{
 };
 
 inline constexpr std::array kClickBindings{
-    ClickBinding{"Browse", &FormHandlers::Browse_Click},
-    ClickBinding{"cmdDelete", &FormHandlers::cmdDelete_Click},
-    ClickBinding{"Delete", &FormHandlers::Delete_Click},
-    ClickBinding{"Send", &FormHandlers::Send_Click},
-    ClickBinding{"Finish", &FormHandlers::Finish_Click},
+    ClickBinding{"Browse", &FormHandlers::ChooseAndStageFile},
+    ClickBinding{"cmdDelete", &FormHandlers::DeleteSelectedFile},
+    ClickBinding{"Delete", &FormHandlers::DeleteAllFiles},
+    ClickBinding{"Send", &FormHandlers::SendStagedFiles},
+    ClickBinding{"Finish", &FormHandlers::Finish},
 };
 
 }  // namespace tunelift

@@ -37,8 +37,8 @@ class FormView {
 public:
   virtual ~FormView() = default;
 
-  virtual FileList& File1() = 0;
-  virtual void SetLabel4Caption(const std::string& caption) = 0;
+  virtual FileList& StagedFiles() = 0;
+  virtual void SetFolderCaption(const std::string& caption) = 0;
   // Closes the window; as it is the only one, the program ends once the handler returns.
   virtual void Unload() = 0;
   // True once Unload has closed the window.
@@ -68,10 +68,10 @@ public:
   // Tells the user how a send ended, through the desktop's notifications; where the desktop
   // has none, in a message box.
   virtual void TellSendEnded(const SendNotice& notice) = 0;
-  // While enabled, the window runs the handlers' SendTimer_Timer every few tenths of a second
+  // While enabled, the window runs the handlers' SendTimerTick every few tenths of a second
   // on its own thread, between other events.
   virtual void SetSendTimer(bool enabled) = 0;
-  // While enabled, the window runs the handlers' CopyTimer_Timer every few hundredths of a
+  // While enabled, the window runs the handlers' CopyTimerTick every few hundredths of a
   // second on its own thread, between other events, as it does the send timer's.
   virtual void SetCopyTimer(bool enabled) = 0;
 };

@@ -32,7 +32,7 @@ inline constexpr int kUsualDpi = 96;
 inline constexpr int kTwipsPerPixel = kTwipsPerInch / kUsualDpi;  // 15
 
 // The pattern of the file list: only MP3 files show, whatever the case of their names.
-inline constexpr std::string_view kFile1Pattern = "*.mp3";
+inline constexpr std::string_view kStagedListPattern = "*.mp3";
 
 inline constexpr std::array kControls{
     ControlSpec{"cmdDelete", ControlKind::PushButton, "Delete Selected", 3240, 2640, 1455, 375, 8},

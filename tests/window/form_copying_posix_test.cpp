@@ -36,15 +36,15 @@ TEST_F(FormCopyingPosixTest, ACopyThatFailsPartWayIsReportedOnceAndKeepsTheOlder
   WriteFile(chosen, "");
   fs::resize_file(chosen, std::uintmax_t{64} << 20);
   handlers_ = std::make_unique<FormHandlers>(*services_, view_, dialogs_);
-  ASSERT_TRUE(handlers_->Run(&FormHandlers::Form_Load));
+  ASSERT_TRUE(handlers_->Run(&FormHandlers::Load));
 
   bool finished = true;
   {
     const FileSizeLimit limit(std::uintmax_t{20} << 20);  // a few steps in
     dialogs_.AnswerOpenWith(Text(chosen));
-    ASSERT_TRUE(handlers_->Run(&FormHandlers::Browse_Click));
+    ASSERT_TRUE(handlers_->Run(&FormHandlers::ChooseAndStageFile));
     for (int i = 0; i < 3000 && view_.copyTimerOn(); ++i) {
-      finished = handlers_->Run(&FormHandlers::CopyTimer_Timer);
+      finished = handlers_->Run(&FormHandlers::CopyTimerTick);
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
   }

@@ -40,7 +40,7 @@ protected:
   void Open(std::chrono::milliseconds progressDelay) {
     handlers_ = std::make_unique<FormHandlers>(*services_, view_, dialogs_,
                                                FormOptions{.progressDelay = progressDelay});
-    ASSERT_TRUE(Click(&FormHandlers::Form_Load));
+    ASSERT_TRUE(Click(&FormHandlers::Load));
   }
   bool Click(FormHandlers::Handler handler) { return handlers_->Run(handler); }
   const std::vector<MsgBoxCall>& Boxes() const { return dialogs_.msgBoxCalls(); }
@@ -54,7 +54,7 @@ protected:
   }
   void Pick(const std::string& chosen) {
     dialogs_.AnswerOpenWith(chosen);
-    ASSERT_TRUE(Click(&FormHandlers::Browse_Click));
+    ASSERT_TRUE(Click(&FormHandlers::ChooseAndStageFile));
     ASSERT_TRUE(view_.copyTimerOn());
   }
   // Runs the copy timer's ticks until the copy has ended (60 s at most); what the last one,
@@ -62,7 +62,7 @@ protected:
   bool TickUntilTheCopyHasEnded() {
     bool finished = true;
     for (int i = 0; i < 12000 && view_.copyTimerOn(); ++i) {
-      finished = Click(&FormHandlers::CopyTimer_Timer);
+      finished = Click(&FormHandlers::CopyTimerTick);
       std::this_thread::sleep_for(5ms);
     }
     EXPECT_FALSE(view_.copyTimerOn()) << "the copy did not end";
@@ -71,7 +71,7 @@ protected:
   // Runs the copy timer's ticks until the progress dialog shows (60 s at most).
   void TickUntilTheProgressShows() {
     for (int i = 0; i < 12000 && dialogs_.progressDialogs().empty(); ++i) {
-      Click(&FormHandlers::CopyTimer_Timer);
+      Click(&FormHandlers::CopyTimerTick);
       std::this_thread::sleep_for(5ms);
     }
     ASSERT_EQ(dialogs_.progressDialogs().size(), 1u) << "no progress dialog";
@@ -158,7 +158,7 @@ TEST_F(FormCopyingTest, CancelPressedLaterStopsTheCopyAsWell) {
   Open(0ms);
   Pick(Choose("long.mp3", kLongCopy));
   TickUntilTheProgressShows();
-  Click(&FormHandlers::CopyTimer_Timer);
+  Click(&FormHandlers::CopyTimerTick);
   ASSERT_TRUE(dialogs_.CancelOpenProgress());
   EXPECT_TRUE(TickUntilTheCopyHasEnded());
   EXPECT_TRUE(InStagingFolder().empty());
@@ -170,7 +170,7 @@ TEST_F(FormCopyingTest, EveryButtonIsRefusedWhileACopyRuns) {
   InstallStandInClient(root_);
   WriteFile(StagingPath() / "kept.mp3", "music");
   Open(kNeverDue);
-  view_.File1().Select(0);
+  view_.StagedFiles().Select(0);
   Pick(Choose("long.mp3", kLongCopy));
 
   for (const ClickBinding& click : kClickBindings) {
@@ -195,7 +195,7 @@ TEST_F(FormCopyingTest, ClosingTheWindowStopsTheCopyAndLeavesNoPartOfIt) {
   Pick(Choose("long.mp3", kLongCopy));
   TickUntilTheProgressShows();
 
-  EXPECT_TRUE(Click(&FormHandlers::Form_Unload));
+  EXPECT_TRUE(Click(&FormHandlers::WindowClosed));
   // Stopped and ended by the time the window has closed: nothing is left to clean up after.
   EXPECT_EQ(InStagingFolder(), Strings{"long.mp3"});
   EXPECT_EQ(ReadFile(StagingPath() / "long.mp3"), "the older copy");

@@ -38,7 +38,7 @@ protected:
   }
 
   bool Click(FormHandlers::Handler handler) { return handlers_->Run(handler); }
-  bool Load() { return Click(&FormHandlers::Form_Load); }
+  bool Load() { return Click(&FormHandlers::Load); }
   void Stage(const std::string& name) { WriteFile(In(StagingPath(), name), "music"); }
   const std::vector<MsgBoxCall>& Boxes() const { return dialogs_.msgBoxCalls(); }
 
@@ -46,7 +46,7 @@ protected:
   void TickUntilTheSendsHaveEnded() {
     for (int i = 0; i < 1500 && view_.timerOn(); ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
-      Click(&FormHandlers::SendTimer_Timer);
+      Click(&FormHandlers::SendTimerTick);
     }
     ASSERT_FALSE(view_.timerOn()) << "a send did not end";
   }
@@ -56,7 +56,7 @@ protected:
   bool TickUntilTheCopyHasEnded() {
     bool finished = true;
     for (int i = 0; i < 1500 && view_.copyTimerOn(); ++i) {
-      finished = Click(&FormHandlers::CopyTimer_Timer);
+      finished = Click(&FormHandlers::CopyTimerTick);
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     EXPECT_FALSE(view_.copyTimerOn()) << "the copy did not end";
@@ -82,11 +82,11 @@ TEST_F(FormHandlersTest, LoadPreparesTheFolderAndScriptAndListsWhatAnEarlierRunL
   }
   ASSERT_TRUE(Load());
   EXPECT_TRUE(fs::is_regular_file(root_ / "sendfiles.ftps"));
-  EXPECT_TRUE(fs::equivalent(PathFromUtf8(view_.label4()), root_));
+  EXPECT_TRUE(fs::equivalent(PathFromUtf8(view_.folderCaption()), root_));
   EXPECT_EQ(view_.Shown(), (Strings{"A.MP3", "b.mp3"}));
   EXPECT_TRUE(Boxes().empty());
 
-  Click(&FormHandlers::Browse_Click);  // no answer scripted: the user cancels
+  Click(&FormHandlers::ChooseAndStageFile);  // no answer scripted: the user cancels
   ASSERT_EQ(dialogs_.openCalls().size(), 1u);
   const OpenFileSettings& settings = dialogs_.openCalls()[0];
   EXPECT_EQ(settings.initDir, services_->ProgramFolder());
@@ -105,9 +105,9 @@ TEST_F(FormHandlersTest, BrowseStagesEachPickAndOpensNextWhereTheUserPicked) {
     EXPECT_EQ(view_.busyDepth(), 0) << "busy while the user picks";
   });
   dialogs_.AnswerOpenWith(Text(outside_ / "voice.wav"));
-  EXPECT_TRUE(Click(&FormHandlers::Browse_Click));
+  EXPECT_TRUE(Click(&FormHandlers::ChooseAndStageFile));
   EXPECT_TRUE(TickUntilTheCopyHasEnded());
-  EXPECT_TRUE(Click(&FormHandlers::Browse_Click));
+  EXPECT_TRUE(Click(&FormHandlers::ChooseAndStageFile));
   EXPECT_TRUE(TickUntilTheCopyHasEnded());
 
   EXPECT_EQ(ReadFile(StagingPath() / "song.mp3"), "song");
@@ -121,11 +121,11 @@ TEST_F(FormHandlersTest, BrowseStagesEachPickAndOpensNextWhereTheUserPicked) {
 
 TEST_F(FormHandlersTest, BrowseIsSilentOnCancelAndReportsOnlyTheDialogsOwnFailure) {
   ASSERT_TRUE(Load());
-  EXPECT_TRUE(Click(&FormHandlers::Browse_Click));  // cancelled
+  EXPECT_TRUE(Click(&FormHandlers::ChooseAndStageFile));  // cancelled
   EXPECT_TRUE(Boxes().empty());
 
   dialogs_.FailOpenWith(20, "The dialog could not be made.");
-  EXPECT_TRUE(Click(&FormHandlers::Browse_Click));
+  EXPECT_TRUE(Click(&FormHandlers::ChooseAndStageFile));
   ASSERT_EQ(Boxes().size(), 1u);
   EXPECT_EQ(Boxes()[0].prompt, "Error 20 selecting file.\r\nThe dialog could not be made.");
   EXPECT_EQ(Boxes()[0].style, 0);
@@ -137,7 +137,7 @@ TEST_F(FormHandlersTest, AFailureIsReportedWithWhatCouldNotBeDoneAndTheListStill
   ASSERT_TRUE(Load());
   dialogs_.AnswerOpenWith(Text(outside_ / "gone.mp3"));
   Stage("arrived meanwhile.mp3");
-  EXPECT_TRUE(Click(&FormHandlers::Browse_Click));  // the copy starts, and fails on its own
+  EXPECT_TRUE(Click(&FormHandlers::ChooseAndStageFile));  // the copy starts, and fails on its own
   EXPECT_FALSE(TickUntilTheCopyHasEnded());
   ASSERT_EQ(Boxes().size(), 1u);
   EXPECT_EQ(Boxes()[0].prompt.rfind("Could not stage the file.\r\n", 0), 0u) << Boxes()[0].prompt;
@@ -151,20 +151,20 @@ TEST_F(FormHandlersTest, DeleteSelectedAsksFirstAndDeletesOnlyTheSelectedFileOnY
   Stage("a.mp3");
   Stage("b.mp3");
   ASSERT_TRUE(Load());
-  EXPECT_TRUE(Click(&FormHandlers::cmdDelete_Click));  // nothing selected: nothing asked
+  EXPECT_TRUE(Click(&FormHandlers::DeleteSelectedFile));  // nothing selected: nothing asked
   EXPECT_TRUE(Boxes().empty());
 
-  view_.File1().Select(1);
+  view_.StagedFiles().Select(1);
   dialogs_.AnswerMsgBoxWith(msgbox::kIdNo);
-  EXPECT_TRUE(Click(&FormHandlers::cmdDelete_Click));
+  EXPECT_TRUE(Click(&FormHandlers::DeleteSelectedFile));
   ASSERT_EQ(Boxes().size(), 1u);
   EXPECT_EQ(Boxes()[0].prompt, "Are you sure you want to delete that?");
   EXPECT_EQ(Boxes()[0].style, 36);
   EXPECT_EQ(Names(StagingPath()), (Strings{"a.mp3", "b.mp3"}));
-  EXPECT_EQ(view_.File1().ListIndex(), 1);  // still selected after the refresh
+  EXPECT_EQ(view_.StagedFiles().ListIndex(), 1);  // still selected after the refresh
 
   dialogs_.AnswerMsgBoxWith(msgbox::kIdYes);
-  EXPECT_TRUE(Click(&FormHandlers::cmdDelete_Click));
+  EXPECT_TRUE(Click(&FormHandlers::DeleteSelectedFile));
   EXPECT_EQ(Names(StagingPath()), Strings{"a.mp3"});
   EXPECT_EQ(view_.Shown(), Strings{"a.mp3"});
 }
@@ -173,8 +173,8 @@ TEST_F(FormHandlersTest, DeleteAllEmptiesTheStagingFolderWithoutAskingAgainAndAg
   Stage("a.mp3");
   Stage("b.wav");
   ASSERT_TRUE(Load());
-  EXPECT_TRUE(Click(&FormHandlers::Delete_Click));
-  EXPECT_TRUE(Click(&FormHandlers::Delete_Click));  // nothing left is not a failure
+  EXPECT_TRUE(Click(&FormHandlers::DeleteAllFiles));
+  EXPECT_TRUE(Click(&FormHandlers::DeleteAllFiles));  // nothing left is not a failure
   EXPECT_TRUE(Names(StagingPath()).empty());
   EXPECT_TRUE(view_.Shown().empty());
   EXPECT_TRUE(Boxes().empty());
@@ -189,7 +189,7 @@ TEST_F(FormHandlersTest, SendStartsTheClientShowsItRunsAndTellsHowItEnded) {
                               "end\t0\n");
   Stage("song.mp3");
   ASSERT_TRUE(Load());
-  ASSERT_TRUE(Click(&FormHandlers::Send_Click));
+  ASSERT_TRUE(Click(&FormHandlers::SendStagedFiles));
   // The client may have written its report before the window first read it.
   const std::string& shown = view_.sendingTooltip();
   EXPECT_TRUE(shown == kSendingTooltip || shown == "Sending 1 of 1: song.mp3, 100 % (5 of 5 bytes)")
@@ -219,7 +219,7 @@ TEST_F(FormHandlersTest, SendWithNothingStagedSaysSoAndStartsNoClient) {
   Stage(".hidden.mp3");  // not listed, and not sent
   fs::create_directory(StagingPath() / "album.mp3");
   ASSERT_TRUE(Load());
-  EXPECT_TRUE(Click(&FormHandlers::Send_Click));
+  EXPECT_TRUE(Click(&FormHandlers::SendStagedFiles));
   ASSERT_EQ(Boxes().size(), 1u);
   EXPECT_EQ(Boxes()[0].prompt,
             "There is no music to send. Press \"Browse for .MP3 files\" to pick a song first.");
@@ -248,7 +248,7 @@ TEST_F(FormHandlersTest, ASendThatFailedNamesEachRefusedFileAndNeverSpeaksTheSer
   Stage("a.mp3");
   Stage("b.mp3");
   ASSERT_TRUE(Load());
-  ASSERT_TRUE(Click(&FormHandlers::Send_Click));
+  ASSERT_TRUE(Click(&FormHandlers::SendStagedFiles));
   TickUntilTheSendsHaveEnded();
   ASSERT_EQ(view_.told().size(), 1u);
   const SendNotice& notice = view_.told()[0];
@@ -271,7 +271,7 @@ TEST_F(FormHandlersTest, ACutShortReportLeavesTheOutcomeUnknownAndNamesTheTransc
                    kReportStart + kPlainConnection + "file\tsong.mp3\t5\t2\tsending\t0\t\t\n");
   Stage("song.mp3");
   ASSERT_TRUE(Load());
-  ASSERT_TRUE(Click(&FormHandlers::Send_Click));
+  ASSERT_TRUE(Click(&FormHandlers::SendStagedFiles));
   TickUntilTheSendsHaveEnded();
   ASSERT_EQ(view_.told().size(), 1u);
   EXPECT_TRUE(view_.told()[0].failed);
@@ -293,10 +293,10 @@ TEST_F(FormHandlersTest, AfterDeleteAllDuringASendTheNoticeDoesNotClaimTheFilesA
   Stage("song.mp3");
   ASSERT_TRUE(Load());
   ClientHold hold(root_);
-  ASSERT_TRUE(Click(&FormHandlers::Send_Click));
+  ASSERT_TRUE(Click(&FormHandlers::SendStagedFiles));
   AwaitClients(1);
   // Delete All waits for the send's end; the files go some other way meanwhile.
-  ASSERT_TRUE(Click(&FormHandlers::Delete_Click));
+  ASSERT_TRUE(Click(&FormHandlers::DeleteAllFiles));
   ASSERT_EQ(Boxes().size(), 1u);
   EXPECT_TRUE(Boxes()[0].prompt.starts_with("The music is still being sent")) << Boxes()[0].prompt;
   fs::remove(StagingPath() / "song.mp3");
@@ -315,11 +315,11 @@ TEST_F(FormHandlersTest, FinishRefusesWhileAClientSendsAndFinishesOnceItHasEnded
   Stage("not yet sent.mp3");
   ASSERT_TRUE(Load());
   ClientHold hold(root_);
-  ASSERT_TRUE(Click(&FormHandlers::Send_Click));
+  ASSERT_TRUE(Click(&FormHandlers::SendStagedFiles));
   AwaitClients(1);
 
   // Refused with the reason first: not a failure, and nothing is deleted.
-  EXPECT_TRUE(Click(&FormHandlers::Finish_Click));
+  EXPECT_TRUE(Click(&FormHandlers::Finish));
   ASSERT_EQ(Boxes().size(), 1u);
   EXPECT_TRUE(Boxes()[0].prompt.starts_with("The music is still being sent. Press \"Finish!\""))
       << Boxes()[0].prompt;
@@ -331,7 +331,7 @@ TEST_F(FormHandlersTest, FinishRefusesWhileAClientSendsAndFinishesOnceItHasEnded
   TickUntilTheSendsHaveEnded();
   ASSERT_EQ(view_.told().size(), 1u);
   EXPECT_TRUE(view_.told()[0].failed);
-  EXPECT_TRUE(Click(&FormHandlers::Finish_Click));
+  EXPECT_TRUE(Click(&FormHandlers::Finish));
   EXPECT_TRUE(view_.Unloaded());
   EXPECT_FALSE(fs::exists(StagingPath()));
   // The transcript and the report went with the script.
@@ -344,7 +344,7 @@ TEST_F(FormHandlersTest, FinishWarnsOfAStagingFolderAlreadyGoneAndStillFinishes)
   dialogs_.AnswerMsgBoxWith(msgbox::kIdOk, [this] {
     EXPECT_TRUE(fs::exists(root_ / "sendfiles.ftps")) << "the warning comes first";
   });
-  EXPECT_TRUE(Click(&FormHandlers::Finish_Click));
+  EXPECT_TRUE(Click(&FormHandlers::Finish));
   ASSERT_EQ(Boxes().size(), 1u);
   EXPECT_EQ(Boxes()[0].prompt,
             Text(StagingPath()) + " does not exist or has already been deleted!");
@@ -365,17 +365,17 @@ TEST_F(FormHandlersTest, ASecondWindowShowsTheFirstsSendAndRefusesWhatWouldDistu
   Stage("next.mp3");
   ASSERT_TRUE(Load());
   ClientHold hold(root_);
-  ASSERT_TRUE(Click(&FormHandlers::Send_Click));
+  ASSERT_TRUE(Click(&FormHandlers::SendStagedFiles));
   AwaitClients(1);
 
   ScriptedView secondView;
   ScriptedDialogs secondDialogs;
   FormHandlers second(*services_, secondView, secondDialogs);
-  ASSERT_TRUE(second.Run(&FormHandlers::Form_Load));
+  ASSERT_TRUE(second.Run(&FormHandlers::Load));
   EXPECT_FALSE(secondView.sendingTooltip().empty());
   EXPECT_TRUE(secondView.timerOn());
   for (const FormHandlers::Handler refused :
-       {&FormHandlers::Send_Click, &FormHandlers::Delete_Click, &FormHandlers::Finish_Click}) {
+       {&FormHandlers::SendStagedFiles, &FormHandlers::DeleteAllFiles, &FormHandlers::Finish}) {
     EXPECT_TRUE(second.Run(refused));
   }
   const std::vector<MsgBoxCall>& boxes = secondDialogs.msgBoxCalls();
@@ -394,7 +394,7 @@ TEST_F(FormHandlersTest, ASecondWindowShowsTheFirstsSendAndRefusesWhatWouldDistu
   hold.Release();
   TickUntilTheSendsHaveEnded();
   ASSERT_EQ(view_.told().size(), 1u);
-  ASSERT_TRUE(second.Run(&FormHandlers::SendTimer_Timer));
+  ASSERT_TRUE(second.Run(&FormHandlers::SendTimerTick));
   EXPECT_TRUE(secondView.told().empty());  // told once, by the window that started it
   EXPECT_TRUE(secondView.sendingTooltip().empty());
 }
@@ -424,7 +424,7 @@ TEST_F(FormHandlersTest, WhileASendRunsItsTooltipAndLauncherProgressFollowTheRep
   Stage("a.mp3");
   Stage("b.mp3");
   ASSERT_TRUE(Load());
-  ASSERT_TRUE(Click(&FormHandlers::Send_Click));
+  ASSERT_TRUE(Click(&FormHandlers::SendStagedFiles));
   EXPECT_EQ(view_.tooltips(), Strings{"Sending the music\u2026"});
   TickUntilTheSendsHaveEnded();
 
@@ -456,7 +456,7 @@ TEST_F(FormHandlersTest, AFailedSendEndsItsLauncherProgressAsFailed) {
   ReportsForClients(root_, TwoFileReports("failed", 1), std::chrono::milliseconds(0));
   Stage("a.mp3");
   ASSERT_TRUE(Load());
-  ASSERT_TRUE(Click(&FormHandlers::Send_Click));
+  ASSERT_TRUE(Click(&FormHandlers::SendStagedFiles));
   TickUntilTheSendsHaveEnded();
   EXPECT_EQ(view_.progressEnded(), std::vector<bool>{true});
   ASSERT_EQ(view_.told().size(), 1u);
@@ -469,7 +469,7 @@ TEST_F(FormHandlersTest, ALauncherThatRefusesTheProgressIsToldAfterTheNoticeAndO
   Stage("a.mp3");
   ASSERT_TRUE(Load());
   view_.FailEndSendProgressWith(Error(errnum::kDeviceUnavailable, "The bus refused it."));
-  ASSERT_TRUE(Click(&FormHandlers::Send_Click));
+  ASSERT_TRUE(Click(&FormHandlers::SendStagedFiles));
   TickUntilTheSendsHaveEnded();
   ASSERT_EQ(view_.told().size(), 1u);
   EXPECT_EQ(view_.told()[0].summary, "The music went");
@@ -489,10 +489,10 @@ TEST_F(FormHandlersTest, StopSendingEndsTheSendAtOnceAndTellsWhatWentBeforeIt) {
   Stage("a.mp3");
   Stage("b.mp3");
   ASSERT_TRUE(Load());
-  ASSERT_TRUE(Click(&FormHandlers::Send_Click));
+  ASSERT_TRUE(Click(&FormHandlers::SendStagedFiles));
   for (int i = 0; i < 1500 && view_.sendingTooltip().find("2 of 2") == std::string::npos; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    Click(&FormHandlers::SendTimer_Timer);
+    Click(&FormHandlers::SendTimerTick);
   }
   ASSERT_EQ(view_.sendingTooltip(), "Sending 2 of 2: b.mp3, 50 % (150 of 300 bytes)");
 
@@ -511,7 +511,7 @@ TEST_F(FormHandlersTest, StopSendingEndsTheSendAtOnceAndTellsWhatWentBeforeIt) {
                 "The staged files are still there; press \"Send the Music!\" to try again.");
   EXPECT_TRUE(Boxes().empty());
   // Finish! finds no send running any more.
-  EXPECT_TRUE(Click(&FormHandlers::Finish_Click));
+  EXPECT_TRUE(Click(&FormHandlers::Finish));
   EXPECT_TRUE(view_.Unloaded());
 }
 
@@ -520,7 +520,7 @@ TEST_F(FormHandlersTest, ShowTranscriptOpensTheRunningSendsTranscriptInTheViewer
   Stage("a.mp3");
   ASSERT_TRUE(Load());
   ClientHold hold(root_);
-  ASSERT_TRUE(Click(&FormHandlers::Send_Click));
+  ASSERT_TRUE(Click(&FormHandlers::SendStagedFiles));
   AwaitClients(1);
   EXPECT_TRUE(Click(&FormHandlers::ShowTranscript));
   EXPECT_EQ(view_.opened(), Strings{Text(root_ / "sendfiles-1.log")});
@@ -547,7 +547,7 @@ TEST_F(FormHandlersTest, ClosingDuringASendAndKeepingItGoesOnHiddenThenTellsAndC
   Stage("a.mp3");
   ASSERT_TRUE(Load());
   ClientHold hold(root_);
-  ASSERT_TRUE(Click(&FormHandlers::Send_Click));
+  ASSERT_TRUE(Click(&FormHandlers::SendStagedFiles));
   AwaitClients(1);
 
   dialogs_.AnswerMsgBoxWith(msgbox::kIdYes);
@@ -574,7 +574,7 @@ TEST_F(FormHandlersTest, ASendThatEndsWhileTheQuestionIsUpIsToldAndTheWindowClos
   Stage("a.mp3");
   ASSERT_TRUE(Load());
   auto hold = std::make_unique<ClientHold>(root_);
-  ASSERT_TRUE(Click(&FormHandlers::Send_Click));
+  ASSERT_TRUE(Click(&FormHandlers::SendStagedFiles));
   AwaitClients(1);
   dialogs_.AnswerMsgBoxWith(msgbox::kIdYes, [&] {
     hold.reset();
@@ -591,7 +591,7 @@ TEST_F(FormHandlersTest, ClosingDuringASendAndStoppingItTellsWhatWentThenCloses)
   Stage("a.mp3");
   ASSERT_TRUE(Load());
   ClientHold hold(root_);
-  ASSERT_TRUE(Click(&FormHandlers::Send_Click));
+  ASSERT_TRUE(Click(&FormHandlers::SendStagedFiles));
   AwaitClients(1);
   dialogs_.AnswerMsgBoxWith(msgbox::kIdNo);
   EXPECT_TRUE(Click(&FormHandlers::CloseWindow));
@@ -610,7 +610,7 @@ TEST_F(FormHandlersTest, ClosingDuringASendWithoutAnAnswerLeavesTheWindowAndTheS
   Stage("a.mp3");
   ASSERT_TRUE(Load());
   ClientHold hold(root_);
-  ASSERT_TRUE(Click(&FormHandlers::Send_Click));
+  ASSERT_TRUE(Click(&FormHandlers::SendStagedFiles));
   AwaitClients(1);
   EXPECT_TRUE(Click(&FormHandlers::CloseWindow));  // the box answers neither Yes nor No
   EXPECT_EQ(Boxes().size(), 1u);

@@ -39,9 +39,9 @@ protected:
   // The window as it starts in the program folder, with whatever tunelift.ini is there.
   bool Load() {
     handlers_ = std::make_unique<FormHandlers>(*services_, view_, dialogs_);
-    return handlers_->Run(&FormHandlers::Form_Load);
+    return handlers_->Run(&FormHandlers::Load);
   }
-  bool Send() { return handlers_->Run(&FormHandlers::Send_Click); }
+  bool Send() { return handlers_->Run(&FormHandlers::SendStagedFiles); }
   const std::vector<MsgBoxCall>& Boxes() const { return dialogs_.msgBoxCalls(); }
 
   // Looks a while for a client that Send may have started: none may come.
@@ -97,7 +97,7 @@ TEST_F(FormSettingsTest, AMalformedFileIsToldAsTheWindowOpensAndSendStartsNoClie
   EXPECT_FALSE(fs::exists(root_ / "sendfiles.ftps"));
 
   // Deleting and finishing still work.
-  EXPECT_TRUE(handlers_->Run(&FormHandlers::Delete_Click));
+  EXPECT_TRUE(handlers_->Run(&FormHandlers::DeleteAllFiles));
   EXPECT_TRUE(view_.Shown().empty());
   EXPECT_EQ(Boxes().size(), 2u);
 }

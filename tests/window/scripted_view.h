@@ -18,8 +18,8 @@ namespace tunelift::testing {
 
 class ScriptedView : public FormView {
 public:
-  StagedList& File1() override { return list_; }
-  void SetLabel4Caption(const std::string& caption) override { label4_ = caption; }
+  StagedList& StagedFiles() override { return list_; }
+  void SetFolderCaption(const std::string& caption) override { folderCaption_ = caption; }
   void Unload() override { unloaded_ = true; }
   bool Unloaded() const override { return unloaded_; }
   void BeginBusy() override {
@@ -43,7 +43,7 @@ public:
   // The names the list shows, in order.
   std::vector<std::string> Shown() const;
 
-  const std::string& label4() const { return label4_; }
+  const std::string& folderCaption() const { return folderCaption_; }
   int busyDepth() const { return busyDepth_; }
   int busyTimes() const { return busyTimes_; }
   // The status icon's tooltip while it shows; empty when it does not.
@@ -62,8 +62,8 @@ public:
   bool copyTimerOn() const { return copyTimerOn_; }
 
 private:
-  StagedList list_{std::string(kFile1Pattern)};
-  std::string label4_;
+  StagedList list_{std::string(kStagedListPattern)};
+  std::string folderCaption_;
   bool unloaded_ = false;
   int busyDepth_ = 0;
   int busyTimes_ = 0;

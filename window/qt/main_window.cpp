@@ -32,7 +32,7 @@ QWidget* MakeWidget(const ControlSpec& control, QWidget* parent) {
       label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
       return label;
     }
-    case ControlKind::FileListBox: return new FileListBox(std::string(kFile1Pattern), parent);
+    case ControlKind::FileListBox: return new FileListBox(std::string(kStagedListPattern), parent);
   }
   return nullptr;
 }
@@ -54,23 +54,23 @@ MainWindow::MainWindow(FileServices& services, Dialogs& dialogs, FormOptions opt
   for (const ControlSpec& control : kControls) {
     CreateControl(control);
   }
-  file1_ = findChild<FileListBox*>(QStringLiteral("File1"));
-  label4_ = findChild<QLabel*>(QStringLiteral("Label4"));
+  stagedFiles_ = findChild<FileListBox*>(QStringLiteral("File1"));
+  folderCaption_ = findChild<QLabel*>(QStringLiteral("Label4"));
   ChainTabOrder();
   ConnectClicks();
   BuildSendingMenu();
   sendTimer_.setObjectName(QStringLiteral("SendTimer"));
   sendTimer_.setInterval(kSendTimerIntervalMs);
   connect(&sendTimer_, &QTimer::timeout, this,
-          [this] { handlers_.Run(&FormHandlers::SendTimer_Timer); });
+          [this] { handlers_.Run(&FormHandlers::SendTimerTick); });
   copyTimer_.setObjectName(QStringLiteral("CopyTimer"));
   copyTimer_.setInterval(kCopyTimerIntervalMs);
   connect(&copyTimer_, &QTimer::timeout, this,
-          [this] { handlers_.Run(&FormHandlers::CopyTimer_Timer); });
+          [this] { handlers_.Run(&FormHandlers::CopyTimerTick); });
 }
 
 bool MainWindow::Load() {
-  return handlers_.Run(&FormHandlers::Form_Load);
+  return handlers_.Run(&FormHandlers::Load);
 }
 
 QWidget* MainWindow::CreateControl(const ControlSpec& control) {
@@ -117,8 +117,8 @@ void MainWindow::BuildSendingMenu() {
   notices_.SetMenu(sendingMenu_);
 }
 
-void MainWindow::SetLabel4Caption(const std::string& caption) {
-  label4_->setText(ToQString(caption));
+void MainWindow::SetFolderCaption(const std::string& caption) {
+  folderCaption_->setText(ToQString(caption));
 }
 
 void MainWindow::Unload() {
@@ -145,7 +145,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   const bool goes = unloaded_ || hiddenForSends_;
   if (goes) {
     // However the window goes, a copy still running is stopped first.
-    handlers_.Run(&FormHandlers::Form_Unload);
+    handlers_.Run(&FormHandlers::WindowClosed);
   }
   event->setAccepted(goes);
 }

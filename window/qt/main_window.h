@@ -27,11 +27,11 @@ public:
   MainWindow(FileServices& services, Dialogs& dialogs, FormOptions options = {},
              QWidget* parent = nullptr);
 
-  // Runs Form_Load; false when start-up failed (the user has been told why).
+  // Runs Load; false when start-up failed (the user has been told why).
   bool Load();
 
-  FileList& File1() override { return *file1_; }
-  void SetLabel4Caption(const std::string& caption) override;
+  FileList& StagedFiles() override { return *stagedFiles_; }
+  void SetFolderCaption(const std::string& caption) override;
   void Unload() override;
   bool Unloaded() const override { return unloaded_; }
   void BeginBusy() override;
@@ -77,8 +77,8 @@ private:
   QTimer sendTimer_;
   // Runs while a chosen file is copied: the window follows the copy without waiting for it.
   QTimer copyTimer_;
-  FileListBox* file1_ = nullptr;
-  QLabel* label4_ = nullptr;
+  FileListBox* stagedFiles_ = nullptr;
+  QLabel* folderCaption_ = nullptr;
   bool unloaded_ = false;
   // Set while closeEvent runs the handlers: the close under way is what they ask for.
   bool closing_ = false;

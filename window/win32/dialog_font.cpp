@@ -70,7 +70,7 @@ bool TextsFit(HFONT font, int dpi) {
   for (const ControlSpec& control : kControls) {
     const RECT area = TextArea(control, dpi);
     if (control.text.empty() || area.left >= clientWidth) {
-      continue;  // Label4 lies beyond the window's edge
+      continue;  // the current folder's label lies beyond the window's edge
     }
     if (!TextFits(font, WideFromUtf8(control.text), area.right - area.left,
                   area.bottom - area.top)) {

@@ -101,7 +101,7 @@ Win32Window::Win32Window(FileServices& services, Dialogs& dialogs, int dpi, Form
     DestroyWindow(window_);
     throw;
   }
-  file1_ = std::make_unique<StagedListBox>(Control("File1"), std::string(kFile1Pattern));
+  stagedFiles_ = std::make_unique<StagedListBox>(Control("File1"), std::string(kStagedListPattern));
   notices_ = std::make_unique<NotificationArea>(window_, kNotificationIconMessage, kNoticeTimerId);
   taskbar_ = std::make_unique<TaskbarProgress>(window_);
 }
@@ -113,7 +113,7 @@ Win32Window::~Win32Window() {
 }
 
 bool Win32Window::Load() {
-  return handlers_.Run(&FormHandlers::Form_Load);
+  return handlers_.Run(&FormHandlers::Load);
 }
 
 void Win32Window::Show(int showCommand) {
@@ -166,9 +166,9 @@ LRESULT Win32Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND: OnCommand(LOWORD(wParam), HIWORD(wParam)); return 0;
     case WM_TIMER:
       if (wParam == kSendTimerId) {
-        handlers_.Run(&FormHandlers::SendTimer_Timer);
+        handlers_.Run(&FormHandlers::SendTimerTick);
       } else if (wParam == kCopyTimerId) {
-        handlers_.Run(&FormHandlers::CopyTimer_Timer);
+        handlers_.Run(&FormHandlers::CopyTimerTick);
       } else if (wParam == kNoticeTimerId && notices_) {
         notices_->OnNoticeTimer();
         CloseOnceNoticeGone();
@@ -189,7 +189,7 @@ LRESULT Win32Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DESTROY:
       // However the window goes, a copy still running is stopped first.
       unloaded_ = true;
-      handlers_.Run(&FormHandlers::Form_Unload);
+      handlers_.Run(&FormHandlers::WindowClosed);
       notices_.reset();  // the icon goes with its window
       taskbar_.reset();
       PostQuitMessage(0);
@@ -276,7 +276,7 @@ bool Win32Window::OnSetCursor() {
   return true;
 }
 
-void Win32Window::SetLabel4Caption(const std::string& caption) {
+void Win32Window::SetFolderCaption(const std::string& caption) {
   SetWindowTextW(Control("Label4"), WideForDisplay(caption).c_str());
 }
 

@@ -39,7 +39,7 @@ public:
   Win32Window(const Win32Window&) = delete;
   Win32Window& operator=(const Win32Window&) = delete;
 
-  // Runs Form_Load; false when start-up failed (the user has been told why).
+  // Runs Load; false when start-up failed (the user has been told why).
   bool Load();
   // Shows the window as `showCommand` asks (the start-up's nCmdShow), the focus on the first
   // control of the tab order.
@@ -54,8 +54,8 @@ public:
   // The progress on the window's taskbar button; nullptr once the window is gone.
   const TaskbarProgress* Taskbar() const { return taskbar_.get(); }
 
-  FileList& File1() override { return *file1_; }
-  void SetLabel4Caption(const std::string& caption) override;
+  FileList& StagedFiles() override { return *stagedFiles_; }
+  void SetFolderCaption(const std::string& caption) override;
   void Unload() override;
   bool Unloaded() const override { return unloaded_; }
   void BeginBusy() override;
@@ -88,7 +88,7 @@ private:
   int dpi_;
   UniqueFont font_;
   HWND window_ = nullptr;
-  std::unique_ptr<StagedListBox> file1_;
+  std::unique_ptr<StagedListBox> stagedFiles_;
   std::unique_ptr<NotificationArea> notices_;
   std::unique_ptr<TaskbarProgress> taskbar_;
   // The control that had the focus when the window was last deactivated.

@@ -116,7 +116,7 @@ private slots:
              (std::vector<std::string>{"long.mp3", "other.mp3"}));  // no part of the copy
     QCOMPARE(ReadFile(fixture_->StagingFolder() / "long.mp3"), std::string("the older copy"));
     QCOMPARE(fixture_->Listed(), before);
-    QCOMPARE(fixture_->window().File1().List(fixture_->window().File1().ListIndex()),
+    QCOMPARE(fixture_->window().StagedFiles().List(fixture_->window().StagedFiles().ListIndex()),
              std::string("other.mp3"));
     QVERIFY(fixture_->dialogs().msgBoxCalls().empty());
   }

@@ -27,7 +27,7 @@ private slots:
     QCOMPARE(fs::current_path(), fixture_->ProgramFolder());
     QCOMPARE(fixture_->Control<QLabel>("Label4")->text().toStdString(),
              fixture_->ProgramFolder().string());
-    QCOMPARE(fixture_->window().File1().Path(), fixture_->StagingFolder().string());
+    QCOMPARE(fixture_->window().StagedFiles().Path(), fixture_->StagingFolder().string());
     QVERIFY(fixture_->Listed().isEmpty());
     QVERIFY(fixture_->dialogs().msgBoxCalls().empty());
   }
@@ -183,7 +183,7 @@ private slots:
     QCOMPARE(boxes[0].style, 36);
     QCOMPARE(boxes[0].title, std::string());
     QCOMPARE(fixture_->Listed(), QStringList({"one.mp3", "three.mp3", "two.mp3"}));
-    QCOMPARE(fixture_->window().File1().ListIndex(), 2);  // still on two.mp3
+    QCOMPARE(fixture_->window().StagedFiles().ListIndex(), 2);  // still on two.mp3
   }
 
   void deleteSelectedAnsweredYesDeletesThatFileAlone() {
@@ -193,7 +193,7 @@ private slots:
     fixture_->Click("cmdDelete");
     QCOMPARE(FileNames(fixture_->StagingFolder()), std::vector<std::string>{"one.mp3"});
     QCOMPARE(fixture_->Listed(), QStringList{"one.mp3"});
-    QCOMPARE(fixture_->window().File1().ListIndex(), -1);
+    QCOMPARE(fixture_->window().StagedFiles().ListIndex(), -1);
   }
 
   // Names that reach the folder from outside the tool need not be UTF-8; the list shows them
@@ -205,7 +205,7 @@ private slots:
     }
     QVERIFY(fixture_->LoadAndShow());
     auto* list = fixture_->Control<QListWidget>("File1");
-    const int row = fixture_->window().File1().List(0) == "bad\xfe.mp3" ? 0 : 1;
+    const int row = fixture_->window().StagedFiles().List(0) == "bad\xfe.mp3" ? 0 : 1;
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                       list->visualItemRect(list->item(row)).center());
     fixture_->dialogs().AnswerMsgBoxWith(msgbox::kIdYes);

@@ -118,10 +118,10 @@ private slots:
                             "and it you should be hearing it soon!"));
   }
 
-  void label4LiesBeyondTheClientArea() {
-    const QRect label4 = fixture_->Control<QLabel>("Label4")->geometry();
-    QVERIFY(!fixture_->window().rect().intersects(label4));
-    QCOMPARE(label4.left(), 448);
+  void folderLabelLiesBeyondTheClientArea() {
+    const QRect folderLabel = fixture_->Control<QLabel>("Label4")->geometry();
+    QVERIFY(!fixture_->window().rect().intersects(folderLabel));
+    QCOMPARE(folderLabel.left(), 448);
   }
 
   void tabMovesInTabIndexOrder() {

@@ -46,7 +46,7 @@ public:
   // A folder outside the program folder, as a user's music folder would be.
   fs::path MusicFolder() const;
 
-  // Runs Form_Load and, when it succeeds, shows the window.
+  // Runs Load and, when it succeeds, shows the window.
   bool LoadAndShow();
   // Clicks the button and, as a user who waits for the song to show, lets the events run
   // until a copy the click started has ended.

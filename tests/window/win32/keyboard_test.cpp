@@ -61,7 +61,7 @@ TEST_F(Win32KeyboardTest, SpacePressesTheFocusedButton) {
   EXPECT_EQ(dialogs_.openCalls().size(), 1u) << "Space on Browse opens the open-file dialog";
 
   Key(VK_TAB);  // Send
-  Key(VK_TAB);  // File1
+  Key(VK_TAB);  // the staged list
   Key(VK_TAB);  // Delete
   ASSERT_EQ(FocusedName(), "Delete");
   Key(VK_SPACE);

@@ -202,7 +202,7 @@ TEST_F(Win32DialogsTest, APathTypedIntoTheRealOpenFileDialogIsStaged) {
   EXPECT_EQ(seen_.title, "Open File");
   EXPECT_TRUE(fs::equivalent(fs::path(seen_.folder), root_)) << "opens in the program folder";
   EXPECT_EQ(ReadFile(In(StagingPath(), "typed in.mp3")), "typed music");
-  EXPECT_EQ(window_->File1().List(0), "typed in.mp3");
+  EXPECT_EQ(window_->StagedFiles().List(0), "typed in.mp3");
 }
 
 TEST_F(Win32DialogsTest, CancelInTheRealOpenFileDialogIsErrorNumber32755OrNothing) {

@@ -42,7 +42,7 @@ protected:
   // Makes the window anew with `options`, before it is loaded.
   void UseFormOptions(FormOptions options);
 
-  // Runs Form_Load and, when it succeeds, shows the window.
+  // Runs Load and, when it succeeds, shows the window.
   bool LoadAndShow();
   // Delivers every message waiting for this thread.
   void Pump();
