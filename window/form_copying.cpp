@@ -5,6 +5,7 @@
 #include <string>
 
 #include "window/form_handlers.h"
+#include "window/layout.h"
 #include "window/progress_text.h"
 
 namespace tunelift {

@@ -152,12 +152,6 @@ private:
 // own the error's description (for a tunelift::Error, the path and the system's reason).
 std::string FailureText(std::string_view action, std::string_view description);
 
-// Which handler a click on each button runs.
-struct ClickBinding {
-  std::string_view control;
-  FormHandlers::Handler handler;
-};
-
 // The status icon's menu while a send runs: each item's name, its text and what it runs.
 struct MenuBinding {
   std::string_view name;
@@ -168,14 +162,6 @@ struct MenuBinding {
 inline constexpr std::array kSendingMenu{
     MenuBinding{"StopSending", "Stop sending", &FormHandlers::StopSending},
     MenuBinding{"ShowTranscript", "Show the transcript", &FormHandlers::ShowTranscript},
-};
-
-inline constexpr std::array kClickBindings{
-    ClickBinding{"Browse", &FormHandlers::ChooseAndStageFile},
-    ClickBinding{"cmdDelete", &FormHandlers::DeleteSelectedFile},
-    ClickBinding{"Delete", &FormHandlers::DeleteAllFiles},
-    ClickBinding{"Send", &FormHandlers::SendStagedFiles},
-    ClickBinding{"Finish", &FormHandlers::Finish},
 };
 
 }  // namespace tunelift

@@ -1,18 +1,40 @@
 #pragma once
-// The main window's controls: kind, caption, place, size and tab index of each, in the order
-// the window declares them. Every front end builds its widgets from this one table, and the
-// tests hold the live widgets against it. Figures are twips, as the window was designed.
+// The main window's controls: kind, caption, place, size, tab index and click handler of each,
+// in the order the window declares them. Every front end builds its widgets from this one
+// table, and the tests hold the live widgets against it. Figures are twips, as the window was
+// designed.
 
 #include <algorithm>
 #include <array>
 #include <cstddef>
 #include <string_view>
 
+#include "window/form_handlers.h"
+
 namespace tunelift {
 
 enum class ControlKind { PushButton, Label, FileListBox };
 
+// The form's controls, named in code for what each is to the user, in the table's order: each
+// face holds its widgets in an array indexed by these, so a control that is not in the table
+// cannot be asked for.
+enum class FormControl : std::size_t {
+  DeleteSelectedButton,
+  FinishButton,
+  DeleteAllButton,
+  StagedList,
+  SendButton,
+  BrowseButton,
+  FolderLabel,
+  InstructionsLabel,
+  SendAdviceLabel,
+  StagedListHeading,
+};
+
 struct ControlSpec {
+  FormControl control;
+  // The control's name on the form: data, kept as the form was drawn (the widgets' object
+  // names, which tests find them by).
   std::string_view name;
   ControlKind kind;
   std::string_view text;
@@ -21,6 +43,8 @@ struct ControlSpec {
   int width;
   int height;
   int tabIndex;
+  // What a click runs: set for the push buttons alone.
+  FormHandlers::Handler click = nullptr;
 };
 
 inline constexpr std::string_view kFormName = "Tunelift";
@@ -35,27 +59,81 @@ inline constexpr int kTwipsPerPixel = kTwipsPerInch / kUsualDpi;  // 15
 inline constexpr std::string_view kStagedListPattern = "*.mp3";
 
 inline constexpr std::array kControls{
-    ControlSpec{"cmdDelete", ControlKind::PushButton, "Delete Selected", 3240, 2640, 1455, 375, 8},
-    ControlSpec{"Finish", ControlKind::PushButton,
-                "           Finish!        (and delete temp files)", 1200, 3840, 1695, 495, 7},
-    ControlSpec{"Delete", ControlKind::PushButton, "Delete All", 1560, 2640, 1335, 375, 6},
-    ControlSpec{"File1", ControlKind::FileListBox, "", 240, 1440, 5655, 1065, 2},
-    ControlSpec{"Send", ControlKind::PushButton, "Send the Music!", 3240, 3840, 1695, 495, 1},
-    ControlSpec{"Browse", ControlKind::PushButton, "Browse for .MP3 files", 2040, 600, 2295, 495,
-                0},
-    // Beyond the right edge of the client area: it never shows, it only holds a caption.
-    ControlSpec{"Label4", ControlKind::Label, "Label4", 6720, 840, 1695, 1095, 9},
-    ControlSpec{"Label3", ControlKind::Label,
+    ControlSpec{FormControl::DeleteSelectedButton, "cmdDelete", ControlKind::PushButton,
+                "Delete Selected", 3240, 2640, 1455, 375, 8, &FormHandlers::DeleteSelectedFile},
+    ControlSpec{FormControl::FinishButton, "Finish", ControlKind::PushButton,
+                "           Finish!        (and delete temp files)", 1200, 3840, 1695, 495, 7,
+                &FormHandlers::Finish},
+    ControlSpec{FormControl::DeleteAllButton, "Delete", ControlKind::PushButton, "Delete All", 1560,
+                2640, 1335, 375, 6, &FormHandlers::DeleteAllFiles},
+    ControlSpec{FormControl::StagedList, "File1", ControlKind::FileListBox, "", 240, 1440, 5655,
+                1065, 2},
+    ControlSpec{FormControl::SendButton, "Send", ControlKind::PushButton, "Send the Music!", 3240,
+                3840, 1695, 495, 1, &FormHandlers::SendStagedFiles},
+    ControlSpec{FormControl::BrowseButton, "Browse", ControlKind::PushButton,
+                "Browse for .MP3 files", 2040, 600, 2295, 495, 0,
+                &FormHandlers::ChooseAndStageFile},
+    // Beyond the right edge of the client area: it never shows, it only holds the current
+    // folder as its caption.
+    ControlSpec{FormControl::FolderLabel, "Label4", ControlKind::Label, "Label4", 6720, 840, 1695,
+                1095, 9},
+    ControlSpec{FormControl::InstructionsLabel, "Label3", ControlKind::Label,
                 "Press \"Browse for .MP3 files\" to select and copy the music you want to send."
                 "    You can send more than one song, but you can only select one song at a "
                 "time.",
                 240, 120, 5655, 495, 5},
-    ControlSpec{"Label2", ControlKind::Label,
+    ControlSpec{FormControl::SendAdviceLabel, "Label2", ControlKind::Label,
                 "After you have selected the files you want, press Send The Music, and it you "
                 "should be hearing it soon!",
                 240, 3240, 5655, 495, 4},
-    ControlSpec{"Label1", ControlKind::Label, "You selected these files:", 240, 1200, 1935, 255, 3},
+    ControlSpec{FormControl::StagedListHeading, "Label1", ControlKind::Label,
+                "You selected these files:", 240, 1200, 1935, 255, 3},
 };
+
+// The table's place of `control`.
+constexpr std::size_t IndexOf(FormControl control) {
+  return static_cast<std::size_t>(control);
+}
+
+// The row of `control` in the table.
+constexpr const ControlSpec& Spec(FormControl control) {
+  return kControls[IndexOf(control)];
+}
+
+// Each row sits at its control's place, so that an array indexed by FormControl matches the
+// table; push buttons, and they alone, run a handler when clicked.
+constexpr bool TableIsIndexedByControl() {
+  for (std::size_t i = 0; i < kControls.size(); ++i) {
+    const ControlSpec& row = kControls[i];
+    if (IndexOf(row.control) != i ||
+        (row.kind == ControlKind::PushButton) != (row.click != nullptr)) {
+      return false;
+    }
+  }
+  return true;
+}
+static_assert(TableIsIndexedByControl(), "a row is out of place, or a button has no handler");
+
+// Which handler a click on each button runs, drawn from the table.
+struct ClickBinding {
+  FormControl control;
+  FormHandlers::Handler handler;
+};
+
+inline constexpr std::size_t kButtonCount = static_cast<std::size_t>(
+    std::ranges::count_if(kControls, [](const ControlSpec& c) { return c.click != nullptr; }));
+
+constexpr std::array<ClickBinding, kButtonCount> ClickBindings() {
+  std::array<ClickBinding, kButtonCount> bindings{};
+  auto next = bindings.begin();
+  for (const ControlSpec& control : kControls) {
+    if (control.click != nullptr) {
+      *next++ = {control.control, control.click};
+    }
+  }
+  return bindings;
+}
+inline constexpr auto kClickBindings = ClickBindings();
 
 // Pixels for `twips` at `dpi` dots per inch, rounded to the nearest.
 constexpr int TwipsToPixels(int twips, int dpi) {
@@ -88,9 +166,9 @@ constexpr bool TakesFocus(ControlKind kind) {
 inline constexpr std::size_t kFocusableCount = static_cast<std::size_t>(
     std::ranges::count_if(kControls, [](const ControlSpec& c) { return TakesFocus(c.kind); }));
 
-// The names of the controls that take the focus, in tab-index order: Tab moves through them
-// in this order, and the first has the focus when the window opens.
-constexpr std::array<std::string_view, kFocusableCount> FocusOrder() {
+// The controls that take the focus, in tab-index order: Tab moves through them in this order,
+// and the first has the focus when the window opens.
+constexpr std::array<FormControl, kFocusableCount> FocusOrder() {
   std::array<const ControlSpec*, kFocusableCount> controls{};
   auto next = controls.begin();
   for (const ControlSpec& control : kControls) {
@@ -99,20 +177,10 @@ constexpr std::array<std::string_view, kFocusableCount> FocusOrder() {
     }
   }
   std::ranges::sort(controls, {}, &ControlSpec::tabIndex);
-  std::array<std::string_view, kFocusableCount> names{};
-  std::ranges::transform(controls, names.begin(), &ControlSpec::name);
-  return names;
+  std::array<FormControl, kFocusableCount> order{};
+  std::ranges::transform(controls, order.begin(), &ControlSpec::control);
+  return order;
 }
 inline constexpr auto kFocusOrder = FocusOrder();
-
-// The control named `name`; nullptr when the table has none.
-constexpr const ControlSpec* FindControl(std::string_view name) {
-  for (const ControlSpec& control : kControls) {
-    if (control.name == name) {
-      return &control;
-    }
-  }
-  return nullptr;
-}
 
 }  // namespace tunelift

@@ -51,11 +51,7 @@ MainWindow::MainWindow(FileServices& services, Dialogs& dialogs, FormOptions opt
   setWindowTitle(ToQString(kFormCaption));
   setWindowIcon(ProgramIcon());
   setFixedSize(ToPixels(kClientWidth), ToPixels(kClientHeight));
-  for (const ControlSpec& control : kControls) {
-    CreateControl(control);
-  }
-  stagedFiles_ = findChild<FileListBox*>(QStringLiteral("File1"));
-  folderCaption_ = findChild<QLabel*>(QStringLiteral("Label4"));
+  CreateControls();
   ChainTabOrder();
   ConnectClicks();
   BuildSendingMenu();
@@ -73,12 +69,19 @@ bool MainWindow::Load() {
   return handlers_.Run(&FormHandlers::Load);
 }
 
-QWidget* MainWindow::CreateControl(const ControlSpec& control) {
-  QWidget* widget = MakeWidget(control, this);
-  widget->setObjectName(ToQString(control.name));
-  widget->setGeometry(ToPixels(control.left), ToPixels(control.top), ToPixels(control.width),
-                      ToPixels(control.height));
-  return widget;
+void MainWindow::CreateControls() {
+  for (const ControlSpec& control : kControls) {
+    QWidget* widget = MakeWidget(control, this);
+    widget->setObjectName(ToQString(control.name));
+    widget->setGeometry(ToPixels(control.left), ToPixels(control.top), ToPixels(control.width),
+                        ToPixels(control.height));
+    controls_[IndexOf(control.control)] = widget;
+  }
+  // MakeWidget makes a FileListBox for the list's kind and a QLabel for a label's.
+  static_assert(Spec(FormControl::StagedList).kind == ControlKind::FileListBox);
+  static_assert(Spec(FormControl::FolderLabel).kind == ControlKind::Label);
+  stagedFiles_ = static_cast<FileListBox*>(Control(FormControl::StagedList));
+  folderLabel_ = static_cast<QLabel*>(Control(FormControl::FolderLabel));
 }
 
 // Tab moves through the controls that take the focus, by tab index. Labels stay out of the
@@ -86,8 +89,8 @@ QWidget* MainWindow::CreateControl(const ControlSpec& control) {
 // chain broken where a label sits.
 void MainWindow::ChainTabOrder() {
   QWidget* previous = nullptr;
-  for (std::string_view name : kFocusOrder) {
-    QWidget* control = findChild<QWidget*>(ToQString(name));
+  for (FormControl focusable : kFocusOrder) {
+    QWidget* control = Control(focusable);
     if (previous != nullptr) {
       setTabOrder(previous, control);
     }
@@ -95,12 +98,14 @@ void MainWindow::ChainTabOrder() {
   }
   // The window opens with the focus on the first control of the tab order, as the platform
   // gives it; Qt would pick the first control it finds after the window in its own chain.
-  findChild<QWidget*>(ToQString(kFocusOrder.front()))->setFocus();
+  Control(kFocusOrder.front())->setFocus();
 }
 
 void MainWindow::ConnectClicks() {
   for (const ClickBinding& binding : kClickBindings) {
-    auto* button = findChild<QPushButton*>(ToQString(binding.control));
+    // The table gives a handler to push buttons alone, and MakeWidget makes a QPushButton
+    // for each of them.
+    auto* button = static_cast<QPushButton*>(Control(binding.control));
     const FormHandlers::Handler handler = binding.handler;
     connect(button, &QPushButton::clicked, this, [this, handler] { handlers_.Run(handler); });
   }
@@ -118,7 +123,7 @@ void MainWindow::BuildSendingMenu() {
 }
 
 void MainWindow::SetFolderCaption(const std::string& caption) {
-  folderCaption_->setText(ToQString(caption));
+  folderLabel_->setText(ToQString(caption));
 }
 
 void MainWindow::Unload() {

@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QTimer>
 #include <QWidget>
+#include <array>
 
 #include "core/services.h"
 #include "window/qt/desktop_notices.h"
@@ -29,6 +30,9 @@ public:
 
   // Runs Load; false when start-up failed (the user has been told why).
   bool Load();
+
+  // The widget made for `control`.
+  QWidget* Control(FormControl control) const { return controls_[IndexOf(control)]; }
 
   FileList& StagedFiles() override { return *stagedFiles_; }
   void SetFolderCaption(const std::string& caption) override;
@@ -62,7 +66,7 @@ protected:
   void closeEvent(QCloseEvent* event) override;
 
 private:
-  QWidget* CreateControl(const ControlSpec& control);
+  void CreateControls();
   void ChainTabOrder();
   void ConnectClicks();
   void BuildSendingMenu();
@@ -77,8 +81,10 @@ private:
   QTimer sendTimer_;
   // Runs while a chosen file is copied: the window follows the copy without waiting for it.
   QTimer copyTimer_;
+  // The controls of the layout table, at their places in it.
+  std::array<QWidget*, kControls.size()> controls_{};
   FileListBox* stagedFiles_ = nullptr;
-  QLabel* folderCaption_ = nullptr;
+  QLabel* folderLabel_ = nullptr;
   bool unloaded_ = false;
   // Set while closeEvent runs the handlers: the close under way is what they ask for.
   bool closing_ = false;

@@ -33,13 +33,8 @@ NativeControl NativeControlFor(const ControlSpec& control) {
   return {L"STATIC", kChild, 0};
 }
 
-int ControlId(std::string_view name) {
-  for (std::size_t i = 0; i < kControls.size(); ++i) {
-    if (kControls[i].name == name) {
-      return kFirstControlId + static_cast<int>(i);
-    }
-  }
-  return 0;
+int ControlId(FormControl control) {
+  return kFirstControlId + static_cast<int>(IndexOf(control));
 }
 
 const ControlSpec* ControlWithId(int id) {

@@ -23,7 +23,7 @@ NativeControl NativeControlFor(const ControlSpec& control);
 
 // The control's identifier within the window: its place in the table, from 100 on, so that no
 // control has the numbers of the dialog manager's Enter and Escape (IDOK and IDCANCEL).
-int ControlId(std::string_view name);
+int ControlId(FormControl control);
 // The control with identifier `id`; nullptr for any other number.
 const ControlSpec* ControlWithId(int id);
 

@@ -64,19 +64,6 @@ SIZE WindowSizeFor(int width, int height) {
   return {frame.right - frame.left, frame.bottom - frame.top};
 }
 
-const ClickBinding* BindingFor(int controlId) {
-  const ControlSpec* control = ControlWithId(controlId);
-  if (control == nullptr) {
-    return nullptr;
-  }
-  for (const ClickBinding& binding : kClickBindings) {
-    if (binding.control == control->name) {
-      return &binding;
-    }
-  }
-  return nullptr;
-}
-
 }  // namespace
 
 Win32Window::Win32Window(FileServices& services, Dialogs& dialogs, int dpi, FormOptions options)
@@ -101,7 +88,8 @@ Win32Window::Win32Window(FileServices& services, Dialogs& dialogs, int dpi, Form
     DestroyWindow(window_);
     throw;
   }
-  stagedFiles_ = std::make_unique<StagedListBox>(Control("File1"), std::string(kStagedListPattern));
+  stagedFiles_ = std::make_unique<StagedListBox>(Control(FormControl::StagedList),
+                                                 std::string(kStagedListPattern));
   notices_ = std::make_unique<NotificationArea>(window_, kNotificationIconMessage, kNoticeTimerId);
   taskbar_ = std::make_unique<TaskbarProgress>(window_);
 }
@@ -125,15 +113,15 @@ void Win32Window::Show(int showCommand) {
   }
 }
 
-HWND Win32Window::Control(std::string_view name) const {
-  return window_ != nullptr ? GetDlgItem(window_, ControlId(name)) : nullptr;
+HWND Win32Window::Control(FormControl control) const {
+  return window_ != nullptr ? GetDlgItem(window_, ControlId(control)) : nullptr;
 }
 
 // The dialog manager moves the focus through the controls in the order they were made, so
 // the controls that take the focus are made first, in tab-index order.
 void Win32Window::CreateControls() {
-  for (std::string_view name : kFocusOrder) {
-    CreateControl(*FindControl(name));
+  for (FormControl focusable : kFocusOrder) {
+    CreateControl(Spec(focusable));
   }
   for (const ControlSpec& control : kControls) {
     if (!TakesFocus(control.kind)) {
@@ -146,7 +134,7 @@ HWND Win32Window::CreateControl(const ControlSpec& control) {
   const NativeControl native = NativeControlFor(control);
   const RECT place = ControlRect(control, dpi_);
   const std::wstring text = WideFromUtf8(control.text);
-  const auto id = static_cast<INT_PTR>(ControlId(control.name));
+  const auto id = static_cast<INT_PTR>(ControlId(control.control));
   HWND made =
       CreateWindowExW(native.exStyle, native.windowClass, text.c_str(), native.style, place.left,
                       place.top, place.right - place.left, place.bottom - place.top, window_,
@@ -208,8 +196,10 @@ void Win32Window::OnCommand(int controlId, int notification) {
   if (notification != BN_CLICKED) {
     return;  // IDOK and IDCANCEL from Enter and Escape come here too, and press nothing
   }
-  if (const ClickBinding* binding = BindingFor(controlId)) {
-    handlers_.Run(binding->handler);
+  // Only the table's buttons have a handler; any other identifier is no control of the table.
+  const ControlSpec* control = ControlWithId(controlId);
+  if (control != nullptr && control->click != nullptr) {
+    handlers_.Run(control->click);
   }
 }
 
@@ -277,7 +267,7 @@ bool Win32Window::OnSetCursor() {
 }
 
 void Win32Window::SetFolderCaption(const std::string& caption) {
-  SetWindowTextW(Control("Label4"), WideForDisplay(caption).c_str());
+  SetWindowTextW(Control(FormControl::FolderLabel), WideForDisplay(caption).c_str());
 }
 
 void Win32Window::Unload() {

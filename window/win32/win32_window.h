@@ -47,8 +47,8 @@ public:
 
   // The window; nullptr once it is gone.
   HWND Handle() const { return window_; }
-  // The control made for the layout table's `name`; nullptr once the window is gone.
-  HWND Control(std::string_view name) const;
+  // The control made for `control`; nullptr once the window is gone.
+  HWND Control(FormControl control) const;
   // True while the copy timer runs: a chosen file is being copied.
   bool Copying() const { return copyTimerOn_; }
   // The progress on the window's taskbar button; nullptr once the window is gone.

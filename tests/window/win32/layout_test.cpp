@@ -148,7 +148,7 @@ TEST_F(Win32LayoutTest, EveryTextShowsWholeIn8PointTypeAtEveryDpi) {
       if (control.text.empty() || area.left >= TwipsToPixels(kClientWidth, dpi)) {
         continue;
       }
-      const HWND shown = window.Control(control.name);
+      const HWND shown = window.Control(control.control);
       SelectObject(screen, reinterpret_cast<HFONT>(SendMessageW(shown, WM_GETFONT, 0, 0)));
       TEXTMETRICW metrics{};
       GetTextMetricsW(screen, &metrics);
@@ -176,7 +176,7 @@ TEST_F(Win32LayoutTest, AtLargerDpiEveryFigureGrowsWithTheDpi) {
     EXPECT_EQ(client.right, dpi == 120 ? 513 : 615);
     EXPECT_EQ(client.bottom, dpi == 120 ? 375 : 450);
     // Browse: 2040, 600, 2295 by 495 twips.
-    const RECT browse = ClientRectOf(scaled.Control("Browse"));
+    const RECT browse = ClientRectOf(scaled.Control(FormControl::BrowseButton));
     ExpectPlace(browse, dpi == 120 ? RECT{170, 50, 361, 91} : RECT{204, 60, 434, 110}, "Browse");
   }
 }

@@ -193,7 +193,7 @@ TEST_F(Win32DialogsTest, APathTypedIntoTheRealOpenFileDialogIsStaged) {
     }
     Press(dialog, IDOK);
   });
-  SendMessageW(window_->Control("Browse"), BM_CLICK, 0, 0);
+  SendMessageW(window_->Control(FormControl::BrowseButton), BM_CLICK, 0, 0);
   AwaitUser();
   ASSERT_TRUE(AwaitCopy());
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <stdexcept>
+#include <string>
 #include <thread>
 
 #include "listing/wide_text_win32.h"
@@ -94,11 +96,20 @@ void Win32WindowTest::Key(WPARAM key) {
   Pump();
 }
 
+HWND Win32WindowTest::Control(std::string_view name) const {
+  const auto* row = std::ranges::find(kControls, name, &ControlSpec::name);
+  if (row == kControls.end()) {
+    throw std::invalid_argument("The layout table has no control named " + std::string(name));
+  }
+  return window_->Control(row->control);
+}
+
 std::string Win32WindowTest::FocusedName() const {
   const HWND focus = GetFocus();
   const ControlSpec* control = focus != nullptr ? ControlWithId(GetDlgCtrlID(focus)) : nullptr;
-  return control != nullptr && Control(control->name) == focus ? std::string(control->name)
-                                                               : std::string();
+  return control != nullptr && window_->Control(control->control) == focus
+             ? std::string(control->name)
+             : std::string();
 }
 
 std::vector<std::string> Win32WindowTest::Listed() const {

@@ -49,7 +49,8 @@ protected:
   // Pumps until `done` holds, 30 s at most; false when it never did.
   bool PumpUntil(const std::function<bool()>& done);
 
-  HWND Control(std::string_view name) const { return window_->Control(name); }
+  // The control the layout table names `name`; throws for a name the table does not have.
+  HWND Control(std::string_view name) const;
   // Clicks the button `name` (BM_CLICK), then delivers what followed until a copy the click
   // started has ended, as a user who waits for the song to show.
   void Click(std::string_view name);

@@ -92,7 +92,7 @@ int wmain(int argc, wchar_t* argv[]) {
   }
   PrintWindow(window);
   if (mode == L"--press-send") {
-    const int send = tunelift::ControlId("Send");
+    const int send = tunelift::ControlId(tunelift::FormControl::SendButton);
     PostMessageW(GetDlgItem(window, send), BM_CLICK, 0, 0);
   } else {
     PostMessageW(window, WM_CLOSE, 0, 0);
