@@ -153,29 +153,35 @@ TEST_F(FormHandlersTest, DeleteSelectedAsksFirstAndDeletesOnlyTheSelectedFileOnY
   ASSERT_TRUE(Load());
   EXPECT_TRUE(Click(&FormHandlers::DeleteSelectedFile));  // nothing selected: nothing asked
   EXPECT_TRUE(Boxes().empty());
+  EXPECT_EQ(Names(StagingPath()), (Strings{"a.mp3", "b.mp3"}));
 
   view_.StagedFiles().Select(1);
+  Stage("c.mp3");  // the refresh after the click lists it
   dialogs_.AnswerMsgBoxWith(msgbox::kIdNo);
   EXPECT_TRUE(Click(&FormHandlers::DeleteSelectedFile));
   ASSERT_EQ(Boxes().size(), 1u);
   EXPECT_EQ(Boxes()[0].prompt, "Are you sure you want to delete that?");
   EXPECT_EQ(Boxes()[0].style, 36);
-  EXPECT_EQ(Names(StagingPath()), (Strings{"a.mp3", "b.mp3"}));
-  EXPECT_EQ(view_.StagedFiles().ListIndex(), 1);  // still selected after the refresh
+  EXPECT_EQ(Boxes()[0].title, "");
+  EXPECT_EQ(Names(StagingPath()), (Strings{"a.mp3", "b.mp3", "c.mp3"}));
+  EXPECT_EQ(view_.Shown(), (Strings{"a.mp3", "b.mp3", "c.mp3"}));
+  EXPECT_EQ(view_.StagedFiles().ListIndex(), 1);  // still on b.mp3 after the refresh
 
   dialogs_.AnswerMsgBoxWith(msgbox::kIdYes);
   EXPECT_TRUE(Click(&FormHandlers::DeleteSelectedFile));
-  EXPECT_EQ(Names(StagingPath()), Strings{"a.mp3"});
-  EXPECT_EQ(view_.Shown(), Strings{"a.mp3"});
+  EXPECT_EQ(Names(StagingPath()), (Strings{"a.mp3", "c.mp3"}));
+  EXPECT_EQ(view_.Shown(), (Strings{"a.mp3", "c.mp3"}));
+  EXPECT_EQ(view_.StagedFiles().ListIndex(), -1);  // the deleted entry took the selection along
 }
 
 TEST_F(FormHandlersTest, DeleteAllEmptiesTheStagingFolderWithoutAskingAgainAndAgain) {
   Stage("a.mp3");
   Stage("b.wav");
+  fs::create_directory(StagingPath() / "kept");  // files go, folders stay
   ASSERT_TRUE(Load());
   EXPECT_TRUE(Click(&FormHandlers::DeleteAllFiles));
   EXPECT_TRUE(Click(&FormHandlers::DeleteAllFiles));  // nothing left is not a failure
-  EXPECT_TRUE(Names(StagingPath()).empty());
+  EXPECT_EQ(Names(StagingPath()), Strings{"kept"});
   EXPECT_TRUE(view_.Shown().empty());
   EXPECT_TRUE(Boxes().empty());
 }
@@ -321,8 +327,9 @@ TEST_F(FormHandlersTest, FinishRefusesWhileAClientSendsAndFinishesOnceItHasEnded
   // Refused with the reason first: not a failure, and nothing is deleted.
   EXPECT_TRUE(Click(&FormHandlers::Finish));
   ASSERT_EQ(Boxes().size(), 1u);
-  EXPECT_TRUE(Boxes()[0].prompt.starts_with("The music is still being sent. Press \"Finish!\""))
-      << Boxes()[0].prompt;
+  EXPECT_EQ(Boxes()[0].prompt,
+            "The music is still being sent. Press \"Finish!\" again once it has ended; the "
+            "window stays open meanwhile.");
   EXPECT_TRUE(fs::exists(StagingPath() / "not yet sent.mp3"));
   EXPECT_TRUE(fs::exists(root_ / "sendfiles.ftps"));
   EXPECT_FALSE(view_.Unloaded());

@@ -84,33 +84,6 @@ private slots:
     QVERIFY(!fixture_->window().findChild<QTimer*>(QStringLiteral("SendTimer"))->isActive());
   }
 
-  void finishWhileTheClientSendsDeletesNothingAndCanBePressedAgain() {
-    InstallStandInClient(fixture_->ProgramFolder());
-    const fs::path song = WriteFile(fixture_->StagingFolder() / "not yet sent.mp3");
-    ClientHold hold(fixture_->ProgramFolder());
-    fixture_->Click("Send");
-    QTRY_COMPARE(ClientRuns(fixture_->ProgramFolder()).size(), std::size_t(1));
-
-    fixture_->Click("Finish");
-    const auto& boxes = fixture_->dialogs().msgBoxCalls();
-    QCOMPARE(boxes.size(), std::size_t(1));
-    QCOMPARE(boxes[0].prompt,
-             std::string("The music is still being sent. Press \"Finish!\" again once it has "
-                         "ended; the window stays open meanwhile."));
-    QVERIFY(fixture_->window().isVisible());
-    QVERIFY(fs::exists(song));
-    QVERIFY(fs::exists(fixture_->UploadScript()));
-
-    hold.Release();
-    QTRY_COMPARE(boxes.size(), std::size_t(2));  // the send's end, told
-    fixture_->Click("Finish");
-    QCOMPARE(boxes.size(), std::size_t(2));
-    QVERIFY(!fs::exists(fixture_->StagingFolder()));
-    QVERIFY(!fs::exists(fixture_->UploadScript()));
-    QVERIFY(!fs::exists(fixture_->ProgramFolder() / "sendfiles-1.log"));
-    QVERIFY(!fixture_->window().isVisible());
-  }
-
   void finishRightAfterASendEndedTellsItBeforeItsTranscriptGoes() {
     InstallStandInClient(fixture_->ProgramFolder());
     ReportForClients(fixture_->ProgramFolder(), kResolveFailure);
@@ -156,19 +129,6 @@ private slots:
     QCOMPARE(ClientRuns(fixture_->ProgramFolder()).size(), std::size_t(1));
   }
 
-  void sendWithNothingStagedSaysSoAndStartsNoClient() {
-    InstallStandInClient(fixture_->ProgramFolder());
-    WriteFile(fixture_->StagingFolder() / "cover.jpg");
-    fixture_->Click("Send");
-    const auto& boxes = fixture_->dialogs().msgBoxCalls();
-    QCOMPARE(boxes.size(), std::size_t(1));
-    QCOMPARE(boxes[0].prompt, std::string("There is no music to send. Press \"Browse for .MP3 "
-                                          "files\" to pick a song first."));
-    QVERIFY(!fixture_->window().findChild<QTimer*>(QStringLiteral("SendTimer"))->isActive());
-    QTest::qWait(300);
-    QVERIFY(ClientRuns(fixture_->ProgramFolder()).empty());
-  }
-
   void sendWithoutAClientReportsItAndTheWindowStays() {
     WriteFile(fixture_->StagingFolder() / "song.mp3");
     const QByteArray path = qgetenv("PATH");
@@ -188,23 +148,6 @@ private slots:
     fixture_->Click("Finish");
     QVERIFY(fixture_->dialogs().msgBoxCalls().empty());
     QVERIFY(!fs::exists(fixture_->StagingFolder()));
-    QVERIFY(!fs::exists(fixture_->UploadScript()));
-    QVERIFY(!fixture_->window().isVisible());
-  }
-
-  void finishWithTheFolderGoneWarnsBeforeDeletingTheScript() {
-    fs::remove_all(fixture_->StagingFolder());
-    bool scriptThereWhileWarned = false;
-    fixture_->dialogs().AnswerMsgBoxWith(
-        msgbox::kIdOk, [&] { scriptThereWhileWarned = fs::exists(fixture_->UploadScript()); });
-    fixture_->Click("Finish");
-    const auto& boxes = fixture_->dialogs().msgBoxCalls();
-    QCOMPARE(boxes.size(), std::size_t(1));
-    QCOMPARE(boxes[0].prompt,
-             fixture_->StagingFolder().string() + " does not exist or has already been deleted!");
-    QCOMPARE(boxes[0].style, 48);
-    QCOMPARE(boxes[0].title, std::string("Folder not Found"));
-    QVERIFY(scriptThereWhileWarned);
     QVERIFY(!fs::exists(fixture_->UploadScript()));
     QVERIFY(!fixture_->window().isVisible());
   }

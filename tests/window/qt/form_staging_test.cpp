@@ -162,40 +162,6 @@ private slots:
     QVERIFY(FileNames(fixture_->StagingFolder()).empty());
   }
 
-  void deleteSelectedWithNothingSelectedDeletesNothingAndAsksNothing() {
-    StageTwoSongs();
-    WriteFile(fixture_->StagingFolder() / "third.mp3");
-    fixture_->Click("cmdDelete");
-    QVERIFY(fixture_->dialogs().msgBoxCalls().empty());
-    QCOMPARE(FileNames(fixture_->StagingFolder()).size(), std::size_t(3));
-    QCOMPARE(fixture_->Listed(), QStringList({"one.mp3", "third.mp3", "two.mp3"}));
-  }
-
-  void deleteSelectedAnsweredNoDeletesNothingButRefreshes() {
-    StageTwoSongs();
-    fixture_->Select("two.mp3");
-    WriteFile(fixture_->StagingFolder() / "three.mp3");
-    fixture_->dialogs().AnswerMsgBoxWith(msgbox::kIdNo);
-    fixture_->Click("cmdDelete");
-    const auto& boxes = fixture_->dialogs().msgBoxCalls();
-    QCOMPARE(boxes.size(), std::size_t(1));
-    QCOMPARE(boxes[0].prompt, std::string("Are you sure you want to delete that?"));
-    QCOMPARE(boxes[0].style, 36);
-    QCOMPARE(boxes[0].title, std::string());
-    QCOMPARE(fixture_->Listed(), QStringList({"one.mp3", "three.mp3", "two.mp3"}));
-    QCOMPARE(fixture_->window().StagedFiles().ListIndex(), 2);  // still on two.mp3
-  }
-
-  void deleteSelectedAnsweredYesDeletesThatFileAlone() {
-    StageTwoSongs();
-    fixture_->Select("two.mp3");
-    fixture_->dialogs().AnswerMsgBoxWith(msgbox::kIdYes);
-    fixture_->Click("cmdDelete");
-    QCOMPARE(FileNames(fixture_->StagingFolder()), std::vector<std::string>{"one.mp3"});
-    QCOMPARE(fixture_->Listed(), QStringList{"one.mp3"});
-    QCOMPARE(fixture_->window().StagedFiles().ListIndex(), -1);
-  }
-
   // Names that reach the folder from outside the tool need not be UTF-8; the list shows them
   // alike, but deletes the very one picked.
   void deleteSelectedDeletesTheNameOnDiskNotTheOneShown() {
@@ -213,16 +179,6 @@ private slots:
     QVERIFY(fixture_->dialogs().msgBoxCalls().size() == 1);  // the question, no failure
     QCOMPARE(FileNames(fixture_->StagingFolder()), std::vector<std::string>{"bad\xff.mp3"});
     QCOMPARE(fixture_->Listed().size(), 1);
-  }
-
-  void deleteAllEmptiesTheFolderWithoutAsking() {
-    StageTwoSongs();
-    WriteFile(fixture_->StagingFolder() / "readme.txt");
-    fs::create_directory(fixture_->StagingFolder() / "kept");
-    fixture_->Click("Delete");
-    QVERIFY(fixture_->dialogs().msgBoxCalls().empty());
-    QCOMPARE(FileNames(fixture_->StagingFolder()), std::vector<std::string>{"kept"});
-    QVERIFY(fixture_->Listed().isEmpty());
   }
 
   // A failed click leaves no entry for a file that is gone.
