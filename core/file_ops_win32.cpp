@@ -13,10 +13,10 @@
 #include "copy_steps_win32.h"
 #include "file_deletion.h"
 #include "listing/listing.h"
-#include "listing/utf8_path.h"
-#include "listing/wide_text_win32.h"
+#include "text/utf8_path.h"
+#include "text/wide_text_win32.h"
 #include "listing/wildcard.h"
-#include "win32_error.h"
+#include "core/win32_error.h"
 #include "win32_handle.h"
 
 namespace tunelift {

@@ -1,4 +1,4 @@
-#include "staging_area.h"
+#include "core/staging_area.h"
 
 #include <algorithm>
 #include <chrono>
@@ -6,9 +6,9 @@
 #include <system_error>
 #include <utility>
 
-#include "error.h"
+#include "core/error.h"
 #include "listing/listing.h"
-#include "listing/utf8_path.h"
+#include "text/utf8_path.h"
 
 namespace tunelift {
 namespace {

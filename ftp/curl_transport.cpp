@@ -1,4 +1,4 @@
-#include "ftp/curl_transport.h"
+#include "curl_transport.h"
 
 #include <algorithm>
 #include <charconv>
@@ -8,12 +8,12 @@
 #include <system_error>
 #include <utility>
 
-#include "ftp/command.h"
-#include "ftp/curl_easy.h"
-#include "ftp/curl_events.h"
-#include "ftp/curl_failure.h"
-#include "ftp/curl_tls.h"
-#include "ftp/remote_folder.h"
+#include "command.h"
+#include "curl_easy.h"
+#include "curl_events.h"
+#include "curl_failure.h"
+#include "curl_tls.h"
+#include "remote_folder.h"
 
 namespace tunelift::ftp {
 namespace {

@@ -1,9 +1,9 @@
-#include "ftp/local_files.h"
+#include "local_files.h"
 
 #include <algorithm>
 
 #include "listing/listing.h"
-#include "listing/utf8_path.h"
+#include "text/utf8_path.h"
 
 namespace tunelift::ftp {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "ftp/terminal.h"
+#include "terminal.h"
 
 namespace tunelift::ftp {
 namespace {

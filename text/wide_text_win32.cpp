@@ -1,11 +1,11 @@
-#include "listing/wide_text_win32.h"
+#include "text/wide_text_win32.h"
 
 #include <windows.h>
 
 #include <optional>
 #include <utility>
 
-#include "listing/local_memory_win32.h"
+#include "text/local_memory_win32.h"
 
 namespace tunelift {
 
