@@ -1,6 +1,6 @@
 #include "child_environment.h"
 
-#include "error.h"
+#include "core/error.h"
 
 namespace tunelift {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "services.h"
+#include "core/services.h"
 
 namespace tunelift {
 

@@ -1,9 +1,9 @@
-#include "command_line.h"
+#include "core/command_line.h"
 
 #include <cstddef>
 #include <utility>
 
-#include "error.h"
+#include "core/error.h"
 
 namespace tunelift {
 namespace {

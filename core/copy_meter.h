@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "error.h"
-#include "services.h"
+#include "core/error.h"
+#include "core/services.h"
 
 namespace tunelift {
 

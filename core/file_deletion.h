@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "error.h"
+#include "core/error.h"
 
 namespace tunelift {
 

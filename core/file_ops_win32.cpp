@@ -13,10 +13,11 @@
 #include "copy_steps_win32.h"
 #include "file_deletion.h"
 #include "listing/listing.h"
-#include "listing/utf8_path.h"
-#include "listing/wide_text_win32.h"
+#include "text/path_split.h"
+#include "text/utf8_path.h"
+#include "text/wide_text_win32.h"
 #include "listing/wildcard.h"
-#include "win32_error.h"
+#include "core/win32_error.h"
 #include "win32_handle.h"
 
 namespace tunelift {
@@ -155,12 +156,13 @@ void RemoveTree(const std::string& folder, const std::string& what) {
 }  // namespace
 
 std::string FolderOf(const std::string& path) {
-  const std::size_t separator = path.find_last_of("\\/");
-  if (separator == std::string::npos) {
+  const PathSplit split = SplitFolderAndName(path, "\\/");
+  if (!split.hasFolder) {
     return ".";
   }
-  const bool atRoot = separator == 2 && path[1] == ':';
-  return path.substr(0, atRoot ? separator + 1 : separator);
+  // A drive's root keeps its separator: "C:" alone is the drive's current folder.
+  const bool atRoot = split.folder.size() == 2 && split.folder[1] == ':';
+  return path.substr(0, atRoot ? split.folder.size() + 1 : split.folder.size());
 }
 
 std::string ScratchPathBeside(const std::string& path, std::string_view purpose) {
@@ -198,8 +200,7 @@ void CopyFileSafely(const std::string& source, const std::string& destination,
 
 void DeleteMatchingFiles(const std::string& pattern) {
   const std::string folder = FolderOf(pattern);
-  const std::size_t separator = pattern.find_last_of("\\/");
-  const std::string name = separator == std::string::npos ? pattern : pattern.substr(separator + 1);
+  const std::string name(SplitFolderAndName(pattern, "\\/").name);
   std::vector<std::string> files;
   if (HasWildcard(name)) {
     for (const std::string& match : MatchingFiles(folder, name)) {

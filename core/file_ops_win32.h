@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "services.h"
+#include "core/services.h"
 
 namespace tunelift {
 

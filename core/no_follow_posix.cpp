@@ -7,6 +7,7 @@
 #include <random>
 
 #include "posix_error.h"
+#include "text/path_split.h"
 
 namespace tunelift {
 namespace {
@@ -31,11 +32,11 @@ std::string RandomSuffix() {
 }  // namespace
 
 SplitPath SplitAtLastSeparator(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) {
+  const PathSplit split = SplitFolderAndName(path, "/");
+  if (!split.hasFolder) {
     return {".", path};
   }
-  return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
+  return {split.folder.empty() ? "/" : std::string(split.folder), std::string(split.name)};
 }
 
 Error LinkRefused(const std::string& what, const std::string& link) {

@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "descriptor_posix.h"
-#include "error.h"
+#include "core/error.h"
 
 namespace tunelift {
 

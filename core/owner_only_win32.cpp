@@ -1,6 +1,6 @@
 #include "owner_only_win32.h"
 
-#include "win32_error.h"
+#include "core/win32_error.h"
 #include "win32_handle.h"
 
 namespace tunelift {

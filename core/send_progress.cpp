@@ -1,8 +1,8 @@
-#include "send_progress.h"
+#include "core/send_progress.h"
 
 #include <algorithm>
 
-#include "upload_outcome.h"
+#include "core/upload_outcome.h"
 
 namespace tunelift {
 namespace {

@@ -1,4 +1,4 @@
-#include "server_settings.h"
+#include "core/server_settings.h"
 
 #include <algorithm>
 #include <array>
@@ -7,9 +7,9 @@
 #include <map>
 
 #include "core/build_config.h"
-#include "error.h"
-#include "listing/utf8.h"
-#include "listing/utf8_path.h"
+#include "core/error.h"
+#include "text/utf8.h"
+#include "text/utf8_path.h"
 #include "settings_file.h"
 
 namespace tunelift {

@@ -15,10 +15,10 @@
 #include <utility>
 #include <vector>
 
-#include "command_line.h"
+#include "core/command_line.h"
 #include "file_ops_posix.h"
 #include "folder_tree_posix.h"
-#include "native_services.h"
+#include "core/native_services.h"
 #include "posix_error.h"
 #include "spawn_posix.h"
 #include "text_stream_posix.h"

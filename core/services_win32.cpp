@@ -8,13 +8,13 @@
 #include <utility>
 #include <vector>
 
-#include "command_line.h"
+#include "core/command_line.h"
 #include "file_ops_win32.h"
-#include "listing/wide_text_win32.h"
-#include "native_services.h"
+#include "text/wide_text_win32.h"
+#include "core/native_services.h"
 #include "spawn_win32.h"
 #include "text_stream_win32.h"
-#include "win32_error.h"
+#include "core/win32_error.h"
 
 namespace tunelift {
 namespace {

@@ -5,7 +5,7 @@
 #include <cerrno>
 
 #include "descriptor_posix.h"
-#include "error.h"
+#include "core/error.h"
 #include "posix_error.h"
 #include "settings_file.h"
 

@@ -1,8 +1,8 @@
 #include <windows.h>
 
-#include "error.h"
+#include "core/error.h"
 #include "settings_file.h"
-#include "win32_error.h"
+#include "core/win32_error.h"
 #include "win32_handle.h"
 
 namespace tunelift {

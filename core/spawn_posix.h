@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "services.h"
+#include "core/services.h"
 
 namespace tunelift {
 

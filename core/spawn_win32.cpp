@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "child_environment.h"
-#include "listing/wide_text_win32.h"
+#include "text/wide_text_win32.h"
 #include "owner_only_win32.h"
-#include "win32_error.h"
+#include "core/win32_error.h"
 #include "win32_handle.h"
 
 namespace tunelift {

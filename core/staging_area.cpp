@@ -1,4 +1,4 @@
-#include "staging_area.h"
+#include "core/staging_area.h"
 
 #include <algorithm>
 #include <chrono>
@@ -6,9 +6,10 @@
 #include <system_error>
 #include <utility>
 
-#include "error.h"
+#include "core/error.h"
 #include "listing/listing.h"
-#include "listing/utf8_path.h"
+#include "text/path_split.h"
+#include "text/utf8_path.h"
 
 namespace tunelift {
 namespace {
@@ -80,8 +81,8 @@ void StagingArea::WriteUploadScript() {
 }
 
 std::string StagingArea::StagedName(const std::string& chosenPath) const {
-  const std::size_t lastSeparator = chosenPath.rfind(services_.Separator());
-  return lastSeparator == std::string::npos ? chosenPath : chosenPath.substr(lastSeparator + 1);
+  const char separator = services_.Separator();
+  return std::string(SplitFolderAndName(chosenPath, std::string_view(&separator, 1)).name);
 }
 
 void StagingArea::StageFile(const std::string& chosenPath, const CopyOptions& options) {

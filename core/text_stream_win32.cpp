@@ -9,7 +9,7 @@
 
 #include "file_ops_win32.h"
 #include "owner_only_win32.h"
-#include "win32_error.h"
+#include "core/win32_error.h"
 #include "win32_handle.h"
 
 namespace tunelift {

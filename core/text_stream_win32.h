@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "services.h"
+#include "core/services.h"
 
 namespace tunelift {
 

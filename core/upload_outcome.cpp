@@ -1,10 +1,10 @@
-#include "upload_outcome.h"
+#include "core/upload_outcome.h"
 
 #include <filesystem>
 #include <fstream>
 #include <system_error>
 
-#include "listing/utf8_path.h"
+#include "text/utf8_path.h"
 
 namespace tunelift {
 namespace {

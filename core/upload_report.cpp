@@ -1,11 +1,11 @@
-#include "upload_report.h"
+#include "core/upload_report.h"
 
 #include <array>
 #include <charconv>
 #include <limits>
 #include <utility>
 
-#include "error.h"
+#include "core/error.h"
 
 namespace tunelift {
 namespace {

@@ -1,8 +1,8 @@
-#include "win32_error.h"
+#include "core/win32_error.h"
 
 #include <windows.h>
 
-#include "listing/wide_text_win32.h"
+#include "text/wide_text_win32.h"
 
 namespace tunelift {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "ftp/run.h"
+#include "run.h"
 
 namespace tunelift::ftp {
 

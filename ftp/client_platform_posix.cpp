@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 
-#include "ftp/client_platform.h"
-#include "ftp/curl_transport.h"
+#include "client_platform.h"
+#include "curl_transport.h"
 
 namespace tunelift::ftp {
 

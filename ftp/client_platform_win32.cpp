@@ -1,11 +1,11 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include "ftp/client_platform.h"
-#include "ftp/terminal.h"
-#include "ftp/wininet_transport.h"
-#include "listing/local_memory_win32.h"
-#include "listing/wide_text_win32.h"
+#include "client_platform.h"
+#include "terminal.h"
+#include "wininet_transport.h"
+#include "text/local_memory_win32.h"
+#include "text/wide_text_win32.h"
 
 namespace tunelift::ftp {
 

@@ -1,4 +1,4 @@
-#include "ftp/command.h"
+#include "command.h"
 
 #include <algorithm>
 #include <array>

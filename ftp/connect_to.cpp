@@ -1,9 +1,9 @@
-#include "ftp/connect_to.h"
+#include "connect_to.h"
 
 #include <charconv>
 #include <vector>
 
-#include "ftp/command.h"
+#include "command.h"
 
 namespace tunelift::ftp {
 namespace {

@@ -1,4 +1,4 @@
-#include "ftp/console.h"
+#include "console.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -17,7 +17,7 @@
 #include <utility>
 #include <vector>
 
-#include "ftp/transport.h"
+#include "transport.h"
 
 namespace tunelift::ftp {
 

@@ -1,4 +1,4 @@
-#include "ftp/curl_easy.h"
+#include "curl_easy.h"
 
 #include <algorithm>
 

@@ -13,7 +13,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "ftp/transport.h"
+#include "transport.h"
 
 namespace tunelift::ftp::curl {
 

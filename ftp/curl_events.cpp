@@ -1,10 +1,10 @@
-#include "ftp/curl_events.h"
+#include "curl_events.h"
 
 #include <cctype>
 #include <utility>
 
-#include "ftp/command.h"
-#include "ftp/curl_easy.h"
+#include "command.h"
+#include "curl_easy.h"
 
 namespace tunelift::ftp::curl {
 namespace {

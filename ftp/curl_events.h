@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "ftp/transport.h"
+#include "transport.h"
 
 namespace tunelift::ftp::curl {
 

@@ -1,9 +1,9 @@
-#include "ftp/curl_failure.h"
+#include "curl_failure.h"
 
 #include <cerrno>
 #include <system_error>
 
-#include "ftp/curl_tls.h"
+#include "curl_tls.h"
 
 namespace tunelift::ftp::curl {
 namespace {

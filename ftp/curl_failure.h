@@ -7,8 +7,8 @@
 
 #include <string>
 
-#include "ftp/curl_events.h"
-#include "ftp/transport.h"
+#include "curl_events.h"
+#include "transport.h"
 
 namespace tunelift::ftp::curl {
 

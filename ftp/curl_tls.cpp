@@ -1,6 +1,6 @@
-#include "ftp/curl_tls.h"
+#include "curl_tls.h"
 
-#include "ftp/curl_easy.h"
+#include "curl_easy.h"
 
 namespace tunelift::ftp::curl {
 

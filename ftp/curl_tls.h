@@ -12,7 +12,7 @@
 
 #include <string>
 
-#include "ftp/curl_events.h"
+#include "curl_events.h"
 
 namespace tunelift::ftp::curl {
 

@@ -1,4 +1,4 @@
-#include "ftp/curl_transport.h"
+#include "curl_transport.h"
 
 #include <algorithm>
 #include <charconv>
@@ -8,12 +8,13 @@
 #include <system_error>
 #include <utility>
 
-#include "ftp/command.h"
-#include "ftp/curl_easy.h"
-#include "ftp/curl_events.h"
-#include "ftp/curl_failure.h"
-#include "ftp/curl_tls.h"
-#include "ftp/remote_folder.h"
+#include "command.h"
+#include "curl_easy.h"
+#include "curl_events.h"
+#include "curl_failure.h"
+#include "curl_tls.h"
+#include "remote_folder.h"
+#include "text/path_split.h"
 
 namespace tunelift::ftp {
 namespace {
@@ -353,11 +354,11 @@ StoreResult CurlTransport::Store(const std::filesystem::path& local, const std::
   if (offset > 0 && fseeko(file.handle.get(), static_cast<off_t>(offset), SEEK_SET) != 0) {
     throw LocalError(errno, "Cannot read", local);
   }
-  const std::size_t slash = remoteName.rfind('/');
-  const RemoteFolder target = slash == std::string::npos
-                                  ? state_->folder
-                                  : state_->folder.Changed(remoteName.substr(0, slash + 1));
-  const std::string url = state_->Url(target, remoteName.substr(slash + 1));
+  const PathSplit split = SplitFolderAndName(remoteName, "/");
+  const RemoteFolder target =
+      split.hasFolder ? state_->folder.Changed(remoteName.substr(0, split.folder.size() + 1))
+                      : state_->folder;
+  const std::string url = state_->Url(target, std::string(split.name));
   try {
     return state_->Upload(file, type, url, offset);
   } catch (const TransportError&) {

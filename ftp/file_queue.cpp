@@ -1,12 +1,12 @@
-#include "ftp/file_queue.h"
+#include "file_queue.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <utility>
 #include <string>
 
-#include "ftp/console.h"
-#include "ftp/local_files.h"
+#include "console.h"
+#include "local_files.h"
 
 namespace tunelift::ftp {
 

@@ -1,4 +1,4 @@
-#include "ftp/line_reader.h"
+#include "line_reader.h"
 
 namespace tunelift::ftp {
 

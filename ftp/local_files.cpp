@@ -1,9 +1,10 @@
-#include "ftp/local_files.h"
+#include "local_files.h"
 
 #include <algorithm>
 
 #include "listing/listing.h"
-#include "listing/utf8_path.h"
+#include "text/path_split.h"
+#include "text/utf8_path.h"
 
 namespace tunelift::ftp {
 
@@ -14,9 +15,8 @@ std::filesystem::path LocalPath(std::string_view text) {
 }
 
 std::string_view FolderPart(std::string_view pattern) {
-  const std::size_t separator = pattern.find_last_of("\\/");
-  return separator == std::string_view::npos ? std::string_view()
-                                             : pattern.substr(0, separator + 1);
+  const PathSplit split = SplitFolderAndName(pattern, "\\/");
+  return split.hasFolder ? pattern.substr(0, split.folder.size() + 1) : std::string_view();
 }
 
 std::vector<std::filesystem::path> MatchLocalFiles(const std::filesystem::path& base,

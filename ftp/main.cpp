@@ -10,11 +10,11 @@
 #include "core/error.h"
 #include "core/native_services.h"
 #include "core/server_settings.h"
-#include "ftp/client_platform.h"
-#include "ftp/console.h"
-#include "ftp/run.h"
-#include "ftp/terminal.h"
-#include "listing/utf8_path.h"
+#include "client_platform.h"
+#include "console.h"
+#include "run.h"
+#include "terminal.h"
+#include "text/utf8_path.h"
 
 namespace {
 

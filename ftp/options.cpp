@@ -1,6 +1,6 @@
-#include "ftp/options.h"
+#include "options.h"
 
-#include "listing/utf8_path.h"
+#include "text/utf8_path.h"
 
 namespace tunelift::ftp {
 namespace {

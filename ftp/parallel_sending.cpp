@@ -8,10 +8,10 @@
 #include <sstream>
 #include <thread>
 
-#include "ftp/file_queue.h"
-#include "ftp/session.h"
-#include "ftp/to_both.h"
-#include "listing/utf8_path.h"
+#include "file_queue.h"
+#include "session.h"
+#include "to_both.h"
+#include "text/utf8_path.h"
 
 namespace tunelift::ftp {
 namespace {

@@ -1,4 +1,4 @@
-#include "ftp/remote_folder.h"
+#include "remote_folder.h"
 
 namespace tunelift::ftp {
 

@@ -1,4 +1,4 @@
-#include "ftp/run.h"
+#include "run.h"
 
 #include <cerrno>
 #include <charconv>
@@ -10,13 +10,13 @@
 #include <string>
 #include <system_error>
 
-#include "ftp/console.h"
-#include "ftp/line_reader.h"
-#include "ftp/options.h"
-#include "ftp/send_report.h"
-#include "ftp/session.h"
-#include "ftp/to_both.h"
-#include "listing/utf8_path.h"
+#include "console.h"
+#include "line_reader.h"
+#include "options.h"
+#include "send_report.h"
+#include "session.h"
+#include "to_both.h"
+#include "text/utf8_path.h"
 
 namespace tunelift::ftp {
 

@@ -11,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
-#include "ftp/server_pin.h"
-#include "ftp/transport.h"
+#include "server_pin.h"
+#include "transport.h"
 
 namespace tunelift::ftp {
 

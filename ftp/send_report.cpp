@@ -1,4 +1,4 @@
-#include "ftp/send_report.h"
+#include "send_report.h"
 
 #include <algorithm>
 #include <cerrno>

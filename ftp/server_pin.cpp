@@ -1,6 +1,6 @@
-#include "ftp/server_pin.h"
+#include "server_pin.h"
 
-#include "ftp/command.h"
+#include "command.h"
 
 namespace tunelift::ftp {
 namespace {

@@ -1,9 +1,9 @@
-#include "ftp/session.h"
+#include "session.h"
 
 #include <charconv>
 #include <utility>
 
-#include "ftp/terminal.h"
+#include "terminal.h"
 
 namespace tunelift::ftp {
 namespace {

@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "ftp/command.h"
-#include "ftp/console.h"
-#include "ftp/line_reader.h"
-#include "ftp/send_report.h"
-#include "ftp/server_pin.h"
-#include "ftp/transport.h"
+#include "command.h"
+#include "console.h"
+#include "line_reader.h"
+#include "send_report.h"
+#include "server_pin.h"
+#include "transport.h"
 
 namespace tunelift::ftp {
 

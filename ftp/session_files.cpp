@@ -1,9 +1,9 @@
 // The session's commands that deal with files and folders: put, mput, cd, lcd.
 #include <system_error>
 
-#include "ftp/local_files.h"
-#include "ftp/session.h"
-#include "listing/utf8_path.h"
+#include "local_files.h"
+#include "session.h"
+#include "text/utf8_path.h"
 
 namespace tunelift::ftp {
 

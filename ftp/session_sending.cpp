@@ -2,10 +2,10 @@
 // what the server holds afterwards.
 #include <thread>
 
-#include "ftp/local_files.h"
-#include "ftp/session.h"
-#include "ftp/terminal.h"
-#include "listing/utf8_path.h"
+#include "local_files.h"
+#include "session.h"
+#include "terminal.h"
+#include "text/utf8_path.h"
 
 namespace tunelift::ftp {
 namespace {

@@ -1,7 +1,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "ftp/terminal.h"
+#include "terminal.h"
 
 namespace tunelift::ftp {
 

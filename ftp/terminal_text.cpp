@@ -2,8 +2,8 @@
 #include <algorithm>
 #include <cstddef>
 
-#include "ftp/console.h"
-#include "listing/utf8.h"
+#include "console.h"
+#include "text/utf8.h"
 
 namespace tunelift::ftp {
 namespace {

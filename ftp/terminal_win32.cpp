@@ -5,7 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "ftp/terminal.h"
+#include "terminal.h"
+#include "text/wide_text_win32.h"
 
 namespace tunelift::ftp {
 namespace {
@@ -25,15 +26,6 @@ std::size_t CompleteLength(const std::string& bytes) {
     }
   }
   return bytes.size();
-}
-
-std::wstring WideForConsole(std::string_view text) {
-  // Invalid bytes show as U+FFFD: the console shows text, it stores nothing.
-  const int length = static_cast<int>(text.size());
-  std::wstring wide(text.size(), L'\0');
-  const int converted = MultiByteToWideChar(CP_UTF8, 0, text.data(), length, wide.data(), length);
-  wide.resize(converted > 0 ? static_cast<std::size_t>(converted) : 0);
-  return wide;
 }
 
 // UTF-8 written into it goes to the console as wide text (WriteConsoleW).
@@ -56,7 +48,8 @@ protected:
 
   int sync() override {
     const std::size_t complete = CompleteLength(pending_);
-    const std::wstring wide = WideForConsole(std::string_view(pending_).substr(0, complete));
+    // Invalid bytes show as U+FFFD: the console shows text, it stores nothing.
+    const std::wstring wide = WideForDisplay(std::string_view(pending_).substr(0, complete));
     pending_.erase(0, complete);
     DWORD written = 0;
     return wide.empty() || WriteConsoleW(console_, wide.data(), static_cast<DWORD>(wide.size()),
@@ -83,10 +76,7 @@ protected:
     if (!ReadConsoleW(console_, wide, 1024, &got, nullptr) || got == 0 || wide[0] == L'\x1a') {
       return traits_type::eof();
     }
-    const int length = static_cast<int>(got);
-    const int needed = WideCharToMultiByte(CP_UTF8, 0, wide, length, nullptr, 0, nullptr, nullptr);
-    buffer_.resize(needed > 0 ? static_cast<std::size_t>(needed) : 0);
-    WideCharToMultiByte(CP_UTF8, 0, wide, length, buffer_.data(), needed, nullptr, nullptr);
+    buffer_ = Utf8ForDisplay(std::wstring_view(wide, got));
     if (buffer_.empty()) {
       return traits_type::eof();
     }

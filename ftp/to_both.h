@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string_view>
 
-#include "ftp/console.h"
-#include "ftp/send_report.h"
-#include "ftp/transport.h"
+#include "console.h"
+#include "send_report.h"
+#include "transport.h"
 
 namespace tunelift::ftp {
 

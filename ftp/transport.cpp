@@ -1,4 +1,4 @@
-#include "ftp/transport.h"
+#include "transport.h"
 
 #include <utility>
 

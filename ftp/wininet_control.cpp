@@ -1,10 +1,10 @@
-#include "ftp/wininet_control.h"
+#include "wininet_control.h"
 
 #include <cmath>
 #include <utility>
 
-#include "ftp/wininet_reply.h"
-#include "listing/wide_text_win32.h"
+#include "wininet_reply.h"
+#include "text/wide_text_win32.h"
 
 namespace tunelift::ftp {
 namespace {

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "ftp/transport.h"
-#include "ftp/wininet_failure.h"
+#include "transport.h"
+#include "wininet_failure.h"
 
 namespace tunelift::ftp {
 

@@ -1,10 +1,10 @@
-#include "ftp/wininet_failure.h"
+#include "wininet_failure.h"
 
 #include <windows.h>
 #include <wininet.h>
 
-#include "ftp/wininet_reply.h"
-#include "listing/wide_text_win32.h"
+#include "wininet_reply.h"
+#include "text/wide_text_win32.h"
 
 namespace tunelift::ftp {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "ftp/transport.h"
+#include "transport.h"
 
 namespace tunelift::ftp {
 

@@ -1,4 +1,4 @@
-#include "ftp/wininet_reply.h"
+#include "wininet_reply.h"
 
 #include <windows.h>
 #include <wininet.h>
@@ -8,7 +8,7 @@
 #include <charconv>
 #include <string_view>
 
-#include "listing/wide_text_win32.h"
+#include "text/wide_text_win32.h"
 
 namespace tunelift::ftp {
 namespace {

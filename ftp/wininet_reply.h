@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "ftp/transport.h"
+#include "transport.h"
 
 namespace tunelift::ftp {
 

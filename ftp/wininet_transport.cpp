@@ -1,14 +1,14 @@
-#include "ftp/wininet_transport.h"
+#include "wininet_transport.h"
 
 #include <chrono>
 #include <utility>
 
-#include "ftp/connect_to.h"
-#include "ftp/wininet_control.h"
-#include "ftp/wininet_failure.h"
-#include "ftp/wininet_reply.h"
-#include "ftp/wininet_upload.h"
-#include "listing/wide_text_win32.h"
+#include "connect_to.h"
+#include "wininet_control.h"
+#include "wininet_failure.h"
+#include "wininet_reply.h"
+#include "wininet_upload.h"
+#include "text/wide_text_win32.h"
 
 namespace tunelift::ftp {
 namespace {

@@ -17,7 +17,7 @@
 #include <memory>
 #include <string>
 
-#include "ftp/transport.h"
+#include "transport.h"
 
 namespace tunelift::ftp {
 

@@ -1,4 +1,4 @@
-#include "ftp/wininet_upload.h"
+#include "wininet_upload.h"
 
 #include <algorithm>
 #include <optional>

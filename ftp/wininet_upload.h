@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <string>
 
-#include "ftp/wininet_control.h"
+#include "wininet_control.h"
 
 namespace tunelift::ftp {
 

@@ -1,9 +1,9 @@
-#include "listing/case_fold.h"
+#include "case_fold.h"
 
 #include <cstdint>
 
-#include "listing/system_names.h"
-#include "listing/utf8.h"
+#include "system_names.h"
+#include "text/utf8.h"
 
 namespace tunelift {
 namespace {

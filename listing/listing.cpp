@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <system_error>
 
-#include "listing/case_fold.h"
-#include "listing/system_names.h"
-#include "listing/utf8_path.h"
+#include "case_fold.h"
+#include "system_names.h"
+#include "text/utf8_path.h"
 #include "listing/wildcard.h"
 
 namespace tunelift {

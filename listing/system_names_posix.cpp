@@ -1,7 +1,7 @@
 #include <locale.h>
 #include <wctype.h>
 
-#include "listing/system_names.h"
+#include "system_names.h"
 
 namespace tunelift::system_names {
 namespace {

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "listing/system_names.h"
+#include "system_names.h"
 
 namespace tunelift::system_names {
 

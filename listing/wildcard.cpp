@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <string>
 
-#include "listing/case_fold.h"
+#include "case_fold.h"
 
 namespace tunelift {
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/send_progress.h"
+#include "text/path_split.h"
 #include "window/layout.h"
 
 namespace tunelift {
@@ -38,11 +39,11 @@ static_assert(kStagedListPattern == kMusicPattern);
 // The folder of a chosen file: everything before its last separator, which stays where the
 // folder is a root ("/", "C:\"). Empty for a bare name.
 std::string FolderOf(const std::string& path, char separator) {
-  const std::size_t last = path.rfind(separator);
-  if (last == std::string::npos) {
+  const PathSplit split = SplitFolderAndName(path, std::string_view(&separator, 1));
+  if (!split.hasFolder) {
     return {};
   }
-  std::string folder = path.substr(0, last);
+  std::string folder(split.folder);
   if (folder.empty() || folder.back() == ':') {
     folder += separator;
   }

@@ -1,6 +1,6 @@
-#include "window/plain_text.h"
+#include "plain_text.h"
 
-#include "listing/utf8.h"
+#include "text/utf8.h"
 
 namespace tunelift {
 namespace {

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "window/dialogs.h"
-#include "window/plain_text.h"
+#include "plain_text.h"
 
 namespace tunelift {
 namespace {

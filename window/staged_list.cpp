@@ -5,8 +5,8 @@
 
 #include "core/error.h"
 #include "listing/listing.h"
-#include "listing/utf8.h"
-#include "listing/utf8_path.h"
+#include "text/utf8.h"
+#include "text/utf8_path.h"
 
 namespace tunelift {
 namespace {

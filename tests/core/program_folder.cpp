@@ -5,7 +5,7 @@
 #include <iterator>
 #include <random>
 
-#include "listing/utf8_path.h"
+#include "text/utf8_path.h"
 
 namespace tunelift::testing {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "core/error.h"
 #include "core/upload_outcome.h"
-#include "listing/utf8_path.h"
+#include "text/utf8_path.h"
 #include "program_folder.h"
 #include "win32_checks.h"
 

@@ -8,7 +8,7 @@
 #include "core/error.h"
 #include "core/owner_only_win32.h"
 #include "listing/listing.h"
-#include "listing/utf8_path.h"
+#include "text/utf8_path.h"
 #include "program_folder.h"
 #include "win32_checks.h"
 

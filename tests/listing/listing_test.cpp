@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "listing/case_fold.h"
-#include "listing/utf8_path.h"
+#include "text/utf8_path.h"
 #include "tests/support/temp_folder.h"
 
 namespace tunelift {

@@ -5,7 +5,7 @@
 #include <random>
 #include <system_error>
 
-#include "listing/utf8_path.h"
+#include "text/utf8_path.h"
 
 namespace tunelift::test {
 namespace {

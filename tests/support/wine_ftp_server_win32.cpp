@@ -7,7 +7,7 @@
 #include <system_error>
 #include <thread>
 
-#include "listing/wide_text_win32.h"
+#include "text/wide_text_win32.h"
 #include "tests/support/command_log.h"
 
 namespace tunelift::test {

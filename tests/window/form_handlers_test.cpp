@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "core/build_config.h"
-#include "listing/utf8_path.h"
+#include "text/utf8_path.h"
 #include "program_folder.h"
 #include "scripted_dialogs.h"
 #include "scripted_view.h"

@@ -1,4 +1,4 @@
-#include "window/qt/centred.h"
+#include "centred.h"
 
 #include <QScreen>
 #include <algorithm>

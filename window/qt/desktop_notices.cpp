@@ -10,7 +10,7 @@
 #include <QtGlobal>
 #include <exception>
 
-#include "window/qt/path_text.h"
+#include "path_text.h"
 #include "window/qt/program_icon.h"
 
 namespace tunelift {

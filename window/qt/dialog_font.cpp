@@ -4,7 +4,7 @@
 #include <QDir>
 #include <QFontDatabase>
 
-#include "window/qt/path_text.h"
+#include "path_text.h"
 
 namespace tunelift {
 namespace {

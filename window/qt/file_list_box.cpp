@@ -4,7 +4,7 @@
 #include <QStyleOptionFocusRect>
 #include <utility>
 
-#include "window/qt/path_text.h"
+#include "path_text.h"
 
 namespace tunelift {
 

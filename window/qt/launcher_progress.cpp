@@ -5,7 +5,7 @@
 #include <QDBusMessage>
 
 #include "core/error.h"
-#include "window/qt/path_text.h"
+#include "path_text.h"
 
 namespace tunelift {
 

@@ -9,9 +9,9 @@
 
 #include "core/error.h"
 
-#include "window/qt/path_text.h"
+#include "path_text.h"
 #include "window/qt/program_icon.h"
-#include "window/qt/wrapping_button.h"
+#include "wrapping_button.h"
 
 namespace tunelift {
 namespace {

@@ -5,9 +5,9 @@
 #include <stdexcept>
 
 #include "core/error.h"
-#include "window/qt/centred.h"
-#include "window/qt/path_text.h"
-#include "window/qt/qt_progress_dialog.h"
+#include "centred.h"
+#include "path_text.h"
+#include "qt_progress_dialog.h"
 
 namespace tunelift {
 namespace {

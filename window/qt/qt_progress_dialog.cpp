@@ -1,11 +1,11 @@
-#include "window/qt/qt_progress_dialog.h"
+#include "qt_progress_dialog.h"
 
 #include <QPointer>
 #include <QProgressBar>
 #include <QProgressDialog>
 
-#include "window/qt/centred.h"
-#include "window/qt/path_text.h"
+#include "centred.h"
+#include "path_text.h"
 
 namespace tunelift {
 namespace {

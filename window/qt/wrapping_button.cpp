@@ -1,4 +1,4 @@
-#include "window/qt/wrapping_button.h"
+#include "wrapping_button.h"
 
 #include <QStyleOptionButton>
 #include <QStylePainter>

@@ -1,4 +1,4 @@
-#include "window/win32/control_layout.h"
+#include "control_layout.h"
 
 #include <cstddef>
 

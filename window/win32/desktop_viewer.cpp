@@ -1,4 +1,4 @@
-#include "window/win32/desktop_viewer.h"
+#include "desktop_viewer.h"
 
 #include <shellapi.h>
 

@@ -5,9 +5,9 @@
 #include <string>
 
 #include "core/error.h"
-#include "listing/wide_text_win32.h"
+#include "text/wide_text_win32.h"
 #include "window/layout.h"
-#include "window/win32/control_layout.h"
+#include "control_layout.h"
 
 namespace tunelift {
 

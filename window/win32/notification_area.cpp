@@ -3,8 +3,8 @@
 #include <cwchar>
 #include <string_view>
 
-#include "listing/wide_text_win32.h"
-#include "window/win32/program_icon.h"
+#include "text/wide_text_win32.h"
+#include "program_icon.h"
 
 namespace tunelift {
 namespace {

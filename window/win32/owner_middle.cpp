@@ -1,4 +1,4 @@
-#include "window/win32/owner_middle.h"
+#include "owner_middle.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "window/win32/program_icon.h"
+#include "program_icon.h"
 
 namespace tunelift {
 

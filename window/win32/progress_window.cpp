@@ -1,14 +1,14 @@
-#include "window/win32/progress_window.h"
+#include "progress_window.h"
 
 #include <commctrl.h>
 
 #include <string>
 
 #include "core/win32_error.h"
-#include "listing/wide_text_win32.h"
+#include "text/wide_text_win32.h"
 #include "window/layout.h"
 #include "window/win32/dialog_font.h"
-#include "window/win32/owner_middle.h"
+#include "owner_middle.h"
 #include "window/win32/routed_window.h"
 
 namespace tunelift {

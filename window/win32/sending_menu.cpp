@@ -1,7 +1,7 @@
-#include "window/win32/sending_menu.h"
+#include "sending_menu.h"
 
 #include "core/win32_error.h"
-#include "listing/wide_text_win32.h"
+#include "text/wide_text_win32.h"
 
 namespace tunelift {
 

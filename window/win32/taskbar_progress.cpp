@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "core/error.h"
-#include "listing/wide_text_win32.h"
+#include "text/wide_text_win32.h"
 
 namespace tunelift {
 namespace {

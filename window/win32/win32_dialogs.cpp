@@ -9,9 +9,9 @@
 
 #include "core/error.h"
 #include "core/win32_error.h"
-#include "listing/wide_text_win32.h"
-#include "window/win32/owner_middle.h"
-#include "window/win32/progress_window.h"
+#include "text/wide_text_win32.h"
+#include "owner_middle.h"
+#include "progress_window.h"
 
 namespace tunelift {
 namespace {

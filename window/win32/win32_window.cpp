@@ -6,12 +6,12 @@
 #include <cstdlib>
 
 #include "core/win32_error.h"
-#include "listing/wide_text_win32.h"
-#include "window/win32/control_layout.h"
-#include "window/win32/desktop_viewer.h"
-#include "window/win32/sending_menu.h"
-#include "window/win32/program_icon.h"
-#include "window/win32/progress_window.h"
+#include "text/wide_text_win32.h"
+#include "control_layout.h"
+#include "desktop_viewer.h"
+#include "sending_menu.h"
+#include "program_icon.h"
+#include "progress_window.h"
 
 namespace tunelift {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "listing/utf8_path.h"
+#include "text/utf8_path.h"
 #include "replay_client.h"
 #include "window_fixture.h"
 

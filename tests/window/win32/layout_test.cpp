@@ -7,7 +7,7 @@
 #include <array>
 #include <cwchar>
 
-#include "listing/wide_text_win32.h"
+#include "text/wide_text_win32.h"
 #include "window/layout.h"
 #include "window/win32/control_layout.h"
 #include "window/win32/program_icon.h"

@@ -11,8 +11,8 @@
 #include <thread>
 
 #include "core/services.h"
-#include "listing/utf8_path.h"
-#include "listing/wide_text_win32.h"
+#include "text/utf8_path.h"
+#include "text/wide_text_win32.h"
 #include "replay_client.h"
 #include "window/win32/sending_menu.h"
 #include "window_fixture.h"

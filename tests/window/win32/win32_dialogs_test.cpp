@@ -14,7 +14,7 @@
 #include <cstdlib>
 #include <thread>
 
-#include "listing/wide_text_win32.h"
+#include "text/wide_text_win32.h"
 #include "window/win32/win32_window.h"
 #include "window_fixture.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <thread>
 
-#include "listing/wide_text_win32.h"
+#include "text/wide_text_win32.h"
 #include "window/layout.h"
 #include "window/win32/control_layout.h"
 #include "window/win32/progress_window.h"

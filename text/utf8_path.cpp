@@ -1,4 +1,4 @@
-#include "listing/utf8_path.h"
+#include "text/utf8_path.h"
 
 namespace tunelift {
 

@@ -1,11 +1,11 @@
-#include "listing/wide_text_win32.h"
+#include "text/wide_text_win32.h"
 
 #include <windows.h>
 
 #include <optional>
 #include <utility>
 
-#include "listing/local_memory_win32.h"
+#include "text/local_memory_win32.h"
 
 namespace tunelift {
 
@@ -27,6 +27,23 @@ std::optional<std::wstring> ToWide(std::string_view text, DWORD flags) {
   return wide;
 }
 
+// UTF-16 `text` as UTF-8, converted with WideCharToMultiByte's `flags`; nothing when the
+// conversion refuses the text.
+std::optional<std::string> ToUtf8(std::wstring_view text, DWORD flags) {
+  if (text.empty()) {
+    return std::string();
+  }
+  const int length = static_cast<int>(text.size());
+  const int needed =
+      WideCharToMultiByte(CP_UTF8, flags, text.data(), length, nullptr, 0, nullptr, nullptr);
+  if (needed <= 0) {
+    return std::nullopt;
+  }
+  std::string utf8(static_cast<std::size_t>(needed), '\0');
+  WideCharToMultiByte(CP_UTF8, flags, text.data(), length, utf8.data(), needed, nullptr, nullptr);
+  return utf8;
+}
+
 }  // namespace
 
 std::wstring WideFromUtf8(std::string_view text) {
@@ -43,19 +60,16 @@ std::wstring WideForDisplay(std::string_view text) {
 }
 
 std::string Utf8FromWide(std::wstring_view text) {
-  if (text.empty()) {
-    return {};
-  }
-  const int length = static_cast<int>(text.size());
-  const int needed = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text.data(), length,
-                                         nullptr, 0, nullptr, nullptr);
-  if (needed <= 0) {
+  std::optional<std::string> utf8 = ToUtf8(text, WC_ERR_INVALID_CHARS);
+  if (!utf8) {
     throw BadText("a name holds text that is not valid UTF-16");
   }
-  std::string utf8(static_cast<std::size_t>(needed), '\0');
-  WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text.data(), length, utf8.data(), needed,
-                      nullptr, nullptr);
-  return utf8;
+  return std::move(*utf8);
+}
+
+std::string Utf8ForDisplay(std::wstring_view text) {
+  // Without WC_ERR_INVALID_CHARS a lone surrogate becomes U+FFFD.
+  return ToUtf8(text, 0).value_or(std::string());
 }
 
 std::string SystemWords(unsigned long code, void* module) {

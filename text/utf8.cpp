@@ -1,4 +1,4 @@
-#include "listing/utf8.h"
+#include "text/utf8.h"
 
 namespace tunelift {
 namespace {

@@ -20,6 +20,9 @@ std::string Utf8FromWide(std::wstring_view text);
 // Text for the eye (a message, a caption): never fails; bytes that are not UTF-8 show as the
 // replacement character U+FFFD. Never for a name that a file call takes.
 std::wstring WideForDisplay(std::string_view text);
+// The same the other way, for text the user typed or the system shows: never fails; a lone
+// surrogate shows as U+FFFD.
+std::string Utf8ForDisplay(std::wstring_view text);
 
 // The system's own words for the error number `code` (FormatMessageW), taken from `module`'s
 // messages when one is given (WinINet keeps its own), without a closing full stop or line
