@@ -7,6 +7,7 @@
 
 #include "core/error.h"
 #include "core/native_services.h"
+#include "core/server_settings.h"
 #include "core/staging_area.h"
 
 int main(int argc, char* argv[]) {
@@ -16,7 +17,9 @@ int main(int argc, char* argv[]) {
   }
   try {
     auto services = tunelift::MakeNativeServices(argv[1]);
-    tunelift::StagingArea area(*services, "bench.example.net");
+    tunelift::ServerSettings server = tunelift::BuiltInServerSettings();
+    server.host = "bench.example.net";  // staging only: nothing is sent
+    tunelift::StagingArea area(*services, server);
     area.PrepareFolders();
     area.StageFile(argv[2]);
   } catch (const tunelift::Error& error) {

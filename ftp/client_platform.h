@@ -32,6 +32,9 @@ public:
   // another address (see the usage text).
   TransportMaker Transports() const;
 
+  // How many connections an mput uses unless TUNELIFT_FTP_CONNECTIONS says otherwise.
+  std::size_t DefaultConnections() const;
+
 private:
   struct State;
   std::unique_ptr<State> state_;

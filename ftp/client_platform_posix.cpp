@@ -48,4 +48,8 @@ TransportMaker ClientPlatform::Transports() const {
   };
 }
 
+std::size_t ClientPlatform::DefaultConnections() const {
+  return kDefaultConnections;
+}
+
 }  // namespace tunelift::ftp

@@ -51,4 +51,10 @@ TransportMaker ClientPlatform::Transports() const {
   };
 }
 
+std::size_t ClientPlatform::DefaultConnections() const {
+  // Under Wine, WinINet sessions side by side could hang for good after one of them dropped
+  // mid-file: until that is understood, an mput keeps to one connection here.
+  return 1;
+}
+
 }  // namespace tunelift::ftp

@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
         .outputIsTerminal = StandardOutputIsTerminal(),
         .currentFolder = std::filesystem::current_path(),
         .reportPath = tunelift::PathFromUtf8(platform.Variable("TUNELIFT_FTP_REPORT")),
-        .connections = kDefaultConnections,
+        .connections = platform.DefaultConnections(),
         .settingsFailure = settings.failure};
     const std::string waits = platform.Variable("TUNELIFT_FTP_RETRY_WAITS");
     if (const auto parsed = ParseWaits(waits); !waits.empty() && parsed) {
