@@ -174,7 +174,7 @@ TEST_F(FormCopyingTest, EveryButtonIsRefusedWhileACopyRuns) {
   Pick(Choose("long.mp3", kLongCopy));
 
   for (const ClickBinding& click : kClickBindings) {
-    EXPECT_FALSE(Click(click.handler)) << Spec(click.control).name;
+    EXPECT_FALSE(Click(click.handler)) << RowOf(click.control).name;
   }
   ASSERT_EQ(Boxes().size(), kClickBindings.size());
   for (const MsgBoxCall& box : Boxes()) {

@@ -78,8 +78,8 @@ void MainWindow::CreateControls() {
     controls_[IndexOf(control.control)] = widget;
   }
   // MakeWidget makes a FileListBox for the list's kind and a QLabel for a label's.
-  static_assert(Spec(FormControl::StagedList).kind == ControlKind::FileListBox);
-  static_assert(Spec(FormControl::FolderLabel).kind == ControlKind::Label);
+  static_assert(RowOf(FormControl::StagedList).kind == ControlKind::FileListBox);
+  static_assert(RowOf(FormControl::FolderLabel).kind == ControlKind::Label);
   stagedFiles_ = static_cast<FileListBox*>(Control(FormControl::StagedList));
   folderLabel_ = static_cast<QLabel*>(Control(FormControl::FolderLabel));
 }

@@ -121,7 +121,7 @@ HWND Win32Window::Control(FormControl control) const {
 // the controls that take the focus are made first, in tab-index order.
 void Win32Window::CreateControls() {
   for (FormControl focusable : kFocusOrder) {
-    CreateControl(Spec(focusable));
+    CreateControl(RowOf(focusable));
   }
   for (const ControlSpec& control : kControls) {
     if (!TakesFocus(control.kind)) {

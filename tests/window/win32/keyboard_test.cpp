@@ -35,7 +35,7 @@ TEST_F(Win32KeyboardTest, TheFocusStartsOnBrowseAndTabFollowsTheTabIndexRoundAnd
   for (int round = 0; round < 2; ++round) {
     for (std::size_t i = 1; i <= kFocusOrder.size(); ++i) {
       Key(VK_TAB);
-      EXPECT_EQ(FocusedName(), Spec(kFocusOrder[i % kFocusOrder.size()]).name)
+      EXPECT_EQ(FocusedName(), RowOf(kFocusOrder[i % kFocusOrder.size()]).name)
           << "Tab number " << i;
     }
   }

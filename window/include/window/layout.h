@@ -96,7 +96,7 @@ constexpr std::size_t IndexOf(FormControl control) {
 }
 
 // The row of `control` in the table.
-constexpr const ControlSpec& Spec(FormControl control) {
+constexpr const ControlSpec& RowOf(FormControl control) {
   return kControls[IndexOf(control)];
 }
 
