@@ -3,6 +3,7 @@
 // writes the reports it is given one after another, slowly, as the real client does.
 
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include "core/send_progress.h"
@@ -104,6 +105,13 @@ TEST_F(RunningSend, AStoppedSendEndsAtOnceAndIsToldAsStoppedWithWhatItsReportSai
   area_->LaunchUpload();
   area_->LaunchUpload();  // a second send, started after the first
   ProgressUntil([](const UploadProgress& p) { return OnFile(p, 1); });
+  // The other client, on a busy machine, may not have written its first report yet.
+  for (const char* report : {"sendfiles-1.report", "sendfiles-2.report"}) {
+    for (int tries = 0; tries < 3000 && !std::filesystem::exists(root_ / report); ++tries) {
+      std::this_thread::sleep_for(10ms);
+    }
+    ASSERT_TRUE(std::filesystem::exists(root_ / report)) << report;
+  }
   ASSERT_TRUE(area_->UploadRunning());
 
   area_->StopUploads();
